@@ -1,0 +1,44 @@
+// The package build: stages the inputs, runs the five programs and delivers the .nds file.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "shell_wait.h"
+
+namespace pellix {
+
+// Where a build reads its settings from. Each read returns the current value at the
+// moment of the call (the main window answers from its controls); the pipeline calls
+// each read at the moment its step needs the value and caches nothing.
+class SettingsSource {
+public:
+    virtual ~SettingsSource() = default;
+    virtual std::string RomPath() = 0;       // txtROM, as typed
+    virtual std::string OutputFolder() = 0;  // txtOutput
+    virtual std::string Title(int line) = 0; // txtTitle1..3, line in 1..3
+    virtual std::string IconFile() = 0;      // txtIcon
+    virtual std::string BorderFile() = 0;    // txtBorder
+    virtual bool CustomizeOpen() = 0;        // the window's CustomizeOpen flag
+    virtual int PsramValue() = 0;            // chkPSRAM value: 0, 1 or 2; only 1 is on
+    virtual int CompressionValue() = 0;      // chkCompression value: 0, 1 or 2; only 1 is on
+    virtual void SetGoEnabled(bool enabled) = 0;
+    // Shows a message (caption "Quillmere", one OK button) and returns once dismissed.
+    virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// Runs one command line; the default is modShellWait::RunAndWait.
+using ToolRunner = std::function<modShellWait::RunResult(const std::string& commandLine)>;
+
+// cmdGo_Click's body. Runs steps 1 to 16 against `source`, with `appDir` as the
+// installation folder (no trailing separator) and `runner` for every program.
+// Returns true when the package was delivered ("Complete!" was shown). Any failure is
+// shown through source.ShowMessage, the staged files are removed and Go is enabled again.
+// A call made while another build is running does nothing and returns false.
+bool RunBuild(SettingsSource& source, const std::string& appDir,
+              const ToolRunner& runner = modShellWait::RunAndWait);
+
+// True while a build is running (between steps 1 and 16).
+bool BuildRunning();
+
+}  // namespace pellix

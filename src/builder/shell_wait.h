@@ -1,0 +1,24 @@
+// modShellWait: runs one external program and waits for it while the windows stay live.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace pellix::modShellWait {
+
+struct RunResult {
+    bool started = false;  // false: the program could not be started at all
+    int exitCode = -1;     // the program's exit status when it started (-1 if killed by a signal)
+    std::string errorText; // what could not start (when !started), or the program's stderr
+};
+
+// Starts `commandLine` (split by the Windows command-line rules, no shell) in the current
+// directory, with no console and stdin from the null device, and returns when it ends.
+// While waiting, calls the event pump at least every 20 ms without spinning.
+RunResult RunAndWait(const std::string& commandLine);
+
+// Installs the function that dispatches the window's pending events during a wait
+// (an empty function removes it). The main window fills this in at start.
+void SetEventPump(std::function<void()> pump);
+
+}  // namespace pellix::modShellWait
