@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what Pellix needs to build and test on Debian 12; skips what is already there.
+set -euo pipefail
+packages=(cmake g++ make ninja-build pkg-config gzip
+          qt6-base-dev libgl1-mesa-dev
+          libpng-dev zlib1g-dev
+          libgtest-dev libgmock-dev libbenchmark-dev
+          xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIX_BUILD_TESTS=ON -DPELLIX_BUILD_BENCH=ON
+cmake --build build-test
+ctest --test-dir build-test --output-on-failure -j2
