@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make ninja-build pkg-config gzip
           qt6-base-dev libgl1-mesa-dev
-          libpng-dev zlib1g-dev
+          libstb-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth)
 missing=()

@@ -27,7 +27,7 @@ struct Picture {
 // BITFIELDS; bottom-up and top-down). Throws FormatError with a one-line reason.
 Picture ReadBitmap(const uint8_t* data, size_t size);
 
-// Decodes a PNG file through libpng. Throws FormatError with a one-line reason.
+// Decodes a PNG file through stb_image (Debian libstb-dev). Throws FormatError with a one-line reason.
 Picture ReadPng(const uint8_t* data, size_t size);
 
 // Reads a bitmap or PNG file, chosen by its first bytes. Throws FormatError
