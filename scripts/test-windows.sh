@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Cross-compiles the libraries, the companion programs and their tests for 64-bit Windows
+# with mingw-w64 and runs the tests under wine. Needs no display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine64 googletest libstb-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build=${PELLIX_WIN_BUILD_DIR:-build-win}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+  -DPELLIX_BUILD_UI=OFF -DPELLIX_BUILD_BENCH=OFF -DPELLIX_BUILD_TESTS=ON
+cmake --build "$build" -j2
+
+# A wine prefix of our own inside the build folder, so the user's ~/.wine is never touched.
+# No display: wine runs console programs without one, and no Gecko/Mono installer is offered.
+export WINEPREFIX="$PWD/$build/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating the wine prefix in $WINEPREFIX"
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+  "$wineserver" -w
+fi
+# Keep one wine server alive for the whole run instead of one per test; end it on exit.
+"$wineserver" -p
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+
+ctest --test-dir "$build" --output-on-failure -j2
