@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "bmp_format.h"
+#include "byte_order.h"
 #include "format_error.h"
 
 namespace pellix::formats {
@@ -16,15 +17,6 @@ namespace {
 size_t pixel_count(int width, int height) {
     if (width <= 0 || height <= 0) return 0;
     return static_cast<size_t>(width) * static_cast<size_t>(height);
-}
-
-void put_u16le(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    out[at] = static_cast<uint8_t>(value);
-    out[at + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-void put_u32le(std::vector<uint8_t>& out, size_t at, uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 void check_picture(const Picture& picture) {
@@ -68,19 +60,19 @@ std::vector<uint8_t> EncodeBitmap(const Picture& picture, bool topDown) {
     std::vector<uint8_t> out(fileSize, 0);
     out[0] = 'B';
     out[1] = 'M';
-    put_u32le(out, bmp::kFileSizeOffset, static_cast<uint32_t>(fileSize));
-    put_u32le(out, bmp::kPixelOffsetOffset, static_cast<uint32_t>(pixelOffset));
-    put_u32le(out, bmp::kInfoSizeOffset, bmp::kInfoHeaderSize);
-    put_u32le(out, bmp::kWidthOffset, static_cast<uint32_t>(picture.width));
+    put_u32le(out.data() + bmp::kFileSizeOffset, static_cast<uint32_t>(fileSize));
+    put_u32le(out.data() + bmp::kPixelOffsetOffset, static_cast<uint32_t>(pixelOffset));
+    put_u32le(out.data() + bmp::kInfoSizeOffset, bmp::kInfoHeaderSize);
+    put_u32le(out.data() + bmp::kWidthOffset, static_cast<uint32_t>(picture.width));
     const int32_t storedHeight = topDown ? -picture.height : picture.height;
-    put_u32le(out, bmp::kHeightOffset, static_cast<uint32_t>(storedHeight));
-    put_u16le(out, bmp::kPlanesOffset, 1);
-    put_u16le(out, bmp::kBitCountOffset, static_cast<uint32_t>(bpp));
-    put_u32le(out, bmp::kCompressionOffset, bmp::kCompressionRgb);
-    put_u32le(out, bmp::kImageSizeOffset, static_cast<uint32_t>(rowBytes * height));
-    put_u32le(out, bmp::kXPelsOffset, 2835);  // 72 dots per inch
-    put_u32le(out, bmp::kYPelsOffset, 2835);
-    put_u32le(out, bmp::kClrUsedOffset, static_cast<uint32_t>(picture.palette.size()));
+    put_u32le(out.data() + bmp::kHeightOffset, static_cast<uint32_t>(storedHeight));
+    put_u16le(out.data() + bmp::kPlanesOffset, 1);
+    put_u16le(out.data() + bmp::kBitCountOffset, static_cast<uint16_t>(bpp));
+    put_u32le(out.data() + bmp::kCompressionOffset, bmp::kCompressionRgb);
+    put_u32le(out.data() + bmp::kImageSizeOffset, static_cast<uint32_t>(rowBytes * height));
+    put_u32le(out.data() + bmp::kXPelsOffset, 2835);  // 72 dots per inch
+    put_u32le(out.data() + bmp::kYPelsOffset, 2835);
+    put_u32le(out.data() + bmp::kClrUsedOffset, static_cast<uint32_t>(picture.palette.size()));
 
     size_t at = bmp::kFileHeaderSize + bmp::kInfoHeaderSize;
     for (const Rgb8& c : picture.palette) {
