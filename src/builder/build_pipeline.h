@@ -12,16 +12,16 @@ namespace pellix {
 // moment of the call (the main window answers from its controls); the pipeline calls
 // each read at the moment its step needs the value and caches nothing.
 class SettingsSource {
-public:
+  public:
     virtual ~SettingsSource() = default;
-    virtual std::string RomPath() = 0;       // txtROM, as typed
-    virtual std::string OutputFolder() = 0;  // txtOutput
-    virtual std::string Title(int line) = 0; // txtTitle1..3, line in 1..3
-    virtual std::string IconFile() = 0;      // txtIcon
-    virtual std::string BorderFile() = 0;    // txtBorder
-    virtual bool CustomizeOpen() = 0;        // the window's CustomizeOpen flag
-    virtual int PsramValue() = 0;            // chkPSRAM value: 0, 1 or 2; only 1 is on
-    virtual int CompressionValue() = 0;      // chkCompression value: 0, 1 or 2; only 1 is on
+    virtual std::string RomPath() = 0;        // txtROM, as typed
+    virtual std::string OutputFolder() = 0;   // txtOutput
+    virtual std::string Title(int line) = 0;  // txtTitle1..3, line in 1..3
+    virtual std::string IconFile() = 0;       // txtIcon
+    virtual std::string BorderFile() = 0;     // txtBorder
+    virtual bool CustomizeOpen() = 0;         // the window's CustomizeOpen flag
+    virtual int PsramValue() = 0;             // chkPSRAM value: 0, 1 or 2; only 1 is on
+    virtual int CompressionValue() = 0;       // chkCompression value: 0, 1 or 2; only 1 is on
     virtual void SetGoEnabled(bool enabled) = 0;
     // Shows a message (caption "Quillmere", one OK button) and returns once dismissed.
     virtual void ShowMessage(const std::string& text) = 0;

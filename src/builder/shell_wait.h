@@ -1,16 +1,21 @@
 // modShellWait: runs one external program and waits for it while the windows stay live.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
 namespace pellix::modShellWait {
 
 struct RunResult {
-    bool started = false;  // false: the program could not be started at all
-    int exitCode = -1;     // the program's exit status when it started (-1 if killed by a signal)
-    std::string errorText; // what could not start (when !started), or the program's stderr
+    bool started = false;   // false: the program could not be started at all
+    int exitCode = -1;      // the program's exit status when it started (-1 if killed by a signal)
+    int signal = 0;         // the signal that ended it, when one did (POSIX only)
+    std::string errorText;  // why it could not start (when !started), or the program's stderr
 };
+
+// The most of a program's standard error kept in RunResult::errorText (its last bytes).
+constexpr std::size_t kErrorTextLimit = 4096;
 
 // Starts `commandLine` (split by the Windows command-line rules, no shell) in the current
 // directory, with no console and stdin from the null device, and returns when it ends.
@@ -20,5 +25,8 @@ RunResult RunAndWait(const std::string& commandLine);
 // Installs the function that dispatches the window's pending events during a wait
 // (an empty function removes it). The main window fills this in at start.
 void SetEventPump(std::function<void()> pump);
+
+// Calls the installed event pump once, if there is one. For the platform's RunAndWait.
+void PumpEvents();
 
 }  // namespace pellix::modShellWait

@@ -1,0 +1,156 @@
+// The staging file helpers: copy, test, measure, delete and numbered binary writes.
+#include "modio.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <limits>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace pellix::modIO {
+
+std::array<std::int32_t, 256> NextWritePos{};
+
+namespace {
+
+// The process-wide table of open numbered files; slot 0 is never used.
+std::array<std::unique_ptr<std::fstream>, 256> g_files;
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail) {
+    if (tail.size() > text.size()) return false;
+    return std::equal(tail.begin(), tail.end(), text.end() - static_cast<long>(tail.size()),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+}  // namespace
+
+std::string ErrorReason(const std::error_code& error) {
+    if (error == std::errc::no_such_file_or_directory) return "no such file";
+    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
+        return "permission denied";
+    if (error == std::errc::is_a_directory) return "it is a folder";
+    if (error == std::errc::not_a_directory) return "a part of the path is not a folder";
+    if (error == std::errc::no_space_on_device) return "the disk is full";
+    if (error == std::errc::read_only_file_system) return "the disk is read-only";
+    if (error == std::errc::file_exists) return "the file already exists";
+    if (error == std::errc::filename_too_long) return "the name is too long";
+    std::string text = error.message();
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+fs::path ToPath(const std::string& path) {
+    // UTF-8 throughout; on Windows this yields the wide path the file functions want.
+    return fs::u8path(path);
+}
+
+std::string BaseName(const std::string& path, const std::string& extension) {
+    std::string work = path;
+    if (EndsWithNoCase(path, extension)) work.resize(path.size() - extension.size());
+    // The last separator of the whole path decides, so a path that is nothing but the
+    // extension after a separator gives "".
+    const std::size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return work;
+    if (slash + 1 >= work.size()) return "";
+    return work.substr(slash + 1);
+}
+
+bool CopyFileTo(const std::string& source, const std::string& destination) {
+    const std::string what = "cannot copy " + source + " to " + destination;
+    const fs::path from = ToPath(source);
+    const fs::path to = ToPath(destination);
+    std::error_code ec;
+    // Name the side that is wrong; the copy itself only says "no such file" for both.
+    const fs::file_status status = fs::status(from, ec);
+    if (!fs::exists(status)) throw FileError(what, "no such file");
+    if (fs::is_directory(status)) throw FileError(what, "the source is a folder");
+    const fs::path folder = to.parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+        throw FileError(what, "the folder " + folder.u8string() + " does not exist");
+    if (fs::is_directory(to, ec)) throw FileError(what, "the destination is a folder");
+    if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) || ec) {
+        throw FileError(what, ErrorReason(ec ? ec : std::make_error_code(std::errc::io_error)));
+    }
+    return PathExists(destination);
+}
+
+bool PathExists(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    return fs::is_regular_file(ToPath(path), ec);
+}
+
+std::int32_t SafeFileLen(const std::string& path) {
+    if (path.empty()) return 0;
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(ToPath(path), ec);
+    if (ec) return 0;
+    // A length beyond the 32-bit range is reported as the largest one rather than wrapped,
+    // so a caller comparing against a size limit still sees a large file.
+    constexpr auto kMax = static_cast<std::uintmax_t>(std::numeric_limits<std::int32_t>::max());
+    return static_cast<std::int32_t>(std::min(size, kMax));
+}
+
+std::int16_t OpenBinary(const std::string& path) {
+    std::int16_t number = 0;
+    for (std::int16_t n = 1; n <= 255; ++n) {
+        if (!g_files[n]) {
+            number = n;
+            break;
+        }
+    }
+    if (number == 0) return 0;
+    const fs::path p = ToPath(path);
+    auto file = std::make_unique<std::fstream>(p, std::ios::in | std::ios::out | std::ios::binary);
+    if (!file->is_open()) {
+        // Missing: create it without truncating anything that appeared meanwhile.
+        { std::ofstream create(p, std::ios::out | std::ios::app | std::ios::binary); }
+        file->open(p, std::ios::in | std::ios::out | std::ios::binary);
+    }
+    if (!file->is_open()) return number;
+    g_files[number] = std::move(file);
+    NextWritePos[number] = 1;
+    return number;
+}
+
+void WriteBinary(std::int16_t fileNumber, const std::string& text, std::int32_t count) {
+    if (fileNumber < 0 || fileNumber > 255) return;
+    std::fstream* file = g_files[fileNumber].get();
+    if (!file) return;
+    std::string bytes = text;
+    if (count > 0 && static_cast<std::size_t>(count) < bytes.size()) bytes.resize(count);
+    if (bytes.empty()) return;
+    const std::int32_t pos = NextWritePos[fileNumber];
+    if (pos < 1) return;
+    file->clear();
+    file->seekp(static_cast<std::streamoff>(pos) - 1);
+    file->write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file->flush();
+    if (!*file) {
+        file->clear();
+        return;
+    }
+    NextWritePos[fileNumber] = pos + static_cast<std::int32_t>(bytes.size());
+}
+
+bool CloseBinary(std::int16_t fileNumber) {
+    if (fileNumber < 0 || fileNumber > 255) return false;
+    std::unique_ptr<std::fstream> file = std::move(g_files[fileNumber]);
+    if (!file) return true;
+    file->close();
+    return !file->fail();
+}
+
+bool KillFile(const std::string& path) {
+    std::error_code ec;
+    if (!path.empty() && fs::is_regular_file(ToPath(path), ec)) fs::remove(ToPath(path), ec);
+    return !PathExists(path);
+}
+
+}  // namespace pellix::modIO

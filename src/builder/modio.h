@@ -1,0 +1,68 @@
+// modIO: the small file operations used for staging a build and for reading ROM facts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace pellix::modIO {
+
+// A file operation failed; what() reads "cannot copy A to B: no such file", and
+// reason() holds only the part after the colon ("no such file").
+class FileError : public std::runtime_error {
+  public:
+    FileError(const std::string& what, std::string reason)
+        : std::runtime_error(what + ": " + reason), reason_(std::move(reason)) {}
+    const std::string& reason() const { return reason_; }
+
+  private:
+    std::string reason_;
+};
+
+// Entry n is the 1-based byte position at which the next WriteBinary through file
+// number n lands. OpenBinary sets it to 1; WriteBinary advances it by the bytes written.
+extern std::array<std::int32_t, 256> NextWritePos;
+
+// A short lower-case reason for a failed operation, such as "no such file".
+std::string ErrorReason(const std::error_code& error);
+
+// Converts a path string (UTF-8) to a filesystem path.
+std::filesystem::path ToPath(const std::string& path);
+
+// The last component of `path` (after the last "/" or "\"), less `extension` when the
+// path ends with it (compared without regard to case). Never fails.
+std::string BaseName(const std::string& path, const std::string& extension);
+
+// Copies `source` to `destination`, replacing a file that is there, and returns whether
+// a file exists at the destination afterwards. A failed copy throws FileError.
+bool CopyFileTo(const std::string& source, const std::string& destination);
+
+// Whether a regular file (not a folder) exists at `path`; false for "" and on any error.
+bool PathExists(const std::string& path);
+
+// The file's length in bytes (capped at the largest signed 32-bit value), 0 when it
+// cannot be read.
+std::int32_t SafeFileLen(const std::string& path);
+
+// Opens `path` for binary writes, creating it when missing and keeping its content
+// otherwise, and returns its file number (1..255); 0 when no number is free. When the
+// open itself fails the free number is still returned, naming no open file.
+std::int16_t OpenBinary(const std::string& path);
+
+// Writes the first `count` characters of `text` (all of them when count <= 0), one byte
+// each, at NextWritePos[fileNumber] and advances it. Any failure ends the call silently
+// without advancing the position.
+void WriteBinary(std::int16_t fileNumber, const std::string& text, std::int32_t count);
+
+// Closes the file open under `fileNumber`; false when closing fails or the number is out
+// of range. A number naming no open file closes nothing and returns true.
+bool CloseBinary(std::int16_t fileNumber);
+
+// Deletes the file at `path`, ignoring any failure, and returns true when no file exists
+// there afterwards.
+bool KillFile(const std::string& path);
+
+}  // namespace pellix::modIO
