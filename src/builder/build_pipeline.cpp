@@ -1,21 +1,305 @@
 // The package build: stages the inputs, runs the five programs and delivers the .nds file.
 #include "build_pipeline.h"
 
+#include <cctype>
+#include <filesystem>
+#include <stdexcept>
+
+#include "command_line.h"
+#include "modio.h"
+#include "os.h"
+
+namespace fs = std::filesystem;
+
 namespace pellix {
 
 namespace {
+
+#ifdef _WIN32
+constexpr char kSep = '\\';
+constexpr const char* kExeSuffix = ".exe";
+constexpr bool kPathsIgnoreCase = true;
+#else
+constexpr char kSep = '/';
+constexpr const char* kExeSuffix = "";
+constexpr bool kPathsIgnoreCase = false;
+#endif
+
+constexpr const char* kBannerDefault = "Pellix";
+
+// The files a build writes below bin (with "/" for the separator), in the order they are
+// removed afterwards. A build owns exactly these; everything else in bin/data is packed.
+constexpr const char* kStagedFiles[] = {
+    "x.nds",         "border.bmp",   "border.img.bin", "icon.bmp",        "data/mode.txt",
+    "data/game.gba", "data/game.gz", "data/game",      "data/border.lz7",
+};
+
+// Suffix of the temporary name the package is copied to before it replaces the output.
+constexpr const char* kPartialSuffix = ".pellix-partial";
+
+// A step failed; what() says which and why, for the user.
+class BuildFailure : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The build was refused before it touched anything; what() is the whole message.
+class BuildRefused : public BuildFailure {
+  public:
+    using BuildFailure::BuildFailure;
+};
+
 bool g_running = false;
+
+// Clears the running flag however the build ends.
+struct RunningGuard {
+    RunningGuard() { g_running = true; }
+    ~RunningGuard() { g_running = false; }
+    RunningGuard(const RunningGuard&) = delete;
+    RunningGuard& operator=(const RunningGuard&) = delete;
+};
+
+// A path below the installation's bin folder, with the platform separator.
+struct Installation {
+    std::string app;
+    std::string bin;
+
+    std::string InBin(const std::string& relative) const {
+        std::string path = bin + kSep + relative;
+        for (std::size_t i = bin.size(); i < path.size(); ++i)
+            if (path[i] == '/') path[i] = kSep;
+        return path;
+    }
+    std::string Program(const std::string& name) const { return bin + kSep + name + kExeSuffix; }
+};
+
+bool IsOn(int checkValue) {
+    return checkValue == 1;
 }
+
+bool IsBlankLine(const std::string& line) {
+    return line.find_first_not_of(' ') == std::string::npos;
+}
+
+// Absolute, normalised form of `path` (relative ones taken from `base`), for comparing.
+std::string Canonical(const std::string& path, const fs::path& base) {
+    fs::path p = modIO::ToPath(path);
+    if (p.is_relative()) p = base / p;
+    std::error_code ec;
+    fs::path canon = fs::weakly_canonical(p, ec);
+    if (ec) canon = p.lexically_normal();
+    std::string text = canon.u8string();
+    if (kPathsIgnoreCase)
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Refuses a build that would stage over, or deliver to, one of the files it deletes.
+void RefuseStagedPath(const Installation& inst, const std::string& role, const std::string& path,
+                      const fs::path& base) {
+    const std::string mine = Canonical(path, base);
+    for (const char* staged : kStagedFiles) {
+        if (mine == Canonical(inst.InBin(staged), base)) {
+            throw BuildRefused("The build did not start: " + role + " " + path +
+                               " is one of the working files that a build writes in " + inst.bin +
+                               " and deletes afterwards. Choose a file or folder outside it.");
+        }
+    }
+}
+
+void Copy(const std::string& what, const std::string& from, const std::string& to) {
+    const std::string failed = "cannot copy " + what + " " + from + " to " + to + ": ";
+    try {
+        if (!modIO::CopyFileTo(from, to)) throw BuildFailure(failed + "the copy is missing");
+    } catch (const modIO::FileError& e) {
+        throw BuildFailure(failed + e.reason());
+    }
+}
+
+std::string TrimEnd(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// Runs one program and insists on a clean exit and on the files the next steps read.
+void RunTool(const ToolRunner& runner, const Installation& inst, const std::string& name,
+             const std::string& arguments, std::initializer_list<const char*> leaves,
+             const char* consumes = nullptr) {
+    const std::string commandLine = QuoteArgument(inst.Program(name)) + " " + arguments;
+    const modShellWait::RunResult result = runner(commandLine);
+    if (!result.started) {
+        throw BuildFailure("cannot start " + name + ": " + TrimEnd(result.errorText));
+    }
+    if (result.exitCode != 0) {
+        std::string text =
+            result.signal != 0
+                ? name + " was stopped by signal " + std::to_string(result.signal) + "."
+                : name + " failed (exit status " + std::to_string(result.exitCode) + ").";
+        const std::string lines = TrimEnd(result.errorText);
+        if (!lines.empty()) text += "\n" + lines;
+        throw BuildFailure(text);
+    }
+    for (const char* file : leaves) {
+        if (!modIO::PathExists(inst.InBin(file))) {
+            throw BuildFailure(name + " ended without leaving " + inst.InBin(file) + ".");
+        }
+    }
+    if (consumes && modIO::PathExists(inst.InBin(consumes))) {
+        throw BuildFailure(name + " ended without replacing " + inst.InBin(consumes) + ".");
+    }
+}
+
+void RemoveStaged(const Installation& inst) {
+    for (const char* staged : kStagedFiles) modIO::KillFile(inst.InBin(staged));
+}
+
+// The steps of a build between disabling and enabling "Go...". Throws BuildFailure.
+void Build(SettingsSource& source, const Installation& inst, const ToolRunner& runner,
+           bool& staging) {
+    const std::string app = inst.app;
+    if (app.find('"') != std::string::npos) {
+        throw BuildRefused("The build did not start: the installation folder " + app +
+                           " has a double quote in its name, which no command line can hold.");
+    }
+
+    // The sources. A custom picture counts only while the panel is open and the file is
+    // there; it is pinned to an absolute path now, so the file tested is the file copied.
+    const fs::path startDir = fs::current_path();
+    std::string icon = app + kSep + "gfx" + kSep + "icon.bmp";
+    const std::string iconText = source.IconFile();
+    if (source.CustomizeOpen() && modIO::PathExists(iconText))
+        icon = fs::absolute(modIO::ToPath(iconText)).u8string();
+    std::string border = app + kSep + "gfx" + kSep + "border.bmp";
+    const std::string borderText = source.BorderFile();
+    if (source.CustomizeOpen() && modIO::PathExists(borderText))
+        border = fs::absolute(modIO::ToPath(borderText)).u8string();
+    const std::string banner = BannerText(source.Title(1), source.Title(2), source.Title(3));
+    const std::string rom = source.RomPath();
+    const std::string output = OutputPath(source.OutputFolder(), rom);
+
+    // Relative ROM and output paths resolve against bin, the current folder from here on.
+    const fs::path binPath = modIO::ToPath(inst.bin);
+    RefuseStagedPath(inst, "the ROM", rom, binPath);
+    RefuseStagedPath(inst, "the output file", output, binPath);
+    RefuseStagedPath(inst, "the icon", icon, startDir);
+    RefuseStagedPath(inst, "the border picture", border, startDir);
+
+    try {
+        os::ChangeDirectory(inst.bin);
+    } catch (const modIO::FileError& e) {
+        throw BuildFailure(std::string(e.what()));
+    }
+    const std::string data = inst.InBin("data");
+    if (!fs::is_directory(modIO::ToPath(data))) {
+        throw BuildFailure("the staging folder " + data +
+                           " does not exist; the installation is incomplete.");
+    }
+
+    // An interrupted build may have left its files; none of them may reach this package.
+    staging = true;
+    for (const char* staged : kStagedFiles) {
+        if (!modIO::KillFile(inst.InBin(staged))) {
+            throw BuildFailure("cannot remove " + inst.InBin(staged) +
+                               ", left behind by an earlier build.");
+        }
+    }
+
+    Copy("the ROM", rom, inst.InBin("data/game"));
+    const std::string sep(1, kSep);
+    if (IsOn(source.CompressionValue())) {
+        RunTool(runner, inst, "gzip", "--best data" + sep + "game", {"data/game.gz"}, "data/game");
+    } else {
+        Copy("the ROM", inst.InBin("data/game"), inst.InBin("data/game.gba"));
+        if (!modIO::KillFile(inst.InBin("data/game")))
+            throw BuildFailure("cannot remove " + inst.InBin("data/game") + ".");
+    }
+
+    Copy("the border picture", border, inst.InBin("border.bmp"));
+    RunTool(runner, inst, "grit", "border.bmp -ftbin -fh! -gB16", {"border.img.bin"});
+    RunTool(runner, inst, "gbacrusher", "-l border.img.bin -o data" + sep + "border.lz7",
+            {"data/border.lz7"});
+    Copy("the icon", icon, inst.InBin("icon.bmp"));
+
+    // The check boxes are read again here: a change made while a program ran counts.
+    const std::string psram = IsOn(source.PsramValue()) ? "P" : "N";
+    const std::string mode = psram + (IsOn(source.CompressionValue()) ? "C" : "U");
+    const std::string modeFile = inst.InBin("data/mode.txt");
+    const std::int16_t number = modIO::OpenBinary(modeFile);
+    // A failed open or write leaves the position where it was; the length check catches
+    // a number that names no open file.
+    const std::int32_t before = number != 0 ? modIO::NextWritePos[number] : 0;
+    if (number != 0) modIO::WriteBinary(number, mode, -1);
+    const bool written = number != 0 && modIO::NextWritePos[number] == before + 2;
+    const bool closed = number != 0 && modIO::CloseBinary(number);
+    if (!written || !closed || modIO::SafeFileLen(modeFile) != 2)
+        throw BuildFailure("cannot write the mode file " + modeFile + ".");
+
+    RunTool(runner, inst, "ndstool",
+            "-c x.nds -7 7.bin -9 9.bin -d data -g \"QLMR\" \"12\" \"Quillmere\" -b icon.bmp " +
+                QuoteArgument(banner),
+            {"x.nds"});
+    RunTool(runner, inst, "efs", "x.nds", {"x.nds"});
+
+    // Delivered under a temporary name first, so a failed copy never leaves a truncated
+    // package or destroys one that is already there.
+    const std::string partial = output + kPartialSuffix;
+    try {
+        Copy("the package", inst.InBin("x.nds"), partial);
+        std::error_code ec;
+        fs::rename(modIO::ToPath(partial), modIO::ToPath(output), ec);
+        if (ec) throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(ec));
+    } catch (...) {
+        modIO::KillFile(partial);
+        throw;
+    }
+    RemoveStaged(inst);
+    staging = false;
+}
+
+}  // namespace
 
 bool BuildRunning() {
     return g_running;
 }
 
+std::string BannerText(const std::string& line1, const std::string& line2,
+                       const std::string& line3) {
+    if (IsBlankLine(line1)) return kBannerDefault;
+    if (IsBlankLine(line2)) return line1;
+    if (IsBlankLine(line3)) return line1 + ";" + line2;
+    return line1 + ";" + line2 + ";" + line3;
+}
+
+std::string OutputPath(const std::string& outputFolder, const std::string& romPath) {
+    std::string path = outputFolder;
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += kSep;
+    return path + modIO::BaseName(romPath, ".gba") + ".nds";
+}
+
 bool RunBuild(SettingsSource& source, const std::string& appDir, const ToolRunner& runner) {
-    (void)source;
-    (void)appDir;
-    (void)runner;
-    return false;
+    if (g_running) return false;
+    RunningGuard guard;
+    source.SetGoEnabled(false);
+    const Installation inst{appDir, appDir + kSep + "bin"};
+    bool staging = false;
+    std::string failure;
+    try {
+        Build(source, inst, runner, staging);
+    } catch (const BuildRefused& e) {
+        failure = e.what();
+    } catch (const std::exception& e) {
+        failure = std::string("The build stopped: ") + e.what();
+    }
+    if (!failure.empty()) {
+        if (staging) RemoveStaged(inst);
+        source.ShowMessage(failure);
+        source.SetGoEnabled(true);
+        return false;
+    }
+    source.ShowMessage("Complete!");
+    source.SetGoEnabled(true);
+    return true;
 }
 
 }  // namespace pellix

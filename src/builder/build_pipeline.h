@@ -41,4 +41,14 @@ bool RunBuild(SettingsSource& source, const std::string& appDir,
 // True while a build is running (between steps 1 and 16).
 bool BuildRunning();
 
+// The banner text handed to ndstool: "Pellix" when line 1 is blank, else line 1, then
+// line 2 and line 3 each after a ";" for as long as no blank line comes. A line is blank
+// when it holds nothing but spaces; the lines are used untrimmed.
+std::string BannerText(const std::string& line1, const std::string& line2,
+                       const std::string& line3);
+
+// Where the package goes: the output folder, a separator unless the folder is empty or
+// already ends in one ("/" or "\"), the ROM's base name less ".gba" (any case), ".nds".
+std::string OutputPath(const std::string& outputFolder, const std::string& romPath);
+
 }  // namespace pellix
