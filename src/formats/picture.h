@@ -24,14 +24,20 @@ struct Picture {
 };
 
 // Decodes a Windows bitmap (1, 4, 8, 16, 24, 32 bits; BITMAPINFOHEADER or later, also
-// BITFIELDS; bottom-up and top-down). Throws FormatError with a one-line reason.
+// BITFIELDS; the OS/2 core header for 1, 4, 8 and 24 bits; bottom-up and top-down).
+// Paletted depths keep the palette the header declares (biClrUsed, 0 = all 2^bits) and
+// every pixel's index. RLE and embedded JPEG/PNG are refused. Throws FormatError with a
+// one-line reason ("truncated bitmap: the pixel data ends early", ...).
 Picture ReadBitmap(const uint8_t* data, size_t size);
 
-// Decodes a PNG file through stb_image (Debian libstb-dev). Throws FormatError with a one-line reason.
+// Decodes a PNG file through stb_image (Debian libstb-dev); palette and alpha are not
+// kept, so the result is never paletted. Throws FormatError with a one-line reason
+// ("corrupt PNG picture: ...").
 Picture ReadPng(const uint8_t* data, size_t size);
 
-// Reads a bitmap or PNG file, chosen by its first bytes. Throws FormatError
-// ("cannot open PATH: no such file", "...: not a bitmap or PNG picture", ...).
+// Reads a bitmap or PNG file, chosen by its first bytes. Throws FormatError whose
+// message is the problem alone, without the path ("no such file", "not a bitmap or PNG
+// picture", ...): callers put the file name in front, as in "grit: border.bmp: no such file".
 Picture ReadPictureFile(const std::string& path);
 
 }  // namespace pellix::formats

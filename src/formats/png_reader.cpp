@@ -1,0 +1,73 @@
+// Decodes PNG files through stb_image into a Picture; the alpha channel is dropped.
+#include <climits>
+#include <string>
+
+#include "bmp_format.h"
+#include "format_error.h"
+#include "picture.h"
+
+// Only the PNG decoder is compiled in, reading from memory; pictures larger than the
+// bitmap reader accepts are refused before any pixel memory is taken.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#define STBI_MAX_DIMENSIONS 16384
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+#pragma GCC diagnostic ignored "-Wsign-conversion"
+#pragma GCC diagnostic ignored "-Wshadow"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace pellix::formats {
+namespace {
+
+static_assert(STBI_MAX_DIMENSIONS == bmp::kMaxDimension, "PNG and bitmap limits agree");
+
+// Frees the decoder's pixel buffer on every path out.
+struct StbPixels {
+    stbi_uc* data = nullptr;
+    ~StbPixels() { stbi_image_free(data); }
+};
+
+std::string failure() {
+    const char* why = stbi_failure_reason();
+    return std::string("corrupt PNG picture: ") + (why != nullptr ? why : "cannot decode");
+}
+
+}  // namespace
+
+Picture ReadPng(const uint8_t* data, size_t size) {
+    if (size > static_cast<size_t>(INT_MAX)) throw FormatError("PNG picture too large");
+    const int length = static_cast<int>(size);
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(data, length, &width, &height, &channels))
+        throw FormatError(failure());
+    if (width <= 0 || height <= 0 || width > bmp::kMaxDimension || height > bmp::kMaxDimension)
+        throw FormatError("PNG picture too large: " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels");
+
+    StbPixels pixels;
+    pixels.data = stbi_load_from_memory(data, length, &width, &height, &channels, 3);
+    if (pixels.data == nullptr) throw FormatError(failure());
+
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.bitsPerPixel = channels * 8;  // what the file holds: grey, grey+alpha, RGB, RGBA
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    picture.pixels.resize(count);
+    for (size_t i = 0; i < count; ++i)
+        picture.pixels[i] = {pixels.data[3 * i], pixels.data[3 * i + 1], pixels.data[3 * i + 2]};
+    return picture;
+}
+
+}  // namespace pellix::formats
