@@ -74,6 +74,9 @@ class frmPreview : public QWidget {
     QLabel* Label1 = nullptr;
     QPushButton* cmdClose = nullptr;
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
   private:
     void cmdClose_Click();
 };
