@@ -1,0 +1,48 @@
+// modOpenFileDialog over QFileDialog (the platform's native dialog where it has one).
+#include "open_file_dialog.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+#include "chooser_loop.h"
+
+namespace pellix::modOpenFileDialog {
+
+QStringList NameFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+    }
+    return filters;
+}
+
+std::string ShowOpenDialog(const std::string& filter, const std::string& defaultExt,
+                           const std::string& initialDir, std::uint32_t flags, QWidget* owner) {
+    try {
+        auto* dialog = new QFileDialog(owner);
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode((flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+        const QStringList filters = NameFilters(filter);
+        if (!filters.isEmpty()) {
+            dialog->setNameFilters(filters);
+            dialog->selectNameFilter(filters.front());
+        }
+        dialog->setDefaultSuffix(QString::fromStdString(defaultExt));
+        dialog->setDirectory(QString::fromStdString(initialDir));
+
+        const std::optional<QStringList> chosen = platform::RunChooser(dialog);
+        if (!chosen || chosen->isEmpty()) {
+            return "";
+        }
+        return QDir::toNativeSeparators(chosen->front()).toStdString();
+    } catch (...) {
+        // A failed dialog reads as a cancel; the caller cannot tell the two apart.
+        return "";
+    }
+}
+
+}  // namespace pellix::modOpenFileDialog

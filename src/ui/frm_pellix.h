@@ -1,0 +1,139 @@
+// frmPellix: the main window, whose controls are the only store of a build's settings.
+#pragma once
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "build_pipeline.h"
+
+namespace pellix::ui {
+
+// The choosers the browse buttons call. The window starts with the platform's dialogs;
+// tests put their own in place.
+struct Choosers {
+    // Same contract as modOpenFileDialog::ShowOpenDialog: the chosen file or "".
+    std::function<std::string(const std::string& filter, const std::string& defaultExt,
+                              const std::string& initialDir, std::uint32_t flags, QWidget* owner)>
+        openFile;
+    // Same contract as modBrowseFolders::BrowseFolder: the chosen folder or "".
+    std::function<std::string(QWidget* owner, const std::string& title, std::uint32_t flags,
+                              std::int32_t root)>
+        browseFolder;
+    // Cancels every chooser still open; called when the window closes.
+    std::function<void()> closeAll;
+};
+
+// The platform's file dialog and folder browser.
+Choosers PlatformChoosers();
+
+// Shows one message (caption "Quillmere", one OK button) over `owner` and returns once it
+// has been dismissed.
+using MessageBoxFn = std::function<void(QWidget* owner, const QString& text)>;
+void PlatformMessageBox(QWidget* owner, const QString& text);
+
+// The main window. Its handlers read and write the controls directly; the build reads
+// them through the SettingsSource reads at the moment each step needs a value.
+class frmPellix : public QWidget, public SettingsSource {
+    Q_OBJECT
+  public:
+    // Builds the designed start state: panel folded, boxes empty, "Go..." disabled, both
+    // check boxes checked, client area 569 x 401. Installs the event pump the tool runner
+    // calls while a build waits for a program.
+    frmPellix();
+    ~frmPellix() override;
+
+    // Seams for tests: the choosers, the message box and the runner of the build's programs.
+    void SetChoosers(Choosers choosers);
+    void SetMessageBox(MessageBoxFn messageBox);
+    void SetToolRunner(ToolRunner runner);
+
+    // Settings source of the build, answered from the controls at the moment of the call.
+    std::string RomPath() override;
+    std::string OutputFolder() override;
+    std::string Title(int line) override;
+    std::string IconFile() override;
+    std::string BorderFile() override;
+    bool CustomizeOpen() override;
+    int PsramValue() override;
+    int CompressionValue() override;
+    void SetGoEnabled(bool enabled) override;
+    void ShowMessage(const std::string& text) override;
+
+    // The controls, by their design names (also their objectNames). Frames and shapes are
+    // plain widgets; the picture boxes are labels holding the banner pictures.
+    QLabel* Picture1 = nullptr;
+    QWidget* fraGame = nullptr;
+    QWidget* Shape2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLineEdit* txtROM = nullptr;
+    QPushButton* cmdBrowseROM = nullptr;
+    QLineEdit* txtOutput = nullptr;
+    QPushButton* cmdBrowseFolder = nullptr;
+    QWidget* fraName = nullptr;
+    QWidget* Shape1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QCheckBox* chkCompression = nullptr;
+    QLineEdit* txtTitle1 = nullptr;
+    QLineEdit* txtTitle2 = nullptr;
+    QLineEdit* txtTitle3 = nullptr;
+    QCheckBox* chkPSRAM = nullptr;
+    QWidget* fraCustom = nullptr;
+    QWidget* Shape3 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLineEdit* txtIcon = nullptr;
+    QPushButton* cmdBrowseIcon = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLineEdit* txtBorder = nullptr;
+    QPushButton* cmdBrowseBorder = nullptr;
+    QLabel* Label8 = nullptr;
+    QPushButton* cmdCustomize = nullptr;
+    QPushButton* cmdPreview = nullptr;
+    QLabel* Picture2 = nullptr;
+    QPushButton* cmdGo = nullptr;
+
+  protected:
+    // While a build runs the close is put off until the build has ended; otherwise any
+    // chooser still open is cancelled and its result dropped.
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void cmdBrowseROM_Click();
+    void cmdBrowseFolder_Click();
+    void cmdBrowseIcon_Click();
+    void cmdBrowseBorder_Click();
+    void cmdGo_Click();
+    void cmdPreview_Click();
+    void cmdCustomize_Click();
+    void CollapseCustomize();
+    void ExpandCustomize();
+
+    void BuildControls();
+    void SetTabOrder();
+    // Runs a handler body; an error that escapes it is shown in a message box.
+    void Guarded(const std::function<void()>& body);
+
+    Choosers choosers_;
+    MessageBoxFn messageBox_;
+    ToolRunner runner_;
+    bool customizeOpen_ = false;
+    bool building_ = false;
+    bool closeRequested_ = false;  // asked to close while a build ran
+    bool closed_ = false;          // closed while a chooser may still be open
+};
+
+}  // namespace pellix::ui
