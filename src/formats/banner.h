@@ -1,0 +1,40 @@
+// The DS menu banner: a 32 x 32 icon in 16 colours and the title in six languages.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "picture.h"
+
+namespace pellix::formats {
+
+// Decodes UTF-8 banner text to UTF-16, turning each ';' into a line break (U+000A).
+// Throws FormatError when the text is not valid UTF-8 or needs more than 128 units.
+std::u16string BannerTitle(const std::string& utf8);
+
+// Builds the 0x840-byte version 1 banner from a 32 x 32 paletted icon (1, 4 or 8 bits
+// per pixel, indices 0..15) and UTF-8 text, the same title in all six languages.
+// Throws FormatError naming what is wrong with the icon or the text.
+std::vector<uint8_t> MakeBanner(const Picture& icon, const std::string& utf8Text);
+
+// Reads an icon file, which must be a Windows bitmap. Throws FormatError with the reason
+// only ("no such file", "the icon must be 32 x 32 pixels, not 48 x 48"); the caller
+// names the file. The picture is checked the same way MakeBanner checks it.
+Picture ReadIconFile(const std::string& path);
+
+// A banner taken apart again.
+struct BannerContents {
+    uint16_t version = 0;
+    uint16_t storedCrc = 0;
+    uint16_t computedCrc = 0;              // over bytes 0x20..0x83F as found
+    std::vector<uint8_t> iconIndices;      // 32 x 32, row-major, top-down, 0..15
+    std::array<Rgb8, 16> palette{};        // each channel widened from 5 bits (v << 3)
+    std::array<std::u16string, 6> titles;  // up to the first zero unit
+};
+
+// Decodes the 0x840 bytes at `data`; the caller has checked that they are there.
+BannerContents DecodeBanner(const uint8_t* data);
+
+}  // namespace pellix::formats

@@ -1,0 +1,21 @@
+// efs FILE.nds: records a random id and the file's size in the package's EFS section.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "efs_patch.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2 || argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: efs FILE.nds\n");
+        return 2;
+    }
+    const std::string path = argv[1];
+    try {
+        pellix::formats::PatchEfsFile(path, pellix::formats::RandomEfsId());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "efs: %s: %s\n", path.c_str(), e.what());
+        return 1;
+    }
+    return 0;
+}
