@@ -195,6 +195,8 @@ class PreviewTest : public QObject {
         QTest::newRow("unfolded, missing file") << kUnfolded << "gone.bmp" << small << false;
         QTest::newRow("unfolded, existing picture") << kUnfolded << "mine.bmp" << small << true;
         QTest::newRow("unfolded, larger picture cut") << kUnfolded << "mine.bmp" << large << true;
+        QTest::newRow("unfolded, smaller picture at the corner")
+            << kUnfolded << "mine.bmp" << Pattern(12, 10, 40) << true;
         QTest::newRow("unfolded, PNG picture") << kUnfolded << "mine.png" << small << true;
     }
 
@@ -212,19 +214,11 @@ class PreviewTest : public QObject {
         ShowPreview(&main.window);
         QVERIFY(CurrentPreview());
         QVERIFY(messages_.isEmpty());
-        const QImage expected = userShown ? userPicture.copy(0, 0, 32, 32) : defaultIcon_;
-        QCOMPARE(Shown(CurrentPreview()->picIcon, 32, 32), Rgb(expected));
-    }
-
-    void smallIconDrawnAtCorner() {
-        const QImage tiny = Pattern(12, 10, 40);
-        QVERIFY(tiny.save(UserFile("tiny.bmp"), "BMP"));
-        MainStandIn main;
-        main.cmdCustomize->setText(kUnfolded);
-        main.txtIcon->setText(UserFile("tiny.bmp"));
-        ShowPreview(&main.window);
-        QVERIFY(CurrentPreview());
-        QCOMPARE(Shown(CurrentPreview()->picIcon, 12, 10), Rgb(tiny));
+        const QImage expected = userShown ? userPicture.copy(0, 0, qMin(32, userPicture.width()),
+                                                             qMin(32, userPicture.height()))
+                                          : defaultIcon_;
+        QCOMPARE(Shown(CurrentPreview()->picIcon, expected.width(), expected.height()),
+                 Rgb(expected));
     }
 
     void titles_data() {
