@@ -1,4 +1,5 @@
 // pellix_artwork: draws the default pictures and the windows' artwork into an assets folder.
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -9,7 +10,9 @@
 
 namespace {
 
-constexpr pellix::formats::Rgb8 kKeyRgb{255, 0, 255};
+pellix::formats::Rgb8 ToRgb(artwork::Colour c) {
+    return {uint8_t(c.r), uint8_t(c.g), uint8_t(c.b)};
+}
 
 void Save(const std::string& assets, const std::string& name,
           const pellix::formats::Picture& picture) {
@@ -29,12 +32,12 @@ int main(int argc, char** argv) {
     const std::string assets = argv[1];
     try {
         using namespace artwork;
-        Save(assets, "gfx/icon.bmp", Quantise(DrawMenuIcon(), 4, 16, kKeyRgb));
+        Save(assets, "gfx/icon.bmp", Quantise(DrawMenuIcon(), 4, 16, ToRgb(kMenuIconKey)));
         Save(assets, "gfx/border.bmp", TrueColour(DrawBorder()));
         Save(assets, "gfx/preview.bmp", TrueColour(DrawMenuEntry()));
         Save(assets, "window/top_banner.bmp", TrueColour(DrawTopBanner()));
         Save(assets, "window/bottom_banner.bmp", TrueColour(DrawBottomBanner()));
-        Save(assets, "window/icon.bmp", Quantise(DrawWindowIcon(), 8, 256, kKeyRgb));
+        Save(assets, "window/icon.bmp", Quantise(DrawWindowIcon(), 8, 256, ToRgb(kWindowIconKey)));
         Save(assets, "window/preview_placeholder.bmp", TrueColour(DrawPlaceholder()));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pellix_artwork: %s\n", e.what());

@@ -104,8 +104,11 @@ Picture Quantise(const Canvas& canvas, int bitsPerPixel, int colours, Rgb8 key) 
     }
     std::vector<Rgb8> palette{key};
     if (!covered.empty()) {
-        const std::vector<Rgb8> cut = MedianCut(covered, colours - 1);
-        palette.insert(palette.end(), cut.begin(), cut.end());
+        for (Rgb8 c : MedianCut(covered, colours - 1)) {
+            // A drawn colour must never read as the transparent key.
+            if (c.r == key.r && c.g == key.g && c.b == key.b) c.b = uint8_t(c.b ^ 1);
+            palette.push_back(c);
+        }
     }
     Picture picture = pellix::formats::MakePalettedPicture(canvas.width(), canvas.height(),
                                                            bitsPerPixel, palette);

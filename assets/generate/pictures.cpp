@@ -139,7 +139,7 @@ Shape Box(double x0, double y0, double x1, double y1) {
 }  // namespace
 
 Canvas DrawMenuIcon() {
-    Canvas c(32, 32, Colour{230, 240, 240}, 0.0);
+    Canvas c(32, 32, kMenuIconKey, 0.0);
     // A cartridge seen from the front, its top right corner cut away, with a leaf on
     // its label.
     const Shape body = Intersect(RoundedBox(3, 2, 29, 30, 2.5),
@@ -224,7 +224,7 @@ Canvas DrawMenuEntry() {
     c.Fill(slot, Linear(0, 3, Colour{0, 188, 184}, 0, 41, Colour{0, 116, 118}));
     c.Fill(Outline(slot, 0.8), Solid(Colour{0, 86, 90}), 0.7);
     c.Fill(Box(6, 5, 40, 39), Solid(Colour{0, 92, 96}));
-    c.Fill(Box(7, 6, 39, 38), Linear(0, 6, kWhite, 0, 38, Colour{236, 248, 248}));
+    c.Fill(Box(7, 6, 39, 38), Solid(kMenuIconKey));
 
     // A slim divider; the title area to its right stays plain.
     c.Fill(Capsule(49, 9, 49, 38, 1.2), Linear(0, 6, kWhite, 0, 24, Colour{150, 210, 210}), 0.9);
@@ -302,7 +302,7 @@ Canvas DrawBottomBanner() {
 }
 
 Canvas DrawWindowIcon() {
-    Canvas c(32, 32, Colour{200, 204, 208}, 0.0);
+    Canvas c(32, 32, kWindowIconKey, 0.0);
     constexpr Colour kEdge{24, 24, 28};
     // The lid, tipped back a little so it narrows towards the top.
     const Shape lid =

@@ -5,6 +5,12 @@
 
 namespace artwork {
 
+// Index 0 of the keyed icons: the background the DS menu (or a window mask) leaves out.
+// Each is also a colour that looks right where the icon is shown unmasked: the menu icon's
+// is the plain inside of the preview's icon slot, the window icon's the windows' own cyan.
+constexpr Colour kMenuIconKey{255, 255, 255};
+constexpr Colour kWindowIconKey{195, 246, 246};
+
 Canvas DrawMenuIcon();      // gfx/icon.bmp: 32 x 32, keyed, reduced to 16 colours
 Canvas DrawBorder();        // gfx/border.bmp: 256 x 192 around the 240 x 160 GBA screen
 Canvas DrawMenuEntry();     // gfx/preview.bmp: 191 x 47 DS menu entry
