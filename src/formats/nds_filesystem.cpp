@@ -28,6 +28,8 @@ std::string Shown(const fs::path& path) {
 std::vector<Entry> ListFolder(const fs::path& folder) {
     std::error_code ec;
     fs::directory_iterator it(folder, ec);
+    if (ec == std::errc::not_a_directory)
+        throw FileError(Shown(folder), "cannot read the folder: not a folder");
     if (ec) throw FileError(Shown(folder), "cannot read the folder: " + ErrorText(ec));
     std::vector<Entry> entries;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
