@@ -174,7 +174,10 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     const std::string borderText = source.BorderFile();
     if (source.CustomizeOpen() && modIO::PathExists(borderText))
         border = fs::absolute(modIO::ToPath(borderText)).u8string();
-    const std::string banner = BannerText(source.Title(1), source.Title(2), source.Title(3));
+    const std::string title1 = source.Title(1);
+    const std::string title2 = source.Title(2);
+    const std::string title3 = source.Title(3);
+    const std::string banner = BannerText(title1, title2, title3);
     const std::string rom = source.RomPath();
     const std::string output = OutputPath(source.OutputFolder(), rom);
 

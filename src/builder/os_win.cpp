@@ -1,0 +1,55 @@
+// Windows side of the operating-system services: executable path and current drive/folder.
+#include <direct.h>
+#include <windows.h>
+
+#include <cctype>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "modio.h"
+#include "os.h"
+#include "win_text.h"
+
+namespace pellix::os {
+
+std::string ExecutablePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD n =
+            ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) {
+            throw std::runtime_error("cannot find the program's own folder: " +
+                                     win::ErrorReason(::GetLastError()));
+        }
+        // A full buffer means the name was cut short; try again with more room.
+        if (n < buffer.size()) return win::ToUtf8(std::wstring(buffer.data(), n));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+void ChangeDirectory(const std::string& dir) {
+    const std::string what = "cannot enter the folder " + dir;
+    std::wstring wide;
+    try {
+        wide = win::ToWide(dir);
+    } catch (const std::range_error&) {
+        throw modIO::FileError(what, "the name is not valid UTF-8");
+    }
+    // The drive first, then the folder on it. A path without a drive letter (a network
+    // share, \\server\share\...) has no drive to change to; the folder change covers it.
+    const bool hasDrive =
+        dir.size() >= 2 && dir[1] == ':' && std::isalpha(static_cast<unsigned char>(dir[0]));
+    if (hasDrive) {
+        const int drive = std::toupper(static_cast<unsigned char>(dir[0])) - 'A' + 1;
+        if (::_chdrive(drive) != 0) {
+            throw modIO::FileError(what, "there is no drive " + dir.substr(0, 2));
+        }
+    }
+    if (!::SetCurrentDirectoryW(wide.c_str())) {
+        throw modIO::FileError(what, win::ErrorReason(::GetLastError()));
+    }
+}
+
+}  // namespace pellix::os

@@ -1,0 +1,143 @@
+// Windows tool runner: CreateProcessW with no console, stderr through a pipe, a pumping wait.
+#include <windows.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "command_line.h"
+#include "shell_wait.h"
+#include "win_text.h"
+
+namespace pellix::modShellWait {
+
+namespace {
+
+// Longest block between two calls of the event pump.
+constexpr DWORD kPollMillis = 10;
+
+// Owns a kernel handle.
+struct Handle {
+    HANDLE h = nullptr;
+    explicit Handle(HANDLE handle = nullptr) : h(handle) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() { reset(); }
+    void reset(HANDLE handle = nullptr) {
+        if (h != nullptr && h != INVALID_HANDLE_VALUE) ::CloseHandle(h);
+        h = handle;
+    }
+    bool valid() const { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+};
+
+// Appends what the pipe holds now, without blocking: a program the tool left running may
+// keep the pipe open after the tool itself has ended.
+void Drain(HANDLE pipe, std::string& text) {
+    char buffer[1024];
+    for (;;) {
+        DWORD available = 0;
+        if (!::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0)
+            return;
+        DWORD n = 0;
+        const DWORD want = available < sizeof buffer ? available : DWORD{sizeof buffer};
+        if (!::ReadFile(pipe, buffer, want, &n, nullptr) || n == 0) return;
+        text.append(buffer, n);
+        if (text.size() > kErrorTextLimit) text.erase(0, text.size() - kErrorTextLimit);
+    }
+}
+
+// The program file CreateProcessW is to run, or "" to let it search for a bare name.
+// Naming the file keeps a path with spaces from being tried piece by piece
+// (C:\Program.exe before C:\Program Files\...).
+std::wstring ProgramFile(const std::string& program) {
+    if (program.find_first_of("\\/:") == std::string::npos) return {};
+    std::wstring file = win::ToWide(program);
+    // Like the search does, a name without an extension means the .exe.
+    const std::size_t lastSep = file.find_last_of(L"\\/:");
+    if (file.find(L'.', lastSep == std::wstring::npos ? 0 : lastSep + 1) == std::wstring::npos)
+        file += L".exe";
+    return file;
+}
+
+}  // namespace
+
+RunResult RunAndWait(const std::string& commandLine) {
+    RunResult result;
+    const std::vector<std::string> args = SplitCommandLine(commandLine);
+    if (args.empty() || args[0].empty()) {
+        result.errorText = "the command line names no program";
+        return result;
+    }
+    std::wstring wideLine;
+    std::wstring programFile;
+    try {
+        wideLine = win::ToWide(commandLine);
+        programFile = ProgramFile(args[0]);
+    } catch (const std::range_error&) {
+        result.errorText = "cannot start " + args[0] + ": the command line is not valid UTF-8";
+        return result;
+    }
+
+    // The child's standard handles: input and output the null device, errors into a pipe
+    // whose reading end stays with us alone.
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    Handle nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                             nullptr));
+    HANDLE readRaw = nullptr;
+    HANDLE writeRaw = nullptr;
+    if (!nul.valid() || !::CreatePipe(&readRaw, &writeRaw, &inherit, 0)) {
+        result.errorText = "cannot make a pipe: " + win::ErrorReason(::GetLastError());
+        return result;
+    }
+    Handle readEnd(readRaw);
+    Handle writeEnd(writeRaw);
+    ::SetHandleInformation(readEnd.h, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = nul.h;
+    startup.hStdOutput = nul.h;
+    startup.hStdError = writeEnd.h;
+
+    // CreateProcessW may write into the command line, so it gets a copy of its own.
+    std::vector<wchar_t> line(wideLine.begin(), wideLine.end());
+    line.push_back(L'\0');
+    PROCESS_INFORMATION process{};
+    const BOOL created =
+        ::CreateProcessW(programFile.empty() ? nullptr : programFile.c_str(), line.data(), nullptr,
+                         nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    const DWORD startError = ::GetLastError();
+    // Only the child may hold the writing end now, so the pipe closes when it is gone.
+    writeEnd.reset();
+    nul.reset();
+    if (!created) {
+        result.errorText = "cannot start " + args[0] + ": " + win::ErrorReason(startError);
+        return result;
+    }
+    result.started = true;
+    Handle processHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+
+    // Wake for the end of the program, for new window messages, or after a short while,
+    // and let the pump dispatch whatever is pending each time.
+    for (;;) {
+        DWORD woke =
+            ::MsgWaitForMultipleObjects(1, &processHandle.h, FALSE, kPollMillis, QS_ALLINPUT);
+        if (woke == WAIT_FAILED) woke = ::WaitForSingleObject(processHandle.h, kPollMillis);
+        Drain(readEnd.h, result.errorText);
+        PumpEvents();
+        // A handle that cannot be waited on at all would make this loop spin.
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+    }
+    Drain(readEnd.h, result.errorText);
+
+    DWORD exitCode = 0;
+    if (::GetExitCodeProcess(processHandle.h, &exitCode))
+        result.exitCode = static_cast<int>(exitCode);
+    return result;
+}
+
+}  // namespace pellix::modShellWait

@@ -1,0 +1,208 @@
+// Tests of the staging file helpers: names, copies, existence, lengths, numbered writes.
+#include "modio.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace pellix::modIO;
+using pellix::test::ReadFile;
+using pellix::test::TempDir;
+using pellix::test::WriteFile;
+
+namespace {
+
+struct BaseNameCase {
+    const char* path;
+    const char* extension;
+    const char* expected;
+};
+
+TEST(BaseName, SplitsOffTheNameAndAnExtensionIgnoringCase) {
+    const BaseNameCase cases[] = {
+        {R"(C:\roms\MyGame.GBA)", ".gba", "MyGame"},
+        {R"(C:\roms\MyGame.GBA)", "", "MyGame.GBA"},
+        {"game.gba", ".gba", "game"},
+        {".gba", ".gba", ""},
+        {R"(D:\dump\rom.bin)", ".gba", "rom.bin"},
+        {R"(C:\a/b\c.gba)", ".gba", "c"},
+        {R"(C:\a\b/c.gba)", ".gba", "c"},
+        {R"(C:\roms\)", ".gba", ""},
+        {"C:game.gba", ".gba", "C:game"},
+        {R"(C:\roms\x.gba)", "", "x.gba"},
+        {"/home/ana/My Games/Quest.Gba", ".gba", "Quest"},
+        {"a.gba", "longer than the path", "a.gba"},
+        {"", ".gba", ""},
+        {"dir/.gba", ".gba", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BaseName(c.path, c.extension), c.expected)
+            << "path " << c.path << ", extension " << c.extension;
+    }
+}
+
+class ModIOFiles : public ::testing::Test {
+  protected:
+    TempDir dir{"pellix-modio"};
+    std::string At(const std::string& name) const { return (dir.path() / name).string(); }
+};
+
+TEST_F(ModIOFiles, CopyReplacesAnExistingDestination) {
+    WriteFile(At("src"), "new bytes");
+    WriteFile(At("dst"), "old content that is longer");
+    EXPECT_TRUE(CopyFileTo(At("src"), At("dst")));
+    EXPECT_EQ(ReadFile(At("dst")), "new bytes");
+}
+
+TEST_F(ModIOFiles, CopyFailuresAreRaisedWithTheirReason) {
+    WriteFile(At("src"), "x");
+    fs::create_directory(At("folder"));
+    struct Case {
+        std::string from, to, message;
+    };
+    const std::vector<Case> cases = {
+        {At("missing"), At("dst"),
+         "cannot copy " + At("missing") + " to " + At("dst") + ": no such file"},
+        {At("src"), At("nofolder/dst"),
+         "cannot copy " + At("src") + " to " + At("nofolder/dst") + ": the folder " +
+             At("nofolder") + " does not exist"},
+        {At("folder"), At("dst"),
+         "cannot copy " + At("folder") + " to " + At("dst") + ": the source is a folder"},
+        {At("src"), At("folder"),
+         "cannot copy " + At("src") + " to " + At("folder") + ": the destination is a folder"},
+    };
+    for (const auto& c : cases) {
+        try {
+            CopyFileTo(c.from, c.to);
+            ADD_FAILURE() << "no error for " << c.from << " -> " << c.to;
+        } catch (const FileError& e) {
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
+    }
+    EXPECT_FALSE(fs::exists(At("dst")));
+}
+
+TEST_F(ModIOFiles, PathExistsOnlyForFiles) {
+    WriteFile(At("file"), "");
+    fs::create_directory(At("folder"));
+    EXPECT_TRUE(PathExists(At("file")));
+    EXPECT_FALSE(PathExists(At("folder")));
+    EXPECT_FALSE(PathExists(At("missing")));
+    EXPECT_FALSE(PathExists(""));
+}
+
+TEST_F(ModIOFiles, SafeFileLenIsZeroWhenUnreadable) {
+    WriteFile(At("five"), "12345");
+    WriteFile(At("empty"), "");
+    fs::create_directory(At("folder"));
+    EXPECT_EQ(SafeFileLen(At("five")), 5);
+    EXPECT_EQ(SafeFileLen(At("empty")), 0);
+    EXPECT_EQ(SafeFileLen(At("missing")), 0);
+    EXPECT_EQ(SafeFileLen(At("folder")), 0);
+    EXPECT_EQ(SafeFileLen(""), 0);
+}
+
+TEST_F(ModIOFiles, KillFileReportsWhetherTheFileIsGone) {
+    WriteFile(At("file"), "x");
+    fs::create_directory(At("folder"));
+    EXPECT_TRUE(KillFile(At("file")));
+    EXPECT_FALSE(fs::exists(At("file")));
+    EXPECT_TRUE(KillFile(At("missing")));
+    // A folder is no file: nothing to delete, and it is left alone.
+    EXPECT_TRUE(KillFile(At("folder")));
+    EXPECT_TRUE(fs::is_directory(At("folder")));
+}
+
+#ifndef _WIN32
+TEST_F(ModIOFiles, KillFileIsFalseWhenTheFileStays) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root may delete anything";
+    fs::create_directory(At("locked"));
+    WriteFile(At("locked/file"), "x");
+    fs::permissions(At("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_FALSE(KillFile(At("locked/file")));
+    fs::permissions(At("locked"), fs::perms::owner_all);
+}
+#endif
+
+TEST_F(ModIOFiles, WriteBinaryCountsAndPositions) {
+    struct Case {
+        std::string text;
+        std::int32_t count;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"PC", 1, "P"}, {"PC", 0, "PC"}, {"PC", -1, "PC"}, {"PC", 5, "PC"}, {"", -1, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string path = At("w" + std::to_string(c.count) + c.text);
+        const std::int16_t n = OpenBinary(path);
+        ASSERT_GE(n, 1);
+        ASSERT_LE(n, 255);
+        EXPECT_EQ(NextWritePos[n], 1);
+        WriteBinary(n, c.text, c.count);
+        EXPECT_EQ(NextWritePos[n], 1 + static_cast<std::int32_t>(c.expected.size()));
+        EXPECT_TRUE(CloseBinary(n));
+        EXPECT_EQ(ReadFile(path), c.expected) << c.text << " count " << c.count;
+    }
+}
+
+TEST_F(ModIOFiles, ConsecutiveWritesFollowEachOther) {
+    const std::int16_t n = OpenBinary(At("mode"));
+    WriteBinary(n, "PC", -1);
+    WriteBinary(n, "NU", -1);
+    EXPECT_TRUE(CloseBinary(n));
+    EXPECT_EQ(ReadFile(At("mode")), "PCNU");
+    // Closing keeps the position; opening again starts at the first byte.
+    EXPECT_EQ(NextWritePos[n], 5);
+}
+
+TEST_F(ModIOFiles, OpenBinaryKeepsAnExistingFile) {
+    WriteFile(At("ten"), "0123456789");
+    const std::int16_t n = OpenBinary(At("ten"));
+    WriteBinary(n, "PC", -1);
+    CloseBinary(n);
+    EXPECT_EQ(ReadFile(At("ten")), "PC23456789");
+}
+
+TEST_F(ModIOFiles, AFailedOpenNamesNoFile) {
+    const std::int16_t n = OpenBinary(At("nofolder/mode"));
+    ASSERT_NE(n, 0);
+    NextWritePos[n] = 7;
+    WriteBinary(n, "PC", -1);
+    EXPECT_EQ(NextWritePos[n], 7);
+    EXPECT_TRUE(CloseBinary(n));
+    // The number was never taken, so the next open gets it.
+    const std::int16_t again = OpenBinary(At("mode"));
+    EXPECT_EQ(again, n);
+    CloseBinary(again);
+}
+
+TEST_F(ModIOFiles, NumbersRunOutAfter255OpenFiles) {
+    std::vector<std::int16_t> numbers;
+    for (int i = 0; i < 255; ++i) numbers.push_back(OpenBinary(At("f" + std::to_string(i))));
+    EXPECT_EQ(OpenBinary(At("one-too-many")), 0);
+    for (int i = 0; i < 255; ++i) EXPECT_EQ(numbers[i], i + 1);
+    for (std::int16_t n : numbers) EXPECT_TRUE(CloseBinary(n));
+    const std::int16_t n = OpenBinary(At("after"));
+    EXPECT_EQ(n, 1);
+    CloseBinary(n);
+}
+
+TEST(WriteBinary, NumbersNamingNoFileDoNothing) {
+    const std::int32_t before = NextWritePos[0];
+    for (std::int16_t n : {std::int16_t{-1}, std::int16_t{0}, std::int16_t{256}})
+        WriteBinary(n, "PC", -1);
+    EXPECT_EQ(NextWritePos[0], before);
+    EXPECT_FALSE(CloseBinary(-1));
+    EXPECT_FALSE(CloseBinary(256));
+    EXPECT_TRUE(CloseBinary(0));
+}
+
+}  // namespace
