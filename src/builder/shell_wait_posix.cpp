@@ -23,7 +23,7 @@ namespace pellix::modShellWait {
 namespace {
 
 // Longest block between two calls of the event pump.
-constexpr int kPollMillis = 10;
+constexpr int kPollMillis = 5;
 
 std::string Reason(int error) {
     return modIO::ErrorReason({error, std::generic_category()});
