@@ -30,15 +30,22 @@ class SettingsSource {
 // Runs one command line; the default is modShellWait::RunAndWait.
 using ToolRunner = std::function<modShellWait::RunResult(const std::string& commandLine)>;
 
-// cmdGo_Click's body. Runs steps 1 to 16 against `source`, with `appDir` as the
-// installation folder (no trailing separator) and `runner` for every program.
-// Returns true when the package was delivered ("Complete!" was shown). Any failure is
-// shown through source.ShowMessage, the staged files are removed and Go is enabled again.
+// cmdGo_Click's body: switches Go off, resolves the sources, enters `appDir`/bin (the
+// current directory stays there), removes working files an earlier build left, stages the
+// ROM, border, icon and mode file, runs gzip (when compression is on), grit, gbacrusher,
+// ndstool and efs through `runner`, delivers x.nds to the output path under a temporary
+// name and renames it into place, removes the working files, shows "Complete!" and
+// switches Go on. Each setting is read when its step comes. `appDir` is the installation
+// folder without a trailing separator.
+// Returns true when the package was delivered. Any failure stops the build at that
+// point: the working files are removed, the failure is shown through source.ShowMessage
+// and Go is switched on again. A build whose ROM, output, icon or border path is one of
+// the working files is refused before anything is touched.
 // A call made while another build is running does nothing and returns false.
 bool RunBuild(SettingsSource& source, const std::string& appDir,
               const ToolRunner& runner = modShellWait::RunAndWait);
 
-// True while a build is running (between steps 1 and 16).
+// True while a build is running, from switching Go off to switching it on again.
 bool BuildRunning();
 
 // The banner text handed to ndstool: "Pellix" when line 1 is blank, else line 1, then
