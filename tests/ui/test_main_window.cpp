@@ -1,0 +1,538 @@
+// Tests of the main window: layout and start state, the customisation panel, the browse
+// handlers, the window as the build's settings source, and closing while busy.
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app_directory.h"
+#include "frm_pellix.h"
+
+using pellix::ui::frmPellix;
+
+namespace {
+
+const QString kTooLarge = "This ROM is larger than 16MB. PSRAM will be disabled.";
+
+// One recorded call of a file chooser.
+struct OpenCall {
+    std::string filter, defaultExt, initialDir;
+    std::uint32_t flags;
+    QWidget* owner;
+};
+
+// Choosers and message boxes that answer from the test and record what they were asked.
+struct Fakes {
+    std::string nextFile;
+    std::string nextFolder;
+    std::vector<OpenCall> openCalls;
+    QWidget* folderOwner = nullptr;
+    std::string folderTitle;
+    std::uint32_t folderFlags = 0;
+    std::int32_t folderRoot = -1;
+    int closeAllCalls = 0;
+    QStringList messages;
+    std::function<void()> duringChooser;  // runs while the "dialog" is open
+    std::function<void()> duringMessage;  // runs while a message box is up
+
+    void Install(frmPellix& window) {
+        pellix::ui::Choosers choosers;
+        choosers.openFile = [this](const std::string& filter, const std::string& ext,
+                                   const std::string& dir, std::uint32_t flags, QWidget* owner) {
+            openCalls.push_back({filter, ext, dir, flags, owner});
+            if (duringChooser) duringChooser();
+            return nextFile;
+        };
+        choosers.browseFolder = [this](QWidget* owner, const std::string& title,
+                                       std::uint32_t flags, std::int32_t root) {
+            folderOwner = owner;
+            folderTitle = title;
+            folderFlags = flags;
+            folderRoot = root;
+            if (duringChooser) duringChooser();
+            return nextFolder;
+        };
+        choosers.closeAll = [this] { ++closeAllCalls; };
+        window.SetChoosers(choosers);
+        window.SetMessageBox([this](QWidget*, const QString& text) {
+            messages << text;
+            if (duringMessage) duringMessage();
+        });
+    }
+};
+
+// A file of `size` bytes (sparse where the file system allows).
+QString MakeFile(const QTemporaryDir& dir, const QString& name, qint64 size) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+        qFatal("cannot make %s", qPrintable(path));
+    return path;
+}
+
+QRect Twips(int left, int top, int width, int height) {
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// Everything the customisation panel may change, for comparing two states.
+struct LayoutSnapshot {
+    QMap<QString, QRect> geometry;
+    QMap<QString, bool> hidden;
+    QString caption;
+    QSize client;
+    bool operator==(const LayoutSnapshot& other) const {
+        return geometry == other.geometry && hidden == other.hidden && caption == other.caption &&
+               client == other.client;
+    }
+};
+
+LayoutSnapshot Snapshot(frmPellix& window) {
+    LayoutSnapshot snap;
+    for (QWidget* child : window.findChildren<QWidget*>()) {
+        if (child->objectName().isEmpty()) continue;
+        snap.geometry[child->objectName()] = child->geometry();
+        snap.hidden[child->objectName()] = child->isHidden();
+    }
+    snap.caption = window.cmdCustomize->text();
+    snap.client = window.size();
+    return snap;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        window_ = std::make_unique<frmPellix>();
+        fakes_ = std::make_unique<Fakes>();
+        fakes_->Install(*window_);
+    }
+    void cleanup() {
+        window_.reset();
+        fakes_.reset();
+        pellix::SetApplicationDirectory("");
+    }
+
+    void startStateMatchesTheDesign() {
+        frmPellix& w = *window_;
+        QCOMPARE(w.windowTitle(), QString("Quillmere v1.2.1 GUI (by Fennbrook)"));
+        QCOMPARE(w.size(), QSize(569, 401));
+        QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QVERIFY(!w.windowIcon().isNull());
+        QVERIFY(!w.Picture1->pixmap().isNull());
+        QCOMPARE(w.Picture1->pixmap().size(), QSize(569, 57));
+        QCOMPARE(w.Picture2->pixmap().size(), QSize(569, 57));
+
+        const std::pair<QAbstractButton*, const char*> buttons[] = {
+            {w.cmdBrowseROM, "Browse..."},
+            {w.cmdBrowseFolder, "Select..."},
+            {w.cmdBrowseIcon, "Browse..."},
+            {w.cmdBrowseBorder, "Browse..."},
+            {w.cmdCustomize, "Customize the NDS (+)"},
+            {w.cmdPreview, "Preview NDS..."},
+            {w.cmdGo, "Go..."}};
+        for (const auto& [button, caption] : buttons) QCOMPARE(button->text(), QString(caption));
+        QVERIFY(!w.cmdGo->isEnabled());
+        QVERIFY(w.Label9->isHidden());
+        QCOMPARE(w.fraCustom->height(), 33);
+        QVERIFY(!w.CustomizeOpen());
+
+        for (QCheckBox* box : {w.chkPSRAM, w.chkCompression}) {
+            QVERIFY(box->isEnabled());
+            QCOMPARE(box->checkState(), Qt::Checked);
+            QVERIFY(box->text().isEmpty());
+        }
+        QCOMPARE(w.PsramValue(), 1);
+        QCOMPARE(w.CompressionValue(), 1);
+        for (QLineEdit* box : w.findChildren<QLineEdit*>()) QVERIFY(box->text().isEmpty());
+        QCOMPARE(w.findChildren<QLineEdit*>().size(), 7);
+        for (QPushButton* button : w.findChildren<QPushButton*>()) {
+            QVERIFY(!button->isDefault());
+            QVERIFY(!button->autoDefault());
+        }
+    }
+
+    // Every control at its designed place, in its designed container, with its caption.
+    void layoutMatchesTheDesign_data() {
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        struct Row {
+            const char *name, *container;
+            int left, top, width, height;
+            const char* caption;
+        };
+        const Row rows[] = {
+            {"Picture1", "frmPellix", 0, 0, 8685, 855, ""},
+            {"fraGame", "frmPellix", 720, 960, 7095, 1215, ""},
+            {"Shape2", "fraGame", 0, 0, 7095, 1215, ""},
+            {"Label1", "fraGame", 120, 240, 1215, 255, "GBA ROM File:"},
+            {"Label6", "fraGame", 1440, 540, 3975, 255, "Put a GBA file here."},
+            {"Label2", "fraGame", 120, 720, 1215, 255, "Output Folder:"},
+            {"txtROM", "frmPellix", 2040, 1200, 4215, 285, ""},
+            {"cmdBrowseROM", "frmPellix", 6360, 1200, 1215, 255, "Browse..."},
+            {"txtOutput", "frmPellix", 2040, 1680, 4215, 285, ""},
+            {"cmdBrowseFolder", "frmPellix", 6360, 1680, 1215, 255, "Select..."},
+            {"fraName", "frmPellix", 720, 2400, 7095, 1935, ""},
+            {"Shape1", "fraName", 0, 0, 7095, 1935, ""},
+            {"Label3", "fraName", 120, 240, 1095, 255, "Game Title:"},
+            {"Label10", "fraName", 120, 1620, 1095, 255, "Use PSRAM:"},
+            {"Label11", "fraName", 2400, 1620, 1455, 255, "Use Compression:"},
+            {"chkCompression", "fraName", 3960, 1620, 255, 255, ""},
+            {"txtTitle1", "frmPellix", 2040, 2640, 4215, 285, ""},
+            {"txtTitle2", "frmPellix", 2040, 3120, 4215, 285, ""},
+            {"txtTitle3", "frmPellix", 2040, 3600, 4215, 285, ""},
+            {"chkPSRAM", "frmPellix", 2040, 4020, 255, 255, ""},
+            {"fraCustom", "frmPellix", 720, 4560, 7095, 495, ""},
+            {"Shape3", "fraCustom", 0, 0, 7095, 495, ""},
+            {"Label9", "fraCustom", 120, 420, 3975, 255,
+             "Leave textboxes blank for default/original pictures."},
+            {"Label4", "fraCustom", 240, 720, 495, 255, "Icon:"},
+            {"txtIcon", "fraCustom", 1320, 720, 4215, 285, ""},
+            {"cmdBrowseIcon", "fraCustom", 5640, 720, 1215, 255, "Browse..."},
+            {"Label7", "fraCustom", 1440, 1020, 3975, 255, "The icon - 32x32, 4 bit color"},
+            {"Label5", "fraCustom", 240, 1200, 855, 255, "Border:"},
+            {"txtBorder", "fraCustom", 1320, 1200, 4215, 285, ""},
+            {"cmdBrowseBorder", "fraCustom", 5640, 1200, 1215, 255, "Browse..."},
+            {"Label8", "fraCustom", 1440, 1500, 3975, 255,
+             "The border image - 256x192, 24 bit color"},
+            {"cmdCustomize", "frmPellix", 840, 4680, 2295, 255, "Customize the NDS (+)"},
+            {"cmdPreview", "frmPellix", 5880, 4680, 1815, 255, "Preview NDS..."},
+            {"Picture2", "frmPellix", 0, 5160, 8685, 855, ""},
+            {"cmdGo", "frmPellix", 3000, 5400, 2415, 495, "Go..."},
+        };
+        for (const Row& row : rows) {
+            QTest::newRow(row.name)
+                << QString(row.container) << Twips(row.left, row.top, row.width, row.height)
+                << QString(row.caption);
+        }
+    }
+    void layoutMatchesTheDesign() {
+        QFETCH(QString, container);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        auto* control = window_->findChild<QWidget*>(QTest::currentDataTag());
+        QVERIFY(control);
+        QCOMPARE(control->parentWidget()->objectName(), container);
+        QCOMPARE(control->geometry(), geometry);
+        if (auto* label = qobject_cast<QLabel*>(control); label && !caption.isEmpty())
+            QCOMPARE(label->text(), caption);
+        if (auto* button = qobject_cast<QAbstractButton*>(control))
+            QCOMPARE(button->text(), caption);
+    }
+
+    // Controls of the window lie above the panels and the bottom banner they overlap.
+    void windowControlsLieAboveThePanels() {
+        frmPellix& w = *window_;
+        const QObjectList& order = w.children();  // back to front
+        for (QWidget* top :
+             {static_cast<QWidget*>(w.txtROM), static_cast<QWidget*>(w.chkPSRAM),
+              static_cast<QWidget*>(w.cmdCustomize), static_cast<QWidget*>(w.cmdGo)}) {
+            for (QWidget* below :
+                 {w.fraGame, w.fraName, w.fraCustom, static_cast<QWidget*>(w.Picture2)}) {
+                QVERIFY2(order.indexOf(top) > order.indexOf(below), qPrintable(top->objectName()));
+            }
+        }
+    }
+
+    void appearanceFollowsTheDesign() {
+        frmPellix& w = *window_;
+        QCOMPARE(w.palette().color(QPalette::Window), QColor(195, 246, 246));
+        QCOMPARE(w.fraGame->palette().color(QPalette::Window), QColor(0, 224, 224));
+        QCOMPARE(w.chkPSRAM->palette().color(QPalette::Window), QColor(0, 224, 224));
+        QCOMPARE(w.txtROM->palette().color(QPalette::Base), QColor(0, 128, 128));
+        QCOMPARE(w.txtROM->palette().color(QPalette::Text), QColor(255, 255, 255));
+        QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 128, 128));
+        QCOMPARE(w.Label4->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(w.Label5->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(w.Label1->font().pointSizeF(), 8.25);
+        QCOMPARE(w.Label6->font().pointSizeF(), 6.75);
+        QCOMPARE(w.txtROM->font().pointSizeF(), 8.25);
+        QCOMPARE(w.cmdGo->font().pointSizeF(), 9.75);
+        QVERIFY(w.cmdGo->font().bold());
+        QVERIFY(!w.cmdBrowseROM->font().bold());
+        QCOMPARE(w.Label1->font().families().value(0), QString("Arial"));
+        // The outline is drawn in the outline colour, the inside left to the panel.
+        const QImage image = w.fraName->grab().toImage();
+        QCOMPARE(image.pixelColor(0, 50), QColor(0, 128, 128));
+        QCOMPARE(image.pixelColor(image.width() - 1, 50), QColor(0, 128, 128));
+        QCOMPARE(image.pixelColor(2, 2), QColor(0, 224, 224));
+    }
+
+    void tabOrderFollowsTheDesign() {
+        frmPellix& w = *window_;
+        const QList<QWidget*> expected = {
+            w.txtROM,        w.txtOutput,       w.txtTitle1,    w.txtTitle2,
+            w.txtTitle3,     w.cmdPreview,      w.cmdCustomize, w.cmdGo,
+            w.txtIcon,       w.txtBorder,       w.cmdBrowseROM, w.cmdBrowseFolder,
+            w.cmdBrowseIcon, w.cmdBrowseBorder, w.chkPSRAM,     w.chkCompression};
+        QList<QWidget*> chain;
+        QWidget* next = w.txtROM;
+        do {
+            if (next->focusPolicy() & Qt::TabFocus) chain << next;
+            next = next->nextInFocusChain();
+        } while (next != w.txtROM && chain.size() < 40);
+        QCOMPARE(chain, expected);
+    }
+
+    void firstClickUnfoldsSecondRestoresTheStart() {
+        frmPellix& w = *window_;
+        const LayoutSnapshot start = Snapshot(w);
+
+        w.cmdCustomize->click();
+        QCOMPARE(w.size(), QSize(569, 491));
+        QCOMPARE(w.cmdGo->y(), 448);
+        QCOMPARE(w.Picture2->y(), 434);
+        QCOMPARE(w.Picture2->geometry().bottom() + 1, w.height());
+        QCOMPARE(w.fraCustom->height(), 113);
+        QCOMPARE(w.Shape3->height(), 113);
+        QCOMPARE(w.cmdCustomize->text(), QString("Customize the NDS (-)"));
+        QVERIFY(!w.Label9->isHidden());
+        QVERIFY(w.CustomizeOpen());
+        // Only the seven changes: the rest of the window stays put.
+        LayoutSnapshot open = Snapshot(w);
+        for (const char* moved : {"cmdGo", "Picture2", "fraCustom", "Shape3", "Label9"}) {
+            open.geometry.remove(moved);
+            open.hidden.remove(moved);
+        }
+        for (auto it = open.geometry.cbegin(); it != open.geometry.cend(); ++it)
+            QCOMPARE(it.value(), start.geometry.value(it.key()));
+
+        w.cmdCustomize->click();
+        QVERIFY(Snapshot(w) == start);
+        QVERIFY(!w.CustomizeOpen());
+    }
+
+    void iconAndBorderTextSurviveFolding() {
+        frmPellix& w = *window_;
+        w.cmdCustomize->click();
+        QTest::keyClicks(w.txtIcon, "/pics/icon.bmp");
+        w.txtBorder->setText("/pics/border.png");
+        w.cmdCustomize->click();
+        QCOMPARE(w.IconFile(), std::string("/pics/icon.bmp"));
+        QCOMPARE(w.BorderFile(), std::string("/pics/border.png"));
+        w.cmdCustomize->click();
+        QCOMPARE(w.txtIcon->text(), QString("/pics/icon.bmp"));
+        QCOMPARE(w.txtBorder->text(), QString("/pics/border.png"));
+    }
+
+    void clickAfterUserResizeSetsOnlyTheHeight() {
+        frmPellix& w = *window_;
+        w.resize(700, 250);
+        w.cmdCustomize->click();
+        QCOMPARE(w.size(), QSize(700, 491));
+        w.resize(640, 800);
+        w.cmdCustomize->click();
+        QCOMPARE(w.size(), QSize(640, 401));
+        QCOMPARE(w.cmdGo->y(), 360);  // no control follows the window's size
+    }
+
+    void romChoiceFillsTheWindow_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("backslashes, upper-case extension") << R"(C:\roms\MyGame.GBA)"
+                                                           << R"(C:\roms\)"
+                                                           << "MyGame";
+        QTest::newRow("forward slashes") << "C:/roms/x.gba"
+                                         << "C:/roms/"
+                                         << "x";
+        QTest::newRow("other extension") << R"(D:\dump\rom.bin)"
+                                         << R"(D:\dump\)"
+                                         << "rom.bin";
+        QTest::newRow("no folder") << "game.gba"
+                                   << ""
+                                   << "game";
+        QTest::newRow("mixed separators") << R"(C:\a/b\c.gba)"
+                                          << R"(C:\a/b\)"
+                                          << "c";
+    }
+    void romChoiceFillsTheWindow() {
+        QFETCH(QString, path);
+        QFETCH(QString, folder);
+        QFETCH(QString, title);
+        frmPellix& w = *window_;
+        pellix::SetApplicationDirectory("/opt/pellix");
+        w.txtTitle2->setText("kept");
+        fakes_->nextFile = path.toStdString();
+        w.cmdBrowseROM->click();
+
+        QCOMPARE(w.txtROM->text(), path);
+        QCOMPARE(w.txtOutput->text(), folder);
+        QCOMPARE(w.txtTitle1->text(), title);
+        QCOMPARE(w.txtTitle2->text(), QString("kept"));
+        QVERIFY(w.cmdGo->isEnabled());
+        QVERIFY(w.chkPSRAM->isEnabled());  // no such file: size 0
+        QVERIFY(fakes_->messages.isEmpty());
+
+        QCOMPARE(fakes_->openCalls.size(), std::size_t{1});
+        const OpenCall& call = fakes_->openCalls[0];
+        QCOMPARE(call.filter, std::string("GBA ROMs|*.gba|All files|*.*"));
+        QCOMPARE(call.defaultExt, std::string("gba"));
+        QCOMPARE(call.initialDir, std::string("/opt/pellix"));
+        QCOMPARE(call.flags, 4096u);
+        QCOMPARE(call.owner, nullptr);
+    }
+
+    void romSizeDecidesPsram() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString exact = MakeFile(dir, "exact.gba", 16777216);
+        const QString over = MakeFile(dir, "over.gba", 16777217);
+        const QString small = MakeFile(dir, "small.gba", 1024);
+        frmPellix& w = *window_;
+
+        // At the limit: offered and checked, even after the user unchecked it.
+        w.chkPSRAM->setCheckState(Qt::Unchecked);
+        fakes_->nextFile = exact.toStdString();
+        w.cmdBrowseROM->click();
+        QVERIFY(fakes_->messages.isEmpty());
+        QVERIFY(w.chkPSRAM->isEnabled());
+        QCOMPARE(w.PsramValue(), 1);
+
+        // One byte more: the message first, then PSRAM withdrawn.
+        bool enabledDuringMessage = false;
+        fakes_->duringMessage = [&] { enabledDuringMessage = w.chkPSRAM->isEnabled(); };
+        fakes_->nextFile = over.toStdString();
+        w.cmdBrowseROM->click();
+        QCOMPARE(fakes_->messages, QStringList{kTooLarge});
+        QVERIFY(enabledDuringMessage);
+        QVERIFY(!w.chkPSRAM->isEnabled());
+        QCOMPARE(w.PsramValue(), 0);
+        QVERIFY(w.cmdGo->isEnabled());
+
+        // A small ROM after a large one offers it again.
+        fakes_->nextFile = small.toStdString();
+        w.cmdBrowseROM->click();
+        QCOMPARE(fakes_->messages.size(), 1);
+        QVERIFY(w.chkPSRAM->isEnabled());
+        QCOMPARE(w.PsramValue(), 1);
+    }
+
+    void cancelledRomChoiceEmptiesTheRow() {
+        QTemporaryDir dir;
+        const QString big = MakeFile(dir, "big.gba", 16777217);
+        frmPellix& w = *window_;
+        fakes_->nextFile = big.toStdString();
+        w.cmdBrowseROM->click();
+        QVERIFY(!w.chkPSRAM->isEnabled());
+
+        fakes_->nextFile = "";
+        w.cmdBrowseROM->click();
+        QVERIFY(w.txtROM->text().isEmpty());
+        QVERIFY(w.txtOutput->text().isEmpty());
+        QVERIFY(w.txtTitle1->text().isEmpty());
+        QVERIFY(w.cmdGo->isEnabled());
+        QVERIFY(w.chkPSRAM->isEnabled());
+        QCOMPARE(w.PsramValue(), 1);
+    }
+
+    void folderChoiceFeedsTheOutputPath() {
+        frmPellix& w = *window_;
+        w.txtROM->setText("/games/Name.gba");
+        fakes_->nextFolder = "/srv/out";
+        w.cmdBrowseFolder->click();
+        QCOMPARE(w.txtOutput->text(), QString("/srv/out"));
+        QCOMPARE(w.OutputFolder(), std::string("/srv/out"));
+        QCOMPARE(fakes_->folderOwner, static_cast<QWidget*>(&w));
+        QCOMPARE(fakes_->folderTitle, std::string("Select a Folder"));
+        QCOMPARE(fakes_->folderFlags, 1u);
+        QCOMPARE(fakes_->folderRoot, 0);
+        QCOMPARE(pellix::OutputPath(w.OutputFolder(), w.RomPath()),
+                 std::string("/srv/out/Name.nds"));
+        // The folder button touches nothing else.
+        QVERIFY(w.txtTitle1->text().isEmpty());
+        QVERIFY(!w.cmdGo->isEnabled());
+    }
+
+    void pictureChoicesFillOnlyTheirBox_data() {
+        QTest::addColumn<bool>("border");
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("icon") << false << "Bitmap images|*.bmp|All files|*.*";
+        QTest::newRow("border") << true << "Bitmap images|*.bmp|PNG images|*.png|All files|*.*";
+    }
+    void pictureChoicesFillOnlyTheirBox() {
+        QFETCH(bool, border);
+        QFETCH(QString, filter);
+        frmPellix& w = *window_;
+        w.cmdCustomize->click();
+        fakes_->nextFile = "/pics/a.bmp";
+        (border ? w.cmdBrowseBorder : w.cmdBrowseIcon)->click();
+        QCOMPARE((border ? w.txtBorder : w.txtIcon)->text(), QString("/pics/a.bmp"));
+        QVERIFY((border ? w.txtIcon : w.txtBorder)->text().isEmpty());
+        QVERIFY(w.txtROM->text().isEmpty());
+        QVERIFY(!w.cmdGo->isEnabled());
+        QCOMPARE(fakes_->openCalls.at(0).filter, filter.toStdString());
+        QCOMPARE(fakes_->openCalls.at(0).defaultExt, std::string("bmp"));
+        QCOMPARE(fakes_->openCalls.at(0).flags, 4096u);
+        QCOMPARE(fakes_->openCalls.at(0).owner, nullptr);
+
+        // Cancelling empties the box.
+        fakes_->nextFile = "";
+        (border ? w.cmdBrowseBorder : w.cmdBrowseIcon)->click();
+        QVERIFY((border ? w.txtBorder : w.txtIcon)->text().isEmpty());
+    }
+
+    void settingsAreReadFromTheControls() {
+        frmPellix& w = *window_;
+        w.txtROM->setText("  /r/a b.gba");
+        w.txtTitle1->setText(" One");
+        w.txtTitle2->setText("Two");
+        w.txtTitle3->setText("Three ");
+        QCOMPARE(w.RomPath(), std::string("  /r/a b.gba"));  // as typed, untrimmed
+        QCOMPARE(w.Title(1), std::string(" One"));
+        QCOMPARE(w.Title(2), std::string("Two"));
+        QCOMPARE(w.Title(3), std::string("Three "));
+        // Greyed counts apart from checked: only 1 is on.
+        const std::pair<Qt::CheckState, int> values[] = {
+            {Qt::Unchecked, 0}, {Qt::Checked, 1}, {Qt::PartiallyChecked, 2}};
+        for (const auto& [state, value] : values) {
+            w.chkPSRAM->setCheckState(state);
+            w.chkCompression->setCheckState(state);
+            QCOMPARE(w.PsramValue(), value);
+            QCOMPARE(w.CompressionValue(), value);
+        }
+        w.SetGoEnabled(true);
+        QVERIFY(w.cmdGo->isEnabled());
+        w.SetGoEnabled(false);
+        QVERIFY(!w.cmdGo->isEnabled());
+        w.ShowMessage("Complete!");
+        QCOMPARE(fakes_->messages, QStringList{"Complete!"});
+    }
+
+    void closingWhileAChooserIsOpenDropsItsResult() {
+        frmPellix& w = *window_;
+        w.show();
+        fakes_->duringChooser = [&] { QVERIFY(w.close()); };
+        fakes_->nextFile = "/roms/late.gba";
+        w.cmdBrowseROM->click();
+        QVERIFY(!w.isVisible());
+        QCOMPARE(fakes_->closeAllCalls, 1);
+        QVERIFY(w.txtROM->text().isEmpty());
+        QVERIFY(!w.cmdGo->isEnabled());
+
+        w.show();
+        fakes_->nextFolder = "/late";
+        w.cmdBrowseFolder->click();
+        QVERIFY(!w.isVisible());
+        QVERIFY(w.txtOutput->text().isEmpty());
+    }
+
+  private:
+    std::unique_ptr<frmPellix> window_;
+    std::unique_ptr<Fakes> fakes_;
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_main_window.moc"
