@@ -107,6 +107,10 @@ TEST_F(ModIOFiles, SafeFileLenIsZeroWhenUnreadable) {
     EXPECT_EQ(SafeFileLen(At("missing")), 0);
     EXPECT_EQ(SafeFileLen(At("folder")), 0);
     EXPECT_EQ(SafeFileLen(""), 0);
+    // Beyond the 32-bit range the length stays large instead of wrapping (sparse file).
+    WriteFile(At("huge"), "");
+    fs::resize_file(At("huge"), std::uintmax_t{3} << 30);
+    EXPECT_EQ(SafeFileLen(At("huge")), 0x7FFFFFFF);
 }
 
 TEST_F(ModIOFiles, KillFileReportsWhetherTheFileIsGone) {

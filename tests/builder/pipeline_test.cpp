@@ -298,6 +298,16 @@ TEST_F(Pipeline, CustomPicturesCountOnlyWhileThePanelIsOpenAndTheFileExists) {
     }
 }
 
+TEST_F(Pipeline, ARelativeCustomPictureIsTheFileThatWasFound) {
+    // Found relative to the folder the window started in, before the build enters bin.
+    WriteFile(base_ / "my border.bmp", "CUSTOM BORDER");
+    fs::current_path(base_);
+    source_.customize = true;
+    source_.border = "my border.bmp";
+    ASSERT_TRUE(Build()) << source_.messages.back();
+    EXPECT_NE(ReadFile(Delivered()).find("LZ:IMG:CUSTOM BORDER"), std::string::npos);
+}
+
 TEST_F(Pipeline, StaleStagedFilesAreNotPackedButOtherFilesAre) {
     WriteFile(bin_ / "data" / "game.gz", "STALE");  // gzip would refuse to overwrite it
     WriteFile(bin_ / "data" / "game.gba", "STALE");
