@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -27,9 +28,12 @@ using pellix::testing::RunProgram;
 
 void WriteFile(const fs::path& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
-Bytes Read(const fs::path& path) { return ReadFileBytes(path.string()); }
+Bytes Read(const fs::path& path) {
+    return ReadFileBytes(path.string());
+}
 
 class EndToEnd : public ::testing::TestWithParam<bool> {};
 
@@ -44,17 +48,21 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     // A ROM of code-like random bytes and long runs, the default-sized border, a 4-bit icon.
     Bytes rom(300000);
     std::mt19937 gen(3);
-    for (size_t i = 0; i < rom.size(); ++i) rom[i] = (i / 1000) % 2 ? static_cast<uint8_t>(gen()) : 0xFF;
+    for (size_t i = 0; i < rom.size(); ++i)
+        rom[i] = (i / 1000) % 2 ? static_cast<uint8_t>(gen()) : 0xFF;
     WriteFile(bin / "data/game", rom);
     Picture border = MakeRgbPicture(256, 192);
     for (int y = 0; y < 192; ++y)
         for (int x = 0; x < 256; ++x)
-            border.pixels[static_cast<size_t>(y) * 256 + x] = {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
-                                                               static_cast<uint8_t>(x ^ y)};
+            border.pixels[static_cast<size_t>(y) * 256 + x] = {
+                static_cast<uint8_t>(x), static_cast<uint8_t>(y), static_cast<uint8_t>(x ^ y)};
     WriteBitmapFile((bin / "border.bmp").string(), border);
     Picture icon = MakePalettedPicture(32, 32, 4, {});
-    for (int i = 0; i < 16; ++i) icon.palette.push_back({static_cast<uint8_t>(i * 16), 0, static_cast<uint8_t>(255 - i * 16)});
-    for (size_t i = 0; i < icon.indices.size(); ++i) icon.indices[i] = static_cast<uint8_t>((i / 32 + i % 32) % 16);
+    for (int i = 0; i < 16; ++i)
+        icon.palette.push_back(
+            {static_cast<uint8_t>(i * 16), 0, static_cast<uint8_t>(255 - i * 16)});
+    for (size_t i = 0; i < icon.indices.size(); ++i)
+        icon.indices[i] = static_cast<uint8_t>((i / 32 + i % 32) % 16);
     for (size_t i = 0; i < icon.indices.size(); ++i) icon.pixels[i] = icon.palette[icon.indices[i]];
     WriteBitmapFile((bin / "icon.bmp").string(), icon);
 
@@ -68,14 +76,15 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     }
     auto grit = RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, bin.string());
     ASSERT_EQ(grit.exitCode, 0) << grit.err;
-    auto crush = RunProgram(GBACRUSHER_PROGRAM, {"-l", "border.img.bin", "-o", "data/border.lz7"}, bin.string());
+    auto crush = RunProgram(GBACRUSHER_PROGRAM, {"-l", "border.img.bin", "-o", "data/border.lz7"},
+                            bin.string());
     ASSERT_EQ(crush.exitCode, 0) << crush.err;
-    const Bytes mode = {compression ? 'P' : 'N', compression ? 'C' : 'U'};
+    const Bytes mode = {uint8_t(compression ? 'P' : 'N'), uint8_t(compression ? 'C' : 'U')};
     WriteFile(bin / "data/mode.txt", mode);
     const std::string text = "MyGame;Second line;Café";
     auto nds = RunProgram(NDSTOOL_PROGRAM,
-                          {"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-d", "data", "-g", "QLMR", "12", "Quillmere",
-                           "-b", "icon.bmp", text},
+                          {"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-d", "data", "-g", "QLMR",
+                           "12", "Quillmere", "-b", "icon.bmp", text},
                           bin.string());
     ASSERT_EQ(nds.exitCode, 0) << nds.err;
     auto efs = RunProgram(EFS_PROGRAM, {"x.nds"}, bin.string());
@@ -84,7 +93,8 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     const NdsPackage p = ReadNdsFile((bin / "x.nds").string());
     const std::string game = compression ? "game.gz" : "game.gba";
     std::vector<std::string> staged;
-    for (const auto& entry : fs::directory_iterator(bin / "data")) staged.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(bin / "data"))
+        staged.push_back(entry.path().filename().string());
     std::sort(staged.begin(), staged.end());
     ASSERT_EQ(staged, (std::vector<std::string>{"border.lz7", game, "mode.txt"}));
     ASSERT_EQ(p.files.size(), staged.size());
@@ -92,7 +102,9 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
         EXPECT_EQ(p.files[i].path, staged[i]);
         EXPECT_EQ(p.Contents(p.files[i]), Read(bin / "data" / staged[i])) << staged[i];
     }
-    if (!compression) EXPECT_EQ(p.Contents(p.files[1]), rom);
+    if (!compression) {
+        EXPECT_EQ(p.Contents(p.files[1]), rom);
+    }
     EXPECT_EQ(DecompressLz77(p.Contents(p.files[0])), ToBitmap16(border));
 
     EXPECT_EQ(p.title, "Quillmere");
@@ -114,7 +126,8 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     EXPECT_GE(*marker, p.arm9Offset);
     EXPECT_LT(*marker, p.arm9Offset + p.arm9Size);
     const auto u32 = [&](size_t at) {
-        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+               static_cast<uint32_t>(bytes[at + 3]) << 24;
     };
     EXPECT_EQ(u32(*marker + 16), bytes.size());
     EXPECT_EQ(u32(*marker + 16), p.totalUsedSize);
@@ -122,7 +135,7 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, EndToEnd, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "On" : "Off"; });
+                         [](const auto& param) { return param.param ? "On" : "Off"; });
 
 }  // namespace
 }  // namespace pellix::formats

@@ -25,7 +25,8 @@ using pellix::testing::RunProgram;
 void WriteFile(const fs::path& path, const Bytes& bytes) {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
 }
 
 Picture Icon() {
@@ -36,7 +37,7 @@ Picture Icon() {
 }
 
 class ToolsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char name[] = "/tmp/pellix-tools-XXXXXX";
         dir = mkdtemp(name);
@@ -48,10 +49,12 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    pellix::testing::RunResult Ndstool(std::vector<std::string> args) { return RunProgram(NDSTOOL_PROGRAM, args, dir); }
+    pellix::testing::RunResult Ndstool(std::vector<std::string> args) {
+        return RunProgram(NDSTOOL_PROGRAM, args, dir);
+    }
     std::vector<std::string> Create(const std::string& text = "Title") const {
-        return {"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-d", "data", "-g", "QLMR", "12", "Quillmere",
-                "-b", "icon.bmp", text};
+        return {"-c", "x.nds", "-7", "7.bin",     "-9", "9.bin",    "-d", "data",
+                "-g", "QLMR",  "12", "Quillmere", "-b", "icon.bmp", text};
     }
 
     fs::path dir;
@@ -83,7 +86,8 @@ TEST_F(ToolsTest, CreatesAPackageThatEfsPatchesAndTheReadersShow) {
     // Two patched copies of one package get different ids.
     fs::copy_file(dir / "x.nds", dir / "y.nds");
     ASSERT_EQ(RunProgram(EFS_PROGRAM, {"y.nds"}, dir).exitCode, 0);
-    const Bytes x = ReadFileBytes((dir / "x.nds").string()), y = ReadFileBytes((dir / "y.nds").string());
+    const Bytes x = ReadFileBytes((dir / "x.nds").string()),
+                y = ReadFileBytes((dir / "y.nds").string());
     ASSERT_EQ(x.size(), y.size());
     size_t differing = 0;
     for (size_t i = 0; i < x.size(); ++i) differing += x[i] != y[i];
@@ -92,13 +96,19 @@ TEST_F(ToolsTest, CreatesAPackageThatEfsPatchesAndTheReadersShow) {
 }
 
 TEST_F(ToolsTest, GameInfoArgumentsAreOptionalUntilTheNextOption) {
-    ASSERT_EQ(Ndstool({"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-g", "QLMR", "-b", "icon.bmp", "T"}).exitCode, 0);
+    ASSERT_EQ(
+        Ndstool({"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-g", "QLMR", "-b", "icon.bmp", "T"})
+            .exitCode,
+        0);
     NdsPackage p = ReadNdsFile((dir / "x.nds").string());
     EXPECT_EQ(p.gameCode, "QLMR");
     EXPECT_EQ(p.makerCode, "");
     EXPECT_EQ(p.title, "");
     EXPECT_TRUE(p.files.empty());
-    ASSERT_EQ(Ndstool({"-c", "x.nds", "-9", "9.bin", "-7", "7.bin", "-g", "QLMR", "12", "Q", "0x10"}).exitCode, 0);
+    ASSERT_EQ(
+        Ndstool({"-c", "x.nds", "-9", "9.bin", "-7", "7.bin", "-g", "QLMR", "12", "Q", "0x10"})
+            .exitCode,
+        0);
     p = ReadNdsFile((dir / "x.nds").string());
     EXPECT_EQ(p.title, "Q");
     EXPECT_EQ(p.romVersion, 16);
@@ -123,11 +133,13 @@ TEST_F(ToolsTest, FailuresPrintOneLineExitNonZeroAndLeaveNoPackage) {
     } cases[] = {
         {with(13, "none.bmp"), 1, "ndstool: none.bmp: no such file\n"},
         {with(13, "short.bmp"), 1, "ndstool: short.bmp: truncated bitmap..."},
-        {with(14, std::string(129, 'x')), 1, "ndstool: x.nds: the banner text is 129 UTF-16 units long; at most 128 fit\n"},
+        {with(14, std::string(129, 'x')), 1,
+         "ndstool: x.nds: the banner text is 129 UTF-16 units long; at most 128 fit\n"},
         {with(7, "missing"), 1, "ndstool: missing: cannot read the folder: no such file\n"},
         {with(1, "out/x.nds"), 1, "ndstool: out/x.nds: cannot write: no such folder\n"},
         {with(9, "QLM"), 1, "ndstool: x.nds: the game code must be exactly 4 characters, not 3\n"},
-        {{"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-g", "QLMR", "12", "Q", "256"}, 1,
+        {{"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-g", "QLMR", "12", "Q", "256"},
+         1,
          "ndstool: x.nds: the ROM version must be a number from 0 to 255, not \"256\"\n"},
         {{"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-x"}, 2, usage + "..."},
         {{"-c", "x.nds", "-7", "7.bin"}, 2, usage + "..."},
@@ -162,7 +174,8 @@ TEST_F(ToolsTest, EfsWithoutASectionSaysSoAndChangesNothing) {
     const auto missing = RunProgram(EFS_PROGRAM, {"none.nds"}, dir);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.err, "efs: none.nds: no such file\n");
-    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"-x", "x.nds"}, {"a.nds", "b.nds"}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"-x", "x.nds"}, {"a.nds", "b.nds"}}) {
         const auto usage = RunProgram(EFS_PROGRAM, args, dir);
         EXPECT_EQ(usage.exitCode, 2);
         EXPECT_EQ(usage.err, "usage: efs FILE.nds\n");
