@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app_directory.h"
+#include "frm_pellix.h"
 #include "frm_preview.h"
 
 using pellix::ui::CurrentPreview;
@@ -300,17 +301,35 @@ class PreviewTest : public QObject {
         QCOMPARE(CurrentPreview()->pos(), expected);
     }
 
-    void centringOverTheRealWindowFrame() {
-        MainStandIn main;
-        main.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main.window));
-        const QRect frame = main.window.frameGeometry();
-        ShowPreview(&main.window);
-        QVERIFY(CurrentPreview());
-        const QRect preview = CurrentPreview()->frameGeometry();
+    void centringOverTheMainWindow_data() {
+        QTest::addColumn<bool>("unfolded");
+        QTest::newRow("folded") << false;
+        QTest::newRow("unfolded") << true;
+    }
+
+    void centringOverTheMainWindow() {
+        QFETCH(bool, unfolded);
+        pellix::ui::frmPellix main;
+        main.move(120, 90);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        if (unfolded) main.cmdCustomize->click();
+        main.txtTitle1->setText("From the window");
+        main.cmdPreview->click();
+        frmPreview* preview = CurrentPreview();
+        QVERIFY(preview);
+        QCOMPARE(preview->lblTitle1->text(), QString("From the window"));
+        QVERIFY(messages_.isEmpty());
+
         // Centres agree to within the rounding of one half pixel.
-        QVERIFY(qAbs(preview.center().x() - frame.center().x()) <= 1);
-        QVERIFY(qAbs(preview.center().y() - frame.center().y()) <= 1);
+        const QRect mainFrame = main.frameGeometry();
+        const QRect frame = preview->frameGeometry();
+        QVERIFY2(
+            qAbs(frame.center().x() - mainFrame.center().x()) <= 1,
+            qPrintable(QString("x %1 vs %2").arg(frame.center().x()).arg(mainFrame.center().x())));
+        QVERIFY2(
+            qAbs(frame.center().y() - mainFrame.center().y()) <= 1,
+            qPrintable(QString("y %1 vs %2").arg(frame.center().y()).arg(mainFrame.center().y())));
     }
 
     void unloadablePictures_data() {
@@ -362,16 +381,16 @@ class PreviewTest : public QObject {
     // Last: runs the event loop until the program's last window has closed.
     void mainWindowClosesFirst() {
         QApplication::setQuitOnLastWindowClosed(true);
-        auto* mainWindow = new MainStandIn;
-        mainWindow->window.show();
-        ShowPreview(&mainWindow->window);
+        auto* mainWindow = new pellix::ui::frmPellix;
+        mainWindow->show();
+        mainWindow->cmdPreview->click();
         QPointer<frmPreview> preview = CurrentPreview();
         QVERIFY(preview);
 
         bool previewOpenAfterMain = false;
         bool timedOut = false;
         QTimer::singleShot(0, [&] {
-            mainWindow->window.close();
+            mainWindow->close();
             QTimer::singleShot(50, [&] {
                 previewOpenAfterMain = preview && preview->isVisible();
                 if (preview) preview->cmdClose->click();
