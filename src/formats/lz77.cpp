@@ -16,51 +16,92 @@ using namespace lz77;
 
 constexpr int kHashBits = 16;
 constexpr uint32_t kWindowMask = kMaxDisplacement * 2 - 1;  // ring of chain links
-constexpr int64_t kNone = -1;
+constexpr int32_t kNone = -1;
 
-uint32_t hash3(const uint8_t* p) {
-    const uint32_t key = p[0] | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
-    return (key * 2654435761u) >> (32 - kHashBits);
-}
+// Chains of earlier positions that share their first `key` bytes (or collide in the
+// hash). Every position whose match is at least `key` long is in the chain of that key.
+template <size_t Key>
+class Chains {
+  public:
+    Chains() : head_(size_t{1} << kHashBits, kNone), link_(kWindowMask + 1, kNone) {}
+
+    static uint32_t Hash(const uint8_t* p) {
+        uint32_t h = 0;
+        for (size_t k = 0; k < Key; ++k) h = (h ^ p[k]) * 0x01000193u;
+        return (h * 2654435761u) >> (32 - kHashBits);
+    }
+
+    void Add(const uint8_t* data, size_t position) {
+        const uint32_t h = Hash(data + position);
+        link_[position & kWindowMask] = head_[h];
+        head_[h] = static_cast<int32_t>(position);
+    }
+
+    // Walks the chain of `here` back to `oldest`, raising best/bestFrom; stops at `cap`.
+    void Search(const uint8_t* data, size_t i, int64_t oldest, size_t cap, size_t& best,
+                size_t& bestFrom) const {
+        const uint8_t* here = data + i;
+        if (best >= cap) return;
+        for (int64_t j = head_[Hash(here)]; j >= oldest && j != kNone;
+             j = link_[static_cast<size_t>(j) & kWindowMask]) {
+            const uint8_t* there = data + j;
+            // Only a candidate that beats the best so far is worth a full comparison.
+            if (there[best] != here[best]) continue;
+            size_t n = 0;
+            while (n < cap && there[n] == here[n]) ++n;
+            if (n > best) {
+                best = n;
+                bestFrom = static_cast<size_t>(j);
+                if (best == cap) return;
+            }
+        }
+    }
+
+  private:
+    std::vector<int32_t> head_;
+    std::vector<int32_t> link_;
+};
 
 // The longest safe match starting at each position: its length (0 when under 3) and
 // displacement. Any shorter length down to 3 is a match at the same displacement, so
-// this is all the parse needs. The chains hold every earlier position within the window
-// (no cap on their walk), which keeps the lengths exact; a full-length match ends the walk.
+// this is all the parse needs.
+// The lengths are exact: chains are walked whole, never cut. To keep the walks short
+// they are searched from the longest key down: a chain that yields a match at least as
+// long as its key holds every longer match too, so the search ends there; one that
+// yields none proves no match reaches its key, which caps the next, shorter-keyed walk.
 void find_matches(const uint8_t* data, size_t size, std::vector<uint8_t>& length,
                   std::vector<uint16_t>& displacement) {
     length.assign(size, 0);
     displacement.assign(size, 0);
     if (size < static_cast<size_t>(kMinLength)) return;
-    std::vector<int64_t> head(size_t{1} << kHashBits, kNone);
-    std::vector<int64_t> link(kWindowMask + 1, kNone);
-    const size_t lastStart = size - kMinLength;  // the last position with three bytes
+    constexpr size_t kLong = 12, kMiddle = 6, kShort = kMinLength;
+    Chains<kLong> longChains;
+    Chains<kMiddle> middleChains;
+    Chains<kShort> shortChains;
 
-    for (size_t i = kMinSafeDisplacement; i <= lastStart; ++i) {
+    for (size_t i = kMinSafeDisplacement; i + kShort <= size; ++i) {
         // Make position i-2 a candidate: the nearest position a safe reference may use.
         const size_t added = i - kMinSafeDisplacement;
-        const uint32_t h = hash3(data + added);
-        link[added & kWindowMask] = head[h];
-        head[h] = static_cast<int64_t>(added);
+        shortChains.Add(data, added);
+        if (added + kMiddle <= size) middleChains.Add(data, added);
+        if (added + kLong <= size) longChains.Add(data, added);
 
         const int64_t oldest = static_cast<int64_t>(i) - kMaxDisplacement;
-        const size_t limit = std::min<size_t>(kMaxLength, size - i);
-        const uint8_t* here = data + i;
+        size_t cap = std::min<size_t>(kMaxLength, size - i);
         size_t best = 0;
         size_t bestFrom = 0;
-        for (int64_t j = head[hash3(here)]; j >= oldest && j != kNone;
-             j = link[static_cast<size_t>(j) & kWindowMask]) {
-            const uint8_t* there = data + j;
-            // Only a candidate that beats the best so far is worth a full comparison.
-            if (there[best] != here[best] || there[0] != here[0]) continue;
-            size_t n = 0;
-            while (n < limit && there[n] == here[n]) ++n;
-            if (n > best) {
-                best = n;
-                bestFrom = static_cast<size_t>(j);
-                if (best == limit) break;
-            }
+        bool done = false;
+        if (i + kLong <= size) {
+            longChains.Search(data, i, oldest, cap, best, bestFrom);
+            done = best >= kLong;
+            if (!done) cap = kLong - 1;
         }
+        if (!done && i + kMiddle <= size) {
+            middleChains.Search(data, i, oldest, cap, best, bestFrom);
+            done = best >= kMiddle;
+            if (!done) cap = std::min(cap, kMiddle - 1);
+        }
+        if (!done) shortChains.Search(data, i, oldest, cap, best, bestFrom);
         if (best >= static_cast<size_t>(kMinLength)) {
             length[i] = static_cast<uint8_t>(best);
             displacement[i] = static_cast<uint16_t>(i - bestFrom);
