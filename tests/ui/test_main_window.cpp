@@ -10,11 +10,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "app_directory.h"
 #include "frm_pellix.h"
+#include "shell_wait.h"
 
 using pellix::ui::frmPellix;
 
@@ -78,6 +81,58 @@ QString MakeFile(const QTemporaryDir& dir, const QString& name, qint64 size) {
     return path;
 }
 
+namespace fs = std::filesystem;
+
+// A portable folder for a build: bin/ with the staging folder, gfx/ with the default pictures.
+// The programs themselves are either copied in (whole builds) or played by a fake runner.
+struct Installation {
+    QTemporaryDir root;
+    fs::path app{root.path().toStdString()};
+    fs::path bin = app / "bin";
+    fs::path gfx = app / "gfx";
+
+    Installation() {
+        fs::create_directories(bin / "data");
+        fs::create_directories(gfx);
+        WriteFile(gfx / "icon.bmp", "icon");
+        WriteFile(gfx / "border.bmp", "border");
+        pellix::SetApplicationDirectory(app.string());
+    }
+
+    static void WriteFile(const fs::path& path, const std::string& content) {
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    static std::string ReadFile(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // Plays the five programs: each leaves the file the build expects of it. `during` runs
+    // while the named program "runs", with the window's events still being dispatched.
+    pellix::ToolRunner FakeRunner(std::map<std::string, std::function<void()>> during = {}) {
+        return [this, during](const std::string& commandLine) {
+            // The program path comes first, in double quotes.
+            const std::string program = commandLine.substr(1, commandLine.find('"', 1) - 1);
+            const std::string name = fs::path(program).stem().string();
+            if (name == "gzip") {
+                WriteFile(bin / "data/game.gz", ReadFile(bin / "data/game"));
+                fs::remove(bin / "data/game");
+            } else if (name == "grit") {
+                WriteFile(bin / "border.img.bin", "pixels");
+            } else if (name == "gbacrusher") {
+                WriteFile(bin / "data/border.lz7", "packed");
+            } else if (name == "ndstool") {
+                WriteFile(bin / "x.nds", "package " + ReadFile(bin / "data/mode.txt"));
+            }
+            if (auto it = during.find(name); it != during.end()) it->second();
+            pellix::modShellWait::RunResult result;
+            result.started = true;
+            result.exitCode = 0;
+            return result;
+        };
+    }
+};
+
 QRect Twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
@@ -113,6 +168,8 @@ class MainWindowTest : public QObject {
 
   private slots:
     void init() {
+        // A build makes the installation's bin folder current; it must not outlive its test.
+        startDir_ = QDir::currentPath();
         window_ = std::make_unique<frmPellix>();
         fakes_ = std::make_unique<Fakes>();
         fakes_->Install(*window_);
@@ -121,6 +178,7 @@ class MainWindowTest : public QObject {
         window_.reset();
         fakes_.reset();
         pellix::SetApplicationDirectory("");
+        QDir::setCurrent(startDir_);
     }
 
     void startStateMatchesTheDesign() {
@@ -529,9 +587,136 @@ class MainWindowTest : public QObject {
         QVERIFY(w.txtOutput->text().isEmpty());
     }
 
+    void goBuildsFromTheControlsAndReportsCompletion() {
+        Installation inst;
+        QTemporaryDir out;
+        QTemporaryDir roms;
+        const QString rom = MakeFile(roms, "MyGame.GBA", 4096);
+        frmPellix& w = *window_;
+        fakes_->nextFile = rom.toStdString();
+        w.cmdBrowseROM->click();
+        fakes_->nextFolder = out.path().toStdString();
+        w.cmdBrowseFolder->click();
+
+        bool goDisabledDuringBuild = false;
+        w.SetToolRunner(
+            inst.FakeRunner({{"ndstool", [&] { goDisabledDuringBuild = !w.cmdGo->isEnabled(); }}}));
+        w.cmdGo->click();
+
+        QCOMPARE(fakes_->messages, QStringList{"Complete!"});
+        QVERIFY(goDisabledDuringBuild);
+        QVERIFY(w.cmdGo->isEnabled());
+        const fs::path package = fs::path(out.path().toStdString()) / "MyGame.nds";
+        QCOMPARE(Installation::ReadFile(package), std::string("package PC"));
+        QVERIFY(!fs::exists(inst.bin / "x.nds"));
+        QVERIFY(!fs::exists(inst.bin / "data/game.gz"));
+    }
+
+    void failedBuildIsToldAndGoComesBack() {
+        Installation inst;
+        frmPellix& w = *window_;
+        fakes_->nextFile = (inst.app / "missing.gba").string();
+        w.cmdBrowseROM->click();
+        w.SetToolRunner(inst.FakeRunner());
+        w.cmdGo->click();
+        QCOMPARE(fakes_->messages.size(), 1);
+        QVERIFY2(fakes_->messages[0].contains("missing.gba"), qPrintable(fakes_->messages[0]));
+        QVERIFY(w.cmdGo->isEnabled());
+    }
+
+    // While a build runs the window stays live: the panel folds, a ROM can be chosen (without
+    // offering a second build) and a close request waits for the build to deliver.
+    void closingDuringABuildWaitsForIt() {
+        Installation inst;
+        QTemporaryDir roms;
+        const QString rom = MakeFile(roms, "first.gba", 100);
+        const QString next = MakeFile(roms, "second.gba", 100);
+        frmPellix& w = *window_;
+        w.show();
+        fakes_->nextFile = rom.toStdString();
+        w.cmdBrowseROM->click();
+
+        bool stayedOpen = false;
+        bool goStayedDisabled = false;
+        w.SetToolRunner(inst.FakeRunner({
+            {"grit", [&] { w.cmdCustomize->click(); }},
+            {"gbacrusher",
+             [&] {
+                 fakes_->nextFile = next.toStdString();
+                 w.cmdBrowseROM->click();
+                 goStayedDisabled = !w.cmdGo->isEnabled();
+             }},
+            {"ndstool",
+             [&] {
+                 w.close();
+                 stayedOpen = w.isVisible();
+             }},
+        }));
+        w.cmdGo->click();
+
+        QVERIFY(goStayedDisabled);
+        QVERIFY(stayedOpen);
+        QVERIFY(!w.isVisible());
+        QVERIFY(fakes_->messages.isEmpty());  // no "Complete!" for a window being closed
+        QVERIFY(fs::exists(fs::path(roms.path().toStdString()) / "first.nds"));
+        QVERIFY(!fs::exists(inst.bin / "x.nds"));
+        QVERIFY(w.CustomizeOpen());
+        QCOMPARE(w.txtROM->text(), next);
+    }
+
+    // A whole build with the real programs of the installation, started from the window.
+    void wholeBuildWithTheCompanionPrograms() {
+#ifndef PELLIX_TOOL_NDSTOOL
+        QSKIP("the companion programs are not part of this build");
+#else
+        Installation inst;
+        const std::pair<const char*, const char*> programs[] = {
+            {PELLIX_TOOL_GRIT, "grit"},
+            {PELLIX_TOOL_GBACRUSHER, "gbacrusher"},
+            {PELLIX_TOOL_NDSTOOL, "ndstool"},
+            {PELLIX_TOOL_EFS, "efs"},
+            {PELLIX_TOOL_GZIP, "gzip"}};
+        const std::string suffix = fs::path(PELLIX_TOOL_NDSTOOL).extension().string();
+        for (const auto& [from, name] : programs) {
+            fs::copy_file(from, inst.bin / (name + suffix), fs::copy_options::overwrite_existing);
+        }
+        for (const char* image : {"7.bin", "9.bin"}) {
+            fs::copy_file(fs::path(PELLIX_STANDIN_DIR) / image, inst.bin / image);
+        }
+        for (const char* picture : {"icon.bmp", "border.bmp"}) {
+            fs::copy_file(fs::path(PELLIX_GFX_DIR) / picture, inst.gfx / picture,
+                          fs::copy_options::overwrite_existing);
+        }
+        QTemporaryDir roms;
+        const QString rom = MakeFile(roms, "MyGame.gba", 65536);
+        QTemporaryDir out;
+
+        frmPellix& w = *window_;
+        w.show();
+        fakes_->nextFile = rom.toStdString();
+        w.cmdBrowseROM->click();
+        fakes_->nextFolder = out.path().toStdString();
+        w.cmdBrowseFolder->click();
+        w.txtTitle2->setText("Second line");
+        w.cmdGo->click();
+
+        QCOMPARE(fakes_->messages, QStringList{"Complete!"});
+        QVERIFY(w.cmdGo->isEnabled());
+        const std::string package =
+            Installation::ReadFile(fs::path(out.path().toStdString()) / "MyGame.nds");
+        QVERIFY(package.size() > 0x200);
+        QCOMPARE(package.substr(0x0C, 4), std::string("QLMR"));  // the header's game code
+        for (const char* staged : {"x.nds", "icon.bmp", "border.bmp", "border.img.bin",
+                                   "data/mode.txt", "data/game.gz", "data/border.lz7"}) {
+            QVERIFY2(!fs::exists(inst.bin / staged), staged);
+        }
+#endif
+    }
+
   private:
     std::unique_ptr<frmPellix> window_;
     std::unique_ptr<Fakes> fakes_;
+    QString startDir_;
 };
 
 QTEST_MAIN(MainWindowTest)
