@@ -144,7 +144,6 @@ QLabel* NewTitleLabel(QWidget* parent, const char* name, int top) {
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(false);
     label->setAutoFillBackground(false);  // let the background picture show through
-    label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
 
