@@ -6,7 +6,4 @@ scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELLIX_BUILD_TESTS=OFF -DPELLIX_BUILD_BENCH=OFF
 cmake --build build
 cmake --install build --prefix "$PWD/dist"
-if [ -x dist/pellix ]; then
-  exec dist/pellix "$@"
-fi
-echo "Installed the companion programs into dist/bin (the window is not built yet)."
+exec dist/pellix "$@"
