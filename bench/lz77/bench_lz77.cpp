@@ -57,8 +57,8 @@ Bytes MixedMegabyte(const Bytes& picture16) {
         for (int i = 0; i < 1024; ++i) {  // ARM-like: frequent opcodes, varied registers
             static const uint32_t ops[] = {0xE1A00000, 0xE5900000, 0xE5800000, 0xE2800000,
                                            0xEB000000, 0xE3500000, 0x1A000000, 0xE12FFF1E};
-            uint32_t word = ops[rng() % 8];
-            word |= (rng() % 16) << 12 | (rng() % 16) << 16 | (rng() % 64);
+            uint32_t word = ops[rng() % 8u];
+            word |= static_cast<uint32_t>((rng() % 16) << 12 | (rng() % 16) << 16 | (rng() % 64));
             for (int k = 0; k < 4; ++k) out.push_back(static_cast<uint8_t>(word >> (8 * k)));
         }
         for (int i = 0; i < 4096; ++i) out.push_back(picture16[pictureAt++ % picture16.size()]);
@@ -75,8 +75,9 @@ void Report(const char* name, const Bytes& input, int runs) {
     const double decompress =
         MedianMs(runs, [&] { back = pellix::formats::DecompressLz77(packed); });
     std::printf("%-28s %8zu -> %8zu bytes (%5.1f%%)  compress %7.2f ms  decompress %6.2f ms%s\n",
-                name, input.size(), packed.size(), 100.0 * packed.size() / input.size(), compress,
-                decompress, back == input ? "" : "  ROUND TRIP FAILED");
+                name, input.size(), packed.size(),
+                100.0 * static_cast<double>(packed.size()) / static_cast<double>(input.size()),
+                compress, decompress, back == input ? "" : "  ROUND TRIP FAILED");
 }
 
 }  // namespace
