@@ -30,6 +30,9 @@
 namespace pellix::formats {
 namespace {
 
+constexpr uint64_t kMaxExpansion = 1032 * 24;  // decoded RGB bytes per file byte, at most
+constexpr uint64_t kSmallPicture = 1 << 16;    // pictures this small are always decoded
+
 static_assert(STBI_MAX_DIMENSIONS == bmp::kMaxDimension, "PNG and bitmap limits agree");
 
 // Frees the decoder's pixel buffer on every path out.
@@ -54,6 +57,14 @@ Picture ReadPng(const uint8_t* data, size_t size) {
     if (width <= 0 || height <= 0 || width > bmp::kMaxDimension || height > bmp::kMaxDimension)
         throw FormatError("PNG picture too large: " + std::to_string(width) + " x " +
                           std::to_string(height) + " pixels");
+
+    // Deflate packs at most about 1032 to 1 and a 1-bit pixel becomes 3 bytes, so a file
+    // this short cannot hold this many pixels: refuse before the decoder allocates them.
+    const uint64_t decodedBytes =
+        uint64_t{3} * static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    if (decodedBytes > static_cast<uint64_t>(size) * kMaxExpansion + kSmallPicture)
+        throw FormatError("corrupt PNG picture: too little data for " + std::to_string(width) +
+                          " x " + std::to_string(height) + " pixels");
 
     StbPixels pixels;
     pixels.data = stbi_load_from_memory(data, length, &width, &height, &channels, 3);

@@ -419,6 +419,22 @@ TEST(PngReader, CorruptPicturesAreRejected) {
     }
 }
 
+TEST(PngReader, RefusesSizesTheDataCannotHoldBeforeDecoding) {
+    Bytes file = EncodePng(4, 4, 3, Bytes(48, 0x55));
+    for (int at : {16, 20}) {  // IHDR width and height, big-endian
+        file[at] = 0;
+        file[at + 1] = 0;
+        file[at + 2] = 0x40;
+        file[at + 3] = 0x00;
+    }
+    try {
+        ReadPng(file.data(), file.size());
+        ADD_FAILURE() << "no error";
+    } catch (const FormatError& e) {
+        EXPECT_STREQ(e.what(), "corrupt PNG picture: too little data for 16384 x 16384 pixels");
+    }
+}
+
 class PictureFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
