@@ -223,14 +223,14 @@ TEST_F(NdsWriterTest, WritesNameAndAllocationTablesInSortedDepthFirstOrder) {
     WriteNds(request);
     const Bytes nds = ReadAll(request.output);
     // Root: files B.txt, a.txt; folders Z (F001), a (F003). Z: file y; folder sub (F002).
-    const Bytes fnt = {0x20, 0,   0,    0,    0,    0,   4,    0,  // root: sub-table at 0x20, first
-                                                                   // file 0, 4 folders
-                       0x35, 0,   0,    0,    2,    0,   0x00, 0xF0,  // Z
-                       0x3E, 0,   0,    0,    3,    0,   0x01, 0xF0,  // Z/sub
-                       0x41, 0,   0,    0,    4,    0,   0x00, 0xF0,  // a
-                       5,    'B', '.',  't',  'x',  't', 5,    'a',  '.', 't', 'x', 't',
-                       0x81, 'Z', 0x01, 0xF0, 0x81, 'a', 0x03, 0xF0, 0,   1,   'y', 0x83,
-                       's',  'u', 'b',  0x02, 0xF0, 0,   1,    'q',  0,   1,   'c', 0};
+    const Bytes fnt = {0x20, 0, 0, 0, 0, 0, 4, 0,        // root: sub-table at 0x20, first
+                                                         // file 0, 4 folders
+                       0x35, 0, 0, 0, 2, 0, 0x00, 0xF0,  // Z
+                       0x3E, 0, 0, 0, 3, 0, 0x01, 0xF0,  // Z/sub
+                       0x41, 0, 0, 0, 4, 0, 0x00, 0xF0,  // a
+                       5, 'B', '.', 't', 'x', 't', 5, 'a', '.', 't', 'x', 't', 0x81, 'Z', 0x01,
+                       0xF0, 0x81, 'a', 0x03, 0xF0, 0, 1, 'y', 0x83, 's', 'u', 'b', 0x02, 0xF0, 0,
+                       1, 'q', 0, 1, 'c', 0};
     EXPECT_EQ(Bytes(nds.begin() + 0x8200, nds.begin() + 0x8200 + 0x44), fnt);
     const Bytes fat = {0x00, 0x86, 0, 0, 0x01, 0x86, 0, 0,   // B.txt
                        0x00, 0x88, 0, 0, 0x03, 0x88, 0, 0,   // a.txt
@@ -426,6 +426,25 @@ TEST(Banner, PaletteShorterThan16LeavesTheRestBlackAnd1BitIconsWork) {
     EXPECT_EQ(U16(b, 0x220), 0x7FFF);
     for (size_t i = 1; i < 16; ++i) EXPECT_EQ(U16(b, 0x220 + 2 * i), 0) << i;
     EXPECT_EQ(DecodeBanner(b.data()).iconIndices, icon.indices);
+}
+
+TEST(Banner, IconPaletteIsReadFromWhereTheBitmapHeaderSaysItIs) {
+    // The same icon with a 124-byte (version 5) info header: the palette starts at 138,
+    // not at 54 as it would after the common 40-byte header.
+    const Bytes plain = EncodeBitmap(PatternIcon());
+    Bytes v5(plain.begin(), plain.begin() + 54);
+    v5.insert(v5.end(), 84, 0);
+    v5.insert(v5.end(), plain.begin() + 54, plain.end());
+    Put(v5, 14, {124, 0, 0, 0});
+    const uint32_t pixels = U16(plain, 10) + 84u, size = static_cast<uint32_t>(v5.size());
+    Put(v5, 10, {static_cast<uint8_t>(pixels), static_cast<uint8_t>(pixels >> 8), 0, 0});
+    Put(v5, 2, {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8), 0, 0});
+    TempDir dir;
+    WriteFile(dir / "v5.bmp", v5);
+    const Bytes b = MakeBanner(ReadIconFile(dir / "v5.bmp"), "x");
+    EXPECT_EQ(U16(b, 0x220), 0x001F);
+    EXPECT_EQ(U16(b, 0x226), 0x0C41);
+    EXPECT_EQ(DecodeBanner(b.data()).iconIndices, PatternIcon().indices);
 }
 
 // ---------------------------------------------------------------- EFS patch
