@@ -1,5 +1,6 @@
 // Decodes PNG files through stb_image into a Picture; the alpha channel is dropped.
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include "bmp_format.h"
@@ -41,6 +42,25 @@ struct StbPixels {
     ~StbPixels() { stbi_image_free(data); }
 };
 
+uint32_t get_u32be(const uint8_t* p) {
+    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// The decoder sizes its buffers from the chunk lengths a file declares before it checks
+// them against the data, so a short file could make it ask for gigabytes: every chunk
+// up to IEND must lie within the file. (Signature 8 bytes; chunk: length, type, data, CRC.)
+void check_chunks(const uint8_t* data, size_t size) {
+    constexpr size_t kSignature = 8, kChunkFrame = 12;
+    size_t at = kSignature;
+    while (size - at >= kChunkFrame) {
+        const size_t length = get_u32be(data + at);
+        if (length > size - at - kChunkFrame)
+            throw FormatError("corrupt PNG picture: a chunk runs past the end of the file");
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) return;
+        at += kChunkFrame + length;
+    }
+}
+
 std::string failure() {
     const char* why = stbi_failure_reason();
     return std::string("corrupt PNG picture: ") + (why != nullptr ? why : "cannot decode");
@@ -51,6 +71,7 @@ std::string failure() {
 Picture ReadPng(const uint8_t* data, size_t size) {
     if (size > static_cast<size_t>(INT_MAX)) throw FormatError("PNG picture too large");
     const int length = static_cast<int>(size);
+    if (size >= 8) check_chunks(data, size);
     int width = 0, height = 0, channels = 0;
     if (!stbi_info_from_memory(data, length, &width, &height, &channels))
         throw FormatError(failure());

@@ -419,6 +419,20 @@ TEST(PngReader, CorruptPicturesAreRejected) {
     }
 }
 
+TEST(PngReader, RefusesChunksLongerThanTheFile) {
+    // A declared chunk length the decoder would otherwise allocate before checking it.
+    Bytes file = EncodePng(2, 2, 3, Bytes(12, 1));
+    const size_t idatLength = 8 + 25;  // after the signature and the IHDR chunk
+    ASSERT_EQ(std::memcmp(&file[idatLength + 4], "IDAT", 4), 0);
+    file[idatLength] = 0x49;  // about 1.2 GB
+    try {
+        ReadPng(file.data(), file.size());
+        ADD_FAILURE() << "no error";
+    } catch (const FormatError& e) {
+        EXPECT_STREQ(e.what(), "corrupt PNG picture: a chunk runs past the end of the file");
+    }
+}
+
 TEST(PngReader, RefusesSizesTheDataCannotHoldBeforeDecoding) {
     Bytes file = EncodePng(4, 4, 3, Bytes(48, 0x55));
     for (int at : {16, 20}) {  // IHDR width and height, big-endian
