@@ -50,11 +50,11 @@ uint32_t get_u32be(const uint8_t* p) {
 // them against the data, so a short file could make it ask for gigabytes: every chunk
 // up to IEND must lie within the file. (Signature 8 bytes; chunk: length, type, data, CRC.)
 void check_chunks(const uint8_t* data, size_t size) {
-    constexpr size_t kSignature = 8, kChunkFrame = 12;
+    constexpr size_t kSignature = 8, kChunkHead = 8, kChunkFrame = 12;
     size_t at = kSignature;
-    while (size - at >= kChunkFrame) {
+    while (size - at >= kChunkHead) {
         const size_t length = get_u32be(data + at);
-        if (length > size - at - kChunkFrame)
+        if (size - at < kChunkFrame || length > size - at - kChunkFrame)
             throw FormatError("corrupt PNG picture: a chunk runs past the end of the file");
         if (std::memcmp(data + at + 4, "IEND", 4) == 0) return;
         at += kChunkFrame + length;

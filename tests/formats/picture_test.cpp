@@ -425,11 +425,17 @@ TEST(PngReader, RefusesChunksLongerThanTheFile) {
     const size_t idatLength = 8 + 25;  // after the signature and the IHDR chunk
     ASSERT_EQ(std::memcmp(&file[idatLength + 4], "IDAT", 4), 0);
     file[idatLength] = 0x49;  // about 1.2 GB
-    try {
-        ReadPng(file.data(), file.size());
-        ADD_FAILURE() << "no error";
-    } catch (const FormatError& e) {
-        EXPECT_STREQ(e.what(), "corrupt PNG picture: a chunk runs past the end of the file");
+    // The same with a chunk whose head fits but whose data and CRC do not.
+    Bytes cutHead = EncodePng(2, 2, 3, Bytes(12, 1));
+    cutHead.resize(cutHead.size() - 12);  // drop IEND
+    cutHead.insert(cutHead.end(), {0x44, 0, 0, 0, 'I', 'D', 'A', 'T', 0x4A});
+    for (const Bytes& bad : {file, cutHead}) {
+        try {
+            ReadPng(bad.data(), bad.size());
+            ADD_FAILURE() << "no error";
+        } catch (const FormatError& e) {
+            EXPECT_STREQ(e.what(), "corrupt PNG picture: a chunk runs past the end of the file");
+        }
     }
 }
 
