@@ -4,5 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIX_BUILD_TESTS=ON -DPELLIX_BUILD_BENCH=ON
-cmake --build build-test
+cmake --build build-test -j2
 ctest --test-dir build-test --output-on-failure -j2

@@ -210,7 +210,10 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
 
     Copy("the ROM", rom, inst.InBin("data/game"));
     const std::string sep(1, kSep);
-    if (IsOn(source.CompressionValue())) {
+    // The second mode letter tells the DS side which ROM file the package holds, so it
+    // follows what is staged here, not a later change of the check box.
+    const bool compressed = IsOn(source.CompressionValue());
+    if (compressed) {
         RunTool(runner, inst, "gzip", "--best data" + sep + "game", {"data/game.gz"}, "data/game");
     } else {
         Copy("the ROM", inst.InBin("data/game"), inst.InBin("data/game.gba"));
@@ -224,9 +227,9 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
             {"data/border.lz7"});
     Copy("the icon", icon, inst.InBin("icon.bmp"));
 
-    // The check boxes are read again here: a change made while a program ran counts.
+    // PSRAM is read now: a change made while a program ran still counts.
     const std::string psram = IsOn(source.PsramValue()) ? "P" : "N";
-    const std::string mode = psram + (IsOn(source.CompressionValue()) ? "C" : "U");
+    const std::string mode = psram + (compressed ? "C" : "U");
     const std::string modeFile = inst.InBin("data/mode.txt");
     const std::int16_t number = modIO::OpenBinary(modeFile);
     // A failed open or write leaves the position where it was; the length check catches
