@@ -408,11 +408,8 @@ void frmPellix::cmdBrowseROM_Click() {
         const std::string fileName = modIO::BaseName(path, "");
         txtOutput->setText(Q(path.substr(0, path.size() - fileName.size())));
         txtTitle1->setText(Q(modIO::BaseName(path, ".gba")));
-        // A build in progress enables "Go..." itself when it ends; enabling it now would only
-        // offer a button that cannot start a second build.
-        if (!building_ && !BuildRunning()) {
-            cmdGo->setEnabled(true);
-        }
+        // Enabled even while a build runs; cmdGo_Click then refuses to start a second one.
+        cmdGo->setEnabled(true);
         if (modIO::SafeFileLen(path) > kPsramLimit) {
             messageBox_(this, kRomTooLarge);
             chkPSRAM->setEnabled(false);

@@ -624,8 +624,9 @@ class MainWindowTest : public QObject {
         QVERIFY(w.cmdGo->isEnabled());
     }
 
-    // While a build runs the window stays live: the panel folds, a ROM can be chosen (without
-    // offering a second build) and a close request waits for the build to deliver.
+    // While a build runs the window stays live: the panel folds, a ROM can be chosen (which
+    // enables "Go...", but a click on it starts no second build) and a close request waits
+    // for the build to deliver.
     void closingDuringABuildWaitsForIt() {
         Installation inst;
         QTemporaryDir roms;
@@ -637,24 +638,35 @@ class MainWindowTest : public QObject {
         w.cmdBrowseROM->click();
 
         bool stayedOpen = false;
-        bool goStayedDisabled = false;
-        w.SetToolRunner(inst.FakeRunner({
+        bool goEnabledMidBuild = false;
+        int toolRunsBeforeSecondClick = 0;
+        int toolRunsAfterSecondClick = 0;
+        int toolRuns = 0;
+        const pellix::ToolRunner fake = inst.FakeRunner({
             {"grit", [&] { w.cmdCustomize->click(); }},
             {"gbacrusher",
              [&] {
                  fakes_->nextFile = next.toStdString();
                  w.cmdBrowseROM->click();
-                 goStayedDisabled = !w.cmdGo->isEnabled();
+                 goEnabledMidBuild = w.cmdGo->isEnabled();
+                 toolRunsBeforeSecondClick = toolRuns;
+                 w.cmdGo->click();  // must not start a build inside the running one
+                 toolRunsAfterSecondClick = toolRuns;
              }},
             {"ndstool",
              [&] {
                  w.close();
                  stayedOpen = w.isVisible();
              }},
-        }));
+        });
+        w.SetToolRunner([&](const std::string& commandLine) {
+            ++toolRuns;
+            return fake(commandLine);
+        });
         w.cmdGo->click();
 
-        QVERIFY(goStayedDisabled);
+        QVERIFY(goEnabledMidBuild);
+        QCOMPARE(toolRunsAfterSecondClick, toolRunsBeforeSecondClick);
         QVERIFY(stayedOpen);
         QVERIFY(!w.isVisible());
         QVERIFY(fakes_->messages.isEmpty());  // no "Complete!" for a window being closed
