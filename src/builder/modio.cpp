@@ -7,6 +7,10 @@
 #include <limits>
 #include <memory>
 
+#ifdef _WIN32
+#include "win_support.h"
+#endif
+
 namespace fs = std::filesystem;
 
 namespace pellix::modIO {
@@ -74,9 +78,14 @@ bool CopyFileTo(const std::string& source, const std::string& destination) {
     if (!folder.empty() && !fs::is_directory(folder, ec))
         throw FileError(what, "the folder " + folder.u8string() + " does not exist");
     if (fs::is_directory(to, ec)) throw FileError(what, "the destination is a folder");
+#ifdef _WIN32
+    if (const std::error_code copyError = win::CopyFileReplacing(from, to))
+        throw FileError(what, win::ErrorReason(static_cast<unsigned long>(copyError.value())));
+#else
     if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) || ec) {
         throw FileError(what, ErrorReason(ec ? ec : std::make_error_code(std::errc::io_error)));
     }
+#endif
     return PathExists(destination);
 }
 

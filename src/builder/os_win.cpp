@@ -10,7 +10,7 @@
 
 #include "modio.h"
 #include "os.h"
-#include "win_text.h"
+#include "win_support.h"
 
 namespace pellix::os {
 

@@ -7,7 +7,7 @@
 
 #include "command_line.h"
 #include "shell_wait.h"
-#include "win_text.h"
+#include "win_support.h"
 
 namespace pellix::modShellWait {
 
@@ -41,7 +41,12 @@ void Drain(HANDLE pipe, std::string& text) {
         DWORD n = 0;
         const DWORD want = available < sizeof buffer ? available : DWORD{sizeof buffer};
         if (!::ReadFile(pipe, buffer, want, &n, nullptr) || n == 0) return;
-        text.append(buffer, n);
+        // Line ends as everywhere else in the program: "\r\n" becomes "\n". A "\r" that
+        // ends this block waits for the next one to see what follows it.
+        for (DWORD i = 0; i < n; ++i) {
+            if (buffer[i] == '\n' && !text.empty() && text.back() == '\r') text.pop_back();
+            text += buffer[i];
+        }
         if (text.size() > kErrorTextLimit) text.erase(0, text.size() - kErrorTextLimit);
     }
 }

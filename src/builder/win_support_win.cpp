@@ -1,11 +1,11 @@
-// UTF-8 and UTF-16 conversions and error texts for the Windows side of the builder.
+// Windows helpers for the builder: UTF-8/UTF-16 conversions, error texts, file copy.
 #include <windows.h>
 
 #include <stdexcept>
 #include <system_error>
 
 #include "modio.h"
-#include "win_text.h"
+#include "win_support.h"
 
 namespace pellix::win {
 
@@ -39,6 +39,12 @@ std::string ErrorReason(unsigned long code) {
         text.pop_back();
     if (text.empty()) text = "Windows error " + std::to_string(code);
     return text;
+}
+
+std::error_code CopyFileReplacing(const std::filesystem::path& from,
+                                  const std::filesystem::path& to) {
+    if (::CopyFileW(from.c_str(), to.c_str(), FALSE)) return {};
+    return {static_cast<int>(::GetLastError()), std::system_category()};
 }
 
 }  // namespace pellix::win

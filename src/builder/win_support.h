@@ -1,7 +1,9 @@
-// Text conversions between the builder's UTF-8 strings and the wide strings of Windows.
+// Windows helpers for the builder: UTF-8/UTF-16 conversions, error texts, file copy.
 #pragma once
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace pellix::win {
 
@@ -14,5 +16,11 @@ std::string ToUtf8(const std::wstring& text);
 // A short lower-case reason for a Windows error code (GetLastError), such as
 // "no such file", without the trailing full stop and line end of the system's text.
 std::string ErrorReason(unsigned long code);
+
+// Copies `from` to `to`, replacing a file already there; the error of the copy, if any.
+// (The runtime's filesystem::copy_file takes any two files on one drive for the same file
+// on Windows and refuses to replace them.)
+std::error_code CopyFileReplacing(const std::filesystem::path& from,
+                                  const std::filesystem::path& to);
 
 }  // namespace pellix::win
