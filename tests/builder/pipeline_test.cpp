@@ -420,6 +420,13 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         EXPECT_FALSE(Build());
         EXPECT_EQ(ToolsRun(), c.toolsRun);
         std::string message = "The build stopped: " + c.message;
+        // The table writes the paths after a placeholder with "/"; the build writes them with
+        // the platform's separator. (A program's own message keeps what the program wrote.)
+        for (std::size_t at = message.find('}'); at != std::string::npos;
+             at = message.find('}', at + 1))
+            for (std::size_t i = at + 1;
+                 i < message.size() && message[i] != ' ' && message[i] != ':'; ++i)
+                if (message[i] == '/') message[i] = kSep[0];
         const std::map<std::string, std::string> vars = {{"{bin}", bin_.string()},
                                                          {"{app}", app_.string()},
                                                          {"{rom}", romFile_.string()},
