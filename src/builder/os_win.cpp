@@ -41,6 +41,9 @@ void ChangeDirectory(const std::string& dir) {
     // share, \\server\share\...) has no drive to change to; the folder change covers it.
     const bool hasDrive =
         dir.size() >= 2 && dir[1] == ':' && std::isalpha(static_cast<unsigned char>(dir[0]));
+    // A failed change leaves the process where it was, drive included.
+    wchar_t before[MAX_PATH];
+    const DWORD beforeLength = ::GetCurrentDirectoryW(MAX_PATH, before);
     if (hasDrive) {
         const int drive = std::toupper(static_cast<unsigned char>(dir[0])) - 'A' + 1;
         if (::_chdrive(drive) != 0) {
@@ -48,7 +51,9 @@ void ChangeDirectory(const std::string& dir) {
         }
     }
     if (!::SetCurrentDirectoryW(wide.c_str())) {
-        throw modIO::FileError(what, win::ErrorReason(::GetLastError()));
+        const DWORD error = ::GetLastError();
+        if (beforeLength > 0 && beforeLength < MAX_PATH) ::SetCurrentDirectoryW(before);
+        throw modIO::FileError(what, win::ErrorReason(error));
     }
 }
 
