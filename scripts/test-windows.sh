@@ -35,8 +35,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true
   "$wineserver" -w
 fi
-# Keep one wine server alive for the whole run instead of one per test; end it on exit.
+# Keep one wine server and wine's own services alive for the whole run instead of one
+# start per test; end them on exit. The services are started here, with their output
+# going nowhere: started by the first test, they would hold its output pipe open and
+# CTest would wait for them.
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1
 
 ctest --test-dir "$build" --output-on-failure -j2

@@ -39,6 +39,8 @@ class EndToEnd : public ::testing::TestWithParam<bool> {};
 
 TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     const bool compression = GetParam();
+    if (compression && std::string(GZIP_PROGRAM).empty())
+        GTEST_SKIP() << "no gzip for this system was named (PELLIX_TEST_GZIP)";
     char name[] = "/tmp/pellix-e2e-XXXXXX";
     const fs::path bin = mkdtemp(name);
     fs::create_directories(bin / "data");

@@ -2,6 +2,10 @@
 // tests of the companion programs.
 #pragma once
 
+#ifdef _WIN32
+#include "run_program_win.h"
+#else
+
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,3 +69,5 @@ inline RunResult RunProgram(const std::string& program, const std::vector<std::s
 }
 
 }  // namespace pellix::testing
+
+#endif  // _WIN32
