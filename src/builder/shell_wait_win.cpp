@@ -14,7 +14,7 @@ namespace pellix::modShellWait {
 namespace {
 
 // Longest block between two calls of the event pump.
-constexpr DWORD kPollMillis = 10;
+constexpr DWORD kPollMillis = 5;
 
 // Owns a kernel handle.
 struct Handle {
