@@ -18,8 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # copied to a Windows machine, without any of the compiler's DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# Tests run under wine through CTest; wine64 alone is enough for 64-bit console programs.
-set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+# Tests run under wine64 through CTest, in a wine prefix inside the build folder.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${CMAKE_BINARY_DIR}/wineprefix)
 
 # stb_image is header-only and the same for every target. Point at Debian's folder that
 # holds only the stb headers, so the host's /usr/include never reaches the cross build.

@@ -22,25 +22,20 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPELLIX_BUILD_UI=OFF -DPELLIX_BUILD_BENCH=OFF -DPELLIX_BUILD_TESTS=ON
 cmake --build "$build" -j2
 
-# A wine prefix of our own inside the build folder, so the user's ~/.wine is never touched.
-# No display: wine runs console programs without one, and no Gecko/Mono installer is offered.
+# CTest runs each test through cmake/wine-run.sh, in a wine prefix inside the build folder
+# (the user's ~/.wine is never touched), without a display. Made here once, the prefix
+# and a wine server kept alive for the whole run spare every test their start.
 export WINEPREFIX="$PWD/$build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
-wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the wine prefix in $WINEPREFIX"
-  "$wine" wineboot -i >/dev/null 2>&1 || true
+  /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1 || true
   "$wineserver" -w
 fi
-# Keep one wine server and wine's own services alive for the whole run instead of one
-# start per test; end them on exit. The services are started here, with their output
-# going nowhere: started by the first test, they would hold its output pipe open and
-# CTest would wait for them.
 "$wineserver" -p
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
-"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 ctest --test-dir "$build" --output-on-failure -j2

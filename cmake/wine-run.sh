@@ -1,0 +1,17 @@
+#!/bin/sh
+# Runs one Windows test program under wine for CTest: wine-run.sh PREFIX PROGRAM [ARGS...].
+# PREFIX is the build's own wine prefix (an exported WINEPREFIX wins), so the user's
+# ~/.wine is never touched. Needs no display.
+prefix=$1
+shift
+export WINEPREFIX="${WINEPREFIX:-$prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+unset DISPLAY WAYLAND_DISPLAY
+wine=/usr/lib/wine/wine64
+mkdir -p "$WINEPREFIX"
+# When no wine server runs for the prefix yet, the test program would also start wine's
+# services, and they would inherit its output pipe: CTest would wait for them to end. A
+# first program with its output going nowhere starts them (a moment's work otherwise).
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
+exec "$wine" "$@"
