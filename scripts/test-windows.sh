@@ -25,7 +25,7 @@ cmake --build "$build" -j2
 # CTest runs each test through cmake/wine-run.sh, in a wine prefix inside the build folder
 # (the user's ~/.wine is never touched), without a display. Made here once, the prefix
 # and a wine server kept alive for the whole run spare every test their start.
-export WINEPREFIX="$PWD/$build/wineprefix"
+case "$build" in /*) export WINEPREFIX="$build/wineprefix" ;; *) export WINEPREFIX="$PWD/$build/wineprefix" ;; esac
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
