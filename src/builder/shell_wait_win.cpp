@@ -89,9 +89,13 @@ RunResult RunAndWait(const std::string& commandLine) {
     Handle nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
                              nullptr));
+    if (!nul.valid()) {
+        result.errorText = "cannot open the null device: " + win::ErrorReason(::GetLastError());
+        return result;
+    }
     HANDLE readRaw = nullptr;
     HANDLE writeRaw = nullptr;
-    if (!nul.valid() || !::CreatePipe(&readRaw, &writeRaw, &inherit, 0)) {
+    if (!::CreatePipe(&readRaw, &writeRaw, &inherit, 0)) {
         result.errorText = "cannot make a pipe: " + win::ErrorReason(::GetLastError());
         return result;
     }
