@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
-#include <random>
 
 #include "banner.h"
 #include "byte_order.h"
@@ -45,74 +44,6 @@ std::vector<uint8_t> ReadArmImage(const std::string& path) {
     }
     return image;
 }
-
-// An output file under a temporary name that becomes the real one only on Commit.
-class PendingOutput {
-  public:
-    explicit PendingOutput(const std::string& output) : output_(output) {
-        const fs::path target = fs::u8path(output);
-        const fs::path folder = target.parent_path();
-        std::error_code ec;
-        if (!folder.empty() && !fs::is_directory(folder, ec))
-            throw FileError(output, "cannot write: no such folder");
-        if (fs::is_directory(target, ec)) throw FileError(output, "cannot write: is a folder");
-        std::random_device random;
-        for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
-            char suffix[32];
-            std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(random()));
-            temp_ = output + suffix;
-            file_ = std::fopen(temp_.c_str(), "wbx");
-            if (!file_ && errno != EEXIST) break;
-        }
-        if (!file_) throw FileError(output, "cannot write: " + ErrnoText(errno));
-    }
-    ~PendingOutput() {
-        if (file_) {
-            std::fclose(file_);
-            std::remove(temp_.c_str());
-        }
-    }
-    PendingOutput(const PendingOutput&) = delete;
-    PendingOutput& operator=(const PendingOutput&) = delete;
-
-    void Write(const uint8_t* data, size_t size) {
-        if (size && std::fwrite(data, 1, size, file_) != size) Fail();
-        position_ += size;
-    }
-    // Writes zeros up to `offset`.
-    void PadTo(uint64_t offset) {
-        static const uint8_t kZeros[4096] = {};
-        while (position_ < offset)
-            Write(kZeros,
-                  static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, offset - position_)));
-    }
-    uint64_t Position() const { return position_; }
-    void Commit() {
-        const int flushed = std::fflush(file_);
-        const int error = errno;
-        const bool failed = flushed != 0 || std::ferror(file_);
-        const int closed = std::fclose(file_);
-        file_ = nullptr;
-        if (failed || closed != 0) {
-            std::remove(temp_.c_str());
-            throw FileError(output_, "cannot write: " + ErrnoText(failed ? error : errno));
-        }
-        std::error_code ec;
-        fs::rename(fs::u8path(temp_), fs::u8path(output_), ec);
-        if (ec) {
-            std::remove(temp_.c_str());
-            throw FileError(output_, "cannot write: " + ErrorText(ec));
-        }
-    }
-
-  private:
-    [[noreturn]] void Fail() { throw FileError(output_, "cannot write: " + ErrnoText(errno)); }
-
-    std::string output_;
-    std::string temp_;
-    std::FILE* file_ = nullptr;
-    uint64_t position_ = 0;
-};
 
 // Appends `size` bytes of `file` to `out`; the file must still hold them.
 void CopyFileData(const NdsFsFile& file, PendingOutput& out, std::vector<uint8_t>& buffer) {

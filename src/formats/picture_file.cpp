@@ -3,7 +3,7 @@
 
 #include "format_error.h"
 #include "picture.h"
-#include "whole_file.h"
+#include "file_bytes.h"
 
 namespace pellix::formats {
 namespace {
@@ -16,7 +16,7 @@ constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n
 }  // namespace
 
 Picture ReadPictureFile(const std::string& path) {
-    const std::vector<uint8_t> bytes = ReadWholeFile(path, kMaxPictureFileSize);
+    const std::vector<uint8_t> bytes = ReadFileBytes(path, kMaxPictureFileSize);
     if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M')
         return ReadBitmap(bytes.data(), bytes.size());
     if (bytes.size() >= sizeof kPngSignature &&

@@ -148,7 +148,7 @@ TEST_F(ProgramTest, GritReportsAnOutputItCannotWrite) {
     const auto run =
         RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_.string());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "grit: border.img.bin: cannot write: is a folder, not a file\n");
+    EXPECT_EQ(run.err, "grit: border.img.bin: cannot write: is a folder\n");
     EXPECT_EQ(Listing(), before);  // the temporary file is gone too
 }
 
@@ -200,10 +200,10 @@ TEST_F(ProgramTest, GbacrusherFailuresAndCommandLines) {
         {{"-l", "missing.bin", "-o", "out.lz7"}, 1, "gbacrusher: missing.bin: no such file\n"},
         {{"-l", "in.bin", "-o", "nodir/out.lz7"},
          1,
-         "gbacrusher: nodir/out.lz7: cannot write: no such file\n"},
+         "gbacrusher: nodir/out.lz7: cannot write: no such folder\n"},
         {{"-l", "in.bin", "-o", "taken.lz7"},
          1,
-         "gbacrusher: taken.lz7: cannot write: is a folder, not a file\n"},
+         "gbacrusher: taken.lz7: cannot write: is a folder\n"},
         {{"-l", "big.bin", "-o", "out.lz7"},
          1,
          "gbacrusher: big.bin: too large: 16777216 bytes, at most 16777215\n"},

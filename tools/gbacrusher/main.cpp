@@ -4,7 +4,7 @@
 
 #include "lz77.h"
 #include "lz77_format.h"
-#include "whole_file.h"
+#include "file_bytes.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
 
     std::string failing = input;
     try {
-        const std::vector<uint8_t> data = ReadWholeFile(input, lz77::kMaxInputSize - 1);
+        const std::vector<uint8_t> data = ReadFileBytes(input, lz77::kMaxInputSize - 1);
         const std::vector<uint8_t> packed = CompressLz77(data);
         failing = output;
         ReplaceWholeFile(output, packed);

@@ -5,7 +5,7 @@
 
 #include "bitmap16.h"
 #include "picture.h"
-#include "whole_file.h"
+#include "file_bytes.h"
 
 namespace {
 
