@@ -1,6 +1,7 @@
 // frmPellix: layout, customisation panel, browse handlers and the window's side of the build.
 #include "frm_pellix.h"
 
+#include <QBitmap>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -26,6 +27,16 @@
 namespace pellix::ui {
 
 namespace {
+
+// The window icon: a 256-colour bitmap whose background is the window's own cyan, shown
+// transparent in title bars and task lists.
+QIcon WindowIcon() {
+    QPixmap picture(QStringLiteral(":/window/icon.bmp"));
+    if (!picture.isNull()) {
+        picture.setMask(picture.createMaskFromColor(QColor(195, 246, 246)));
+    }
+    return QIcon(picture);
+}
 
 // The design is in twips; 15 twips make one logical pixel.
 constexpr int Px(int twips) {
@@ -215,7 +226,7 @@ frmPellix::frmPellix()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(QStringLiteral(":/window/icon.bmp")));
+    setWindowIcon(WindowIcon());
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kWindowBack);
     setPalette(palette);

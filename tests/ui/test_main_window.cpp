@@ -187,7 +187,11 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.size(), QSize(569, 401));
         QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
-        QVERIFY(!w.windowIcon().isNull());
+        // The icon's cyan background is see-through; the handheld in its middle is not.
+        const QImage icon = w.windowIcon().pixmap(32, 32).toImage();
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(icon.pixel(16, 16)), 255);
         QVERIFY(!w.Picture1->pixmap().isNull());
         QCOMPARE(w.Picture1->pixmap().size(), QSize(569, 57));
         QCOMPARE(w.Picture2->pixmap().size(), QSize(569, 57));
