@@ -28,7 +28,7 @@ void PutLe(Bytes& out, size_t at, uint32_t value, int bytes) {
 }
 
 // What a bitmap file holds, written out by BuildBmp independently of the project's writer.
-struct BmpSpec {
+struct BmpLayout {
     uint32_t headerSize = 40;
     int32_t width = 3;
     int32_t height = 2;
@@ -41,7 +41,7 @@ struct BmpSpec {
     std::vector<Bytes> rows;      // top-down, packed, without the padding
 };
 
-Bytes BuildBmp(const BmpSpec& s) {
+Bytes BuildBmp(const BmpLayout& s) {
     const bool core = s.headerSize == 12;
     const size_t entry = core ? 3 : 4;
     const size_t masksAfter = s.headerSize == 40 ? s.masks.size() * 4 : 0;
@@ -116,7 +116,7 @@ Bytes Le32(std::initializer_list<uint32_t> values) {
 
 struct DepthCase {
     const char* name;
-    BmpSpec spec;
+    BmpLayout layout;
     Bytes expected16;
 };
 
@@ -130,10 +130,10 @@ std::vector<DepthCase> DepthCases() {
     const Bytes onebitWords = Words16({0x001F, 0x7FFF, 0x001F, 0, 0x7FFF, 0x7FFF, 0x001F, 0});
 
     std::vector<DepthCase> cases;
-    auto add = [&](const char* name, BmpSpec spec, Bytes expected = kExpected16) {
-        cases.push_back({name, spec, expected});
+    auto add = [&](const char* name, BmpLayout layout, Bytes expected = kExpected16) {
+        cases.push_back({name, layout, expected});
     };
-    BmpSpec s;
+    BmpLayout s;
     s.bpp = 1;
     s.palette = {A, D};
     s.rows = {{0x40}, {0xC0}};
@@ -218,18 +218,18 @@ TEST(Bitmap16, KnownPictureGivesExactBytesWithOddWidthPadding) {
 TEST(BitmapReader, ReadsEveryDepthInBothRowOrders) {
     for (const DepthCase& c : DepthCases()) {
         for (bool topDown : {false, true}) {
-            if (topDown && c.spec.headerSize == 12) continue;  // core headers are bottom-up only
+            if (topDown && c.layout.headerSize == 12) continue;  // core headers are bottom-up only
             SCOPED_TRACE(std::string(c.name) + (topDown ? ", top-down" : ", bottom-up"));
-            BmpSpec spec = c.spec;
-            spec.topDown = topDown;
-            const Bytes file = BuildBmp(spec);
+            BmpLayout layout = c.layout;
+            layout.topDown = topDown;
+            const Bytes file = BuildBmp(layout);
             const Picture picture = ReadBitmap(file.data(), file.size());
             EXPECT_EQ(picture.width, 3);
             EXPECT_EQ(picture.height, 2);
-            EXPECT_EQ(picture.bitsPerPixel, spec.bpp);
+            EXPECT_EQ(picture.bitsPerPixel, layout.bpp);
             EXPECT_EQ(ToBitmap16(picture), c.expected16);
-            if (spec.bpp <= 8) {
-                const size_t declared = spec.clrUsed ? spec.clrUsed : size_t{1} << spec.bpp;
+            if (layout.bpp <= 8) {
+                const size_t declared = layout.clrUsed ? layout.clrUsed : size_t{1} << layout.bpp;
                 EXPECT_EQ(picture.palette.size(), declared);
                 EXPECT_EQ(picture.indices.size(), 6u);
             } else {
@@ -240,7 +240,7 @@ TEST(BitmapReader, ReadsEveryDepthInBothRowOrders) {
 }
 
 TEST(BitmapReader, PaletteIndicesSurviveAV5Header) {
-    BmpSpec s;
+    BmpLayout s;
     s.headerSize = 124;
     s.bpp = 4;
     s.palette = {F, A, B, C, D, E};
@@ -307,7 +307,7 @@ void ExpectBitmapError(const Bytes& file, const std::string& message) {
 }
 
 TEST(BitmapReader, BadInputsGiveOneLineReasons) {
-    BmpSpec good;
+    BmpLayout good;
     good.rows = {Rgb24({A, B, C}), Rgb24({D, E, F})};
     const Bytes file = BuildBmp(good);
     auto with = [&](size_t at, uint32_t value, int bytes) {
@@ -351,7 +351,7 @@ TEST(BitmapReader, BadInputsGiveOneLineReasons) {
         ExpectBitmapError(c.file, c.message);
     }
 
-    BmpSpec palette;
+    BmpLayout palette;
     palette.bpp = 8;
     palette.palette = {A, B};
     palette.clrUsed = 256;  // declares more than the file holds
@@ -360,7 +360,7 @@ TEST(BitmapReader, BadInputsGiveOneLineReasons) {
     shortPalette.resize(14 + 40 + 8);
     ExpectBitmapError(shortPalette, "truncated bitmap: the palette ends early");
 
-    BmpSpec outside;
+    BmpLayout outside;
     outside.bpp = 4;
     outside.palette = {A, B, C, D, E, F};
     outside.clrUsed = 6;
