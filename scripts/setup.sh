@@ -5,7 +5,7 @@ packages=(cmake g++ make ninja-build pkg-config gzip
           qt6-base-dev libgl1-mesa-dev
           libstb-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xauth)
+          xvfb xauth fonts-liberation fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -14,5 +14,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
