@@ -3,11 +3,7 @@
 # Usage: scripts/fuzz.sh [SECONDS per target, default 60] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-    { [ "$(id -u)" -eq 0 ] || sudo=sudo; ${sudo:-} apt-get install -y -qq --no-install-recommends "$p"; }
-done
+scripts/setup.sh clang libclang-rt-14-dev
 seconds=${1:-60}
 shift || true
 targets=("$@")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Pellix needs to build and test on Debian 12; skips what is already there.
+# Usage: scripts/setup.sh [EXTRA-PACKAGE...]  (the Windows and fuzzing scripts add theirs)
 set -euo pipefail
-packages=(cmake g++ make ninja-build pkg-config gzip
+packages=("$@" cmake g++ make ninja-build pkg-config gzip
           qt6-base-dev libgl1-mesa-dev
           libstb-dev
           libgtest-dev libgmock-dev libbenchmark-dev
