@@ -22,6 +22,7 @@
 #include "frm_preview.h"
 #include "modio.h"
 #include "open_file_dialog.h"
+#include "rom_choice.h"
 #include "shell_wait.h"
 
 namespace pellix::ui {
@@ -45,10 +46,8 @@ constexpr int Px(int twips) {
 
 const char kMessageCaption[] = "Quillmere";
 const char kComplete[] = "Complete!";
-const char kRomTooLarge[] = "This ROM is larger than 16MB. PSRAM will be disabled.";
 const char kCustomizeFolded[] = "Customize the NDS (+)";
 const char kCustomizeUnfolded[] = "Customize the NDS (-)";
-constexpr std::int32_t kPsramLimit = 16 * 1024 * 1024;  // larger ROMs do not fit in PSRAM
 
 const char kRomFilter[] = "GBA ROMs|*.gba|All files|*.*";
 const char kIconFilter[] = "Bitmap images|*.bmp|All files|*.*";
@@ -415,14 +414,14 @@ void frmPellix::cmdBrowseROM_Click() {
         if (!alive || closed_) {
             return;  // the window was closed while the dialog was open
         }
-        txtROM->setText(Q(path));
-        const std::string fileName = modIO::BaseName(path, "");
-        txtOutput->setText(Q(path.substr(0, path.size() - fileName.size())));
-        txtTitle1->setText(Q(modIO::BaseName(path, ".gba")));
+        const app::RomChoice choice = app::ChooseRom(path);
+        txtROM->setText(Q(choice.romPath));
+        txtOutput->setText(Q(choice.outputFolder));
+        txtTitle1->setText(Q(choice.title1));
         // Enabled even while a build runs; cmdGo_Click then refuses to start a second one.
         cmdGo->setEnabled(true);
-        if (modIO::SafeFileLen(path) > kPsramLimit) {
-            messageBox_(this, kRomTooLarge);
+        if (!choice.psramAllowed) {
+            messageBox_(this, app::kRomTooLarge);
             chkPSRAM->setEnabled(false);
             chkPSRAM->setCheckState(Qt::Unchecked);
         } else {

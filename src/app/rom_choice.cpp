@@ -1,0 +1,21 @@
+// What choosing a ROM proposes: output folder, title line 1 and whether PSRAM is offered.
+#include "rom_choice.h"
+
+#include "modio.h"
+
+namespace pellix::app {
+
+const char kRomTooLarge[] = "This ROM is larger than 16MB. PSRAM will be disabled.";
+
+RomChoice ChooseRom(const std::string& romPath) {
+    RomChoice choice;
+    choice.romPath = romPath;
+    const std::string fileName = modIO::BaseName(romPath, "");
+    choice.outputFolder = romPath.substr(0, romPath.size() - fileName.size());
+    choice.title1 = modIO::BaseName(romPath, ".gba");
+    choice.size = modIO::SafeFileLen(romPath);
+    choice.psramAllowed = choice.size <= kPsramLimit;
+    return choice;
+}
+
+}  // namespace pellix::app
