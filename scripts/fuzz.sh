@@ -24,7 +24,9 @@ done
 cp tests/fuzz/seeds/*.png "$corpus/fuzz_png/"
 cp tests/fuzz/seeds/*.jpg "$corpus/fuzz_jpeg/"
 cp tests/fuzz/seeds/*.gif "$corpus/fuzz_gif/"
-cp tests/fuzz/seeds/* assets/gfx/icon.bmp assets/window/icon.bmp "$corpus/fuzz_icon/"
+cp tests/fuzz/seeds/* "$corpus/fuzz_icon/"
+cp assets/gfx/icon.bmp "$corpus/fuzz_icon/gfx-icon.bmp"
+cp assets/window/icon.bmp "$corpus/fuzz_icon/window-icon.bmp"
 if [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
   seed=$(mktemp -d)
   mkdir -p "$seed/data/sub"
