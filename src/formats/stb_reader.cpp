@@ -109,11 +109,95 @@ void CheckPngChunks(const uint8_t* data, size_t size, int64_t& width, int64_t& h
     throw FormatError("truncated PNG picture: it ends before its end chunk");
 }
 
+// What the JPEG walk has seen of the tables a scan needs.
+struct JpegTables {
+    bool huffman[2][4] = {};  // [0 DC, 1 AC][table id]
+    bool quantisation[4] = {};
+    bool frame = false, progressive = false;
+    int components = 0;
+    uint8_t id[4] = {}, quantisationTable[4] = {};
+};
+
+// Notes the Huffman (DHT) or quantisation (DQT) tables a segment defines.
+void NoteJpegTables(const uint8_t* segment, size_t length, bool huffman, JpegTables& t) {
+    const std::string bad = "corrupt JPEG picture: a bad table segment";
+    size_t at = 0;
+    while (at < length) {
+        const uint8_t kind = segment[at++];
+        const int id = kind & 0x0F, cls = kind >> 4;
+        size_t size = 0;
+        if (huffman) {
+            if (length - at < 16) throw FormatError(bad);
+            for (size_t i = 0; i < 16; ++i) size += segment[at + i];
+            size += 16;
+        } else {
+            size = cls == 0 ? 64 : 128;  // 8- or 16-bit entries
+        }
+        if (id > 3 || cls > 1 || size > length - at) throw FormatError(bad);
+        if (huffman)
+            t.huffman[cls][id] = true;
+        else
+            t.quantisation[id] = true;
+        at += size;
+    }
+}
+
+// Reads the frame header: the size and each component's quantisation table.
+void NoteJpegFrame(const uint8_t* segment, size_t length, uint8_t marker, JpegTables& t,
+                   int64_t& width, int64_t& height) {
+    if (marker != 0xC0 && marker != 0xC1 && marker != 0xC2)
+        throw FormatError("unsupported JPEG picture: lossless, hierarchical or arithmetic coding");
+    if (t.frame) throw FormatError("corrupt JPEG picture: a second frame header");
+    if (length < 6) throw FormatError("corrupt JPEG picture: a short frame header");
+    t.frame = true;
+    t.progressive = marker == 0xC2;
+    height = get_u16be(segment + 1);
+    width = get_u16be(segment + 3);
+    t.components = segment[5];
+    if ((t.components != 1 && t.components != 3 && t.components != 4) ||
+        length < 6 + 3 * static_cast<size_t>(t.components))
+        throw FormatError("corrupt JPEG picture: a bad frame header");
+    for (int c = 0; c < t.components; ++c) {
+        t.id[c] = segment[6 + 3 * c];
+        t.quantisationTable[c] = segment[8 + 3 * c] & 0x0F;
+    }
+}
+
+// A scan may only use tables defined before it: the decoder does not check, and reads its
+// uninitialised memory as a table otherwise.
+void CheckJpegScan(const uint8_t* segment, size_t length, const JpegTables& t) {
+    const std::string bad = "corrupt JPEG picture: a bad scan header";
+    if (!t.frame) throw FormatError("corrupt JPEG picture: a scan before the frame header");
+    if (length < 1) throw FormatError(bad);
+    const size_t count = segment[0];
+    if (count < 1 || count > 4 || length < 1 + 2 * count + 3) throw FormatError(bad);
+    const uint8_t spectralStart = segment[1 + 2 * count];
+    const uint8_t approximationHigh = segment[3 + 2 * count] >> 4;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t component = segment[1 + 2 * i];
+        const int dc = segment[2 + 2 * i] >> 4, ac = segment[2 + 2 * i] & 0x0F;
+        int c = 0;
+        while (c < t.components && t.id[c] != component) ++c;
+        if (c == t.components) throw FormatError(bad);
+        if (!t.quantisation[t.quantisationTable[c]])
+            throw FormatError("corrupt JPEG picture: a quantisation table is missing");
+        // Baseline scans use both tables; progressive ones the DC table in a first DC
+        // scan, the AC table in AC scans.
+        const bool needsDc = !t.progressive || (spectralStart == 0 && approximationHigh == 0);
+        const bool needsAc = !t.progressive || spectralStart != 0;
+        if ((needsDc && (dc > 3 || !t.huffman[0][dc])) ||
+            (needsAc && (ac > 3 || !t.huffman[1][ac])))
+            throw FormatError(
+                "corrupt JPEG picture: a scan uses a Huffman table it does not define");
+    }
+}
+
 // Walks the JPEG's segments and entropy-coded data up to the end-of-image marker and
 // returns the size the frame header declares.
 void CheckJpegSegments(const uint8_t* data, size_t size, int64_t& width, int64_t& height) {
     const std::string cut = "truncated JPEG picture: it ends before its end marker";
     width = height = -1;
+    JpegTables tables;
     size_t at = 2;  // after the start-of-image marker
     for (;;) {
         if (at >= size) throw FormatError(cut);
@@ -127,12 +211,16 @@ void CheckJpegSegments(const uint8_t* data, size_t size, int64_t& width, int64_t
         const size_t length = get_u16be(data + at);
         if (length < 2) throw FormatError("corrupt JPEG picture: a segment has a bad length");
         if (length > size - at) throw FormatError(cut);
-        const bool frame =
-            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame) {
-            if (length < 7) throw FormatError("corrupt JPEG picture: a short frame header");
-            height = get_u16be(data + at + 3);
-            width = get_u16be(data + at + 5);
+        const uint8_t* segment = data + at + 2;
+        const size_t content = length - 2;
+        if (marker == 0xC4) {
+            NoteJpegTables(segment, content, true, tables);
+        } else if (marker == 0xDB) {
+            NoteJpegTables(segment, content, false, tables);
+        } else if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC8 && marker != 0xCC) {
+            NoteJpegFrame(segment, content, marker, tables, width, height);
+        } else if (marker == 0xDA) {
+            CheckJpegScan(segment, content, tables);
         }
         at += length;
         if (marker == 0xDA) {
@@ -144,7 +232,7 @@ void CheckJpegSegments(const uint8_t* data, size_t size, int64_t& width, int64_t
             if (at + 1 >= size) throw FormatError(cut);
         }
     }
-    if (width < 0) throw FormatError("corrupt JPEG picture: it has no frame header");
+    if (!tables.frame) throw FormatError("corrupt JPEG picture: it has no frame header");
 }
 
 // Skips GIF data sub-blocks (a length byte, then that many bytes, up to a zero length).

@@ -136,6 +136,17 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     }
     Bytes zeroJpeg = jpeg;
     zeroJpeg[sof + 7] = zeroJpeg[sof + 8] = 0;
+    const size_t sos = FindMarker(jpeg, 0xDA);
+    ASSERT_NE(sos, 0u);
+    Bytes undefinedTable = jpeg;  // the first component's scan uses DC and AC tables 2
+    undefinedTable[sos + 6] = 0x22;
+    Bytes lossless = jpeg;
+    lossless[sof + 1] = 0xC3;
+    Bytes twoFrames = jpeg;  // the frame header twice
+    const size_t sofLength = size_t{jpeg[sof + 2]} << 8 | jpeg[sof + 3];
+    twoFrames.insert(twoFrames.begin() + static_cast<long>(sof),
+                     jpeg.begin() + static_cast<long>(sof),
+                     jpeg.begin() + static_cast<long>(sof + 2 + sofLength));
     // A segment whose length runs past the end of the file.
     const Bytes longSegment = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x40, 'E', 'x', 'i', 'f'};
 
@@ -183,6 +194,11 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
         {"JPEG claiming 16384 x 16384", hugeJpeg,
          "corrupt JPEG picture: too little data for 16384 x 16384 pixels"},
         {"JPEG of width 0", zeroJpeg, "corrupt JPEG picture: it is 0 x 48 pixels"},
+        {"JPEG scan using Huffman tables never defined", undefinedTable,
+         "corrupt JPEG picture: a scan uses a Huffman table it does not define"},
+        {"lossless JPEG", lossless,
+         "unsupported JPEG picture: lossless, hierarchical or arithmetic coding"},
+        {"JPEG with two frame headers", twoFrames, "corrupt JPEG picture: a second frame header"},
         {"JPEG of nothing but its start", Bytes{0xFF, 0xD8, 0xFF},
          "truncated JPEG picture: it ends before its end marker"},
         {"GIF cut in half", Cut(gif, gif.size() / 2),
