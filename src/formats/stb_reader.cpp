@@ -266,6 +266,12 @@ void CheckGifBlocks(const uint8_t* data, size_t size, int64_t& width, int64_t& h
             constexpr size_t kDescriptor = 9;
             if (size - at < kDescriptor + 1) throw FormatError(cut);
             const uint8_t imageFlags = data[at + 8];
+            const int64_t left = get_u16le(data + at), top = get_u16le(data + at + 2);
+            const int64_t frameWidth = get_u16le(data + at + 4);
+            const int64_t frameHeight = get_u16le(data + at + 6);
+            if (frameWidth == 0 || frameHeight == 0 || left + frameWidth > width ||
+                top + frameHeight > height)
+                throw FormatError("corrupt GIF picture: its first image lies outside the screen");
             at += kDescriptor;
             if (imageFlags & 0x80) at += 3 * (size_t{2} << (imageFlags & 7));
             SkipGifSubBlocks(data, size, at + 1, cut);  // after the LZW code size

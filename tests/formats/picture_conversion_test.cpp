@@ -154,6 +154,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     Bytes hugeGif = gif;  // a 16384 x 16384 screen around a small image
     hugeGif[6] = hugeGif[8] = 0x00;
     hugeGif[7] = hugeGif[9] = 0x40;
+    Bytes outside = gif;  // the image starts at x 1 on a screen exactly as wide
+    outside[13 + 768 + 1] = 1;
     Bytes noImage = Cut(gif, 13 + 768);
     noImage.push_back(0x3B);
     Bytes unknownBlock = Cut(gif, 13 + 768);
@@ -207,6 +209,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
          "truncated GIF picture: it ends inside its first image"},
         {"GIF screen of 16384 x 16384", hugeGif,
          "corrupt GIF picture: too little data for 16384 x 16384 pixels"},
+        {"GIF image outside the screen", outside,
+         "corrupt GIF picture: its first image lies outside the screen"},
         {"GIF without an image", noImage, "corrupt GIF picture: it holds no image"},
         {"GIF with an unknown block", unknownBlock, "corrupt GIF picture: an unknown block"},
         {"PNG without its end chunk", Cut(png, png.size() - 12),
