@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -35,6 +36,11 @@ constexpr const char* kStagedFiles[] = {
     "x.nds",         "border.bmp",   "border.img.bin", "icon.bmp",        "data/mode.txt",
     "data/game.gba", "data/game.gz", "data/game",      "data/border.lz7",
 };
+
+// The file in the working folder whose lock one build holds from before it touches any
+// working file until it has removed them. Outside data/, so it is never packed; it stays
+// when the build ends, since removing it would let a second locker lock another file.
+constexpr const char* kLockFile = "pellix.lock";
 
 // Suffix of the temporary name the package is copied to before it replaces the output.
 constexpr const char* kPartialSuffix = ".pellix-partial";
@@ -202,7 +208,7 @@ std::string CustomPicture(bool customizeOpen, const std::string& text) {
 
 // The steps of a build between disabling and enabling "Go...". Throws BuildFailure.
 void Build(SettingsSource& source, const Installation& inst, const ToolRunner& runner,
-           bool& staging) {
+           std::optional<os::FileLock>& lock, bool& staging) {
     const std::string app = inst.app;
     if (app.find('"') != std::string::npos) {
         throw BuildRefused("The build did not start: the installation folder " + app +
@@ -249,6 +255,21 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
         throw BuildFailure("the staging folder " + data + " does not exist; the " +
                            (inst.work == inst.bin ? "installation" : "working folder") +
                            " is incomplete.");
+    }
+
+    // Another process building here (a second window on this installation, say) would mix
+    // its files with ours. It is refused rather than made to wait: a wait has no end the
+    // user can see (a program may run for ever) and would be given settings read now.
+    const std::string lockFile = inst.InWork(kLockFile);
+    try {
+        lock.emplace(lockFile);
+    } catch (const modIO::FileError& e) {
+        throw BuildFailure(std::string(e.what()));
+    }
+    if (!lock->held()) {
+        throw BuildRefused("The build did not start: another build is running in " + inst.work +
+                           " (in another Pellix window or program). Try again when it has "
+                           "finished.");
     }
 
     // An interrupted build may have left its files; none of them may reach this package.
@@ -358,10 +379,12 @@ bool Run(SettingsSource& source, const Installation& inst, const ToolRunner& run
     const BusyFolder busy(Canonical(inst.work, modIO::ToPath(inst.bin)));
     if (!busy.held()) return false;
     source.SetGoEnabled(false);
+    // Held until the working files are gone, failure or not.
+    std::optional<os::FileLock> lock;
     bool staging = false;
     std::string failure;
     try {
-        Build(source, inst, runner, staging);
+        Build(source, inst, runner, lock, staging);
     } catch (const BuildRefused& e) {
         failure = e.what();
     } catch (const std::exception& e) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "command_line.h"
 #include "modio.h"
 #include "test_support.h"
 
@@ -652,6 +654,67 @@ TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
         for (const char* f : kStaged) EXPECT_FALSE(fs::exists(jobs[i].work / f)) << f;
     }
     EXPECT_FALSE(pellix::BuildRunning());
+}
+
+TEST_F(Pipeline, AnotherProcessBuildingInTheFolderKeepsThisBuildOutUntilItEnds) {
+    using pellix::QuoteArgument;
+    const std::string refusal = "The build did not start: another build is running in " +
+                                bin_.string() +
+                                " (in another Pellix window or program). Try again when it "
+                                "has finished.";
+    WriteFile(base_ / "probe.gba", "PROBE ROM");
+    fs::create_directory(base_ / "probe out");
+    const std::string probe = QuoteArgument(PELLIX_BUILD_PROBE) + " " +
+                              QuoteArgument(app_.string()) + " " +
+                              QuoteArgument((base_ / "probe.gba").string()) + " " +
+                              QuoteArgument((base_ / "probe out").string());
+    const auto reset = [&] {
+        source_ = FakeSource{};
+        source_.rom = romFile_.string();
+        source_.output = (base_ / "my roms").string();
+    };
+    pellix::modShellWait::RunResult other;
+
+    // The other process is in ndstool: this build is refused and touches nothing, and the
+    // other's package holds its own ROM.
+    WriteFile(bin_ / "sleep-ndstool", "1500");
+    std::thread building([&] { other = pellix::modShellWait::RunAndWait(probe); });
+    const bool inNdstool = pellix::test::WaitFor([&] {
+        const auto tools = ToolsRun();
+        return std::find(tools.begin(), tools.end(), "ndstool") != tools.end();
+    });
+    EXPECT_FALSE(Build());
+    building.join();
+    ASSERT_TRUE(inNdstool);
+    EXPECT_EQ(source_.messages, std::vector<std::string>{refusal});
+    EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
+    EXPECT_EQ(other.exitCode, 0) << other.errorText;
+    EXPECT_NE(ReadFile(base_ / "probe out" / "probe.nds").find("game.gz 12 GZ:PROBE ROM"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Delivered()));
+    fs::remove(bin_ / "sleep-ndstool");
+
+    // The other process dies with its files staged: while it lives this build is refused,
+    // once it is killed this one runs and packs nothing of the other's.
+    const fs::path ready = base_ / "probe ready";
+    std::thread dying([&] {
+        other = pellix::modShellWait::RunAndWait(probe + " " + QuoteArgument(ready.string()));
+    });
+    const bool staged = pellix::test::WaitFor([&] { return fs::exists(ready); });
+    reset();
+    EXPECT_FALSE(Build());
+    EXPECT_EQ(source_.messages, std::vector<std::string>{refusal});
+    if (staged) pellix::test::KillProcess(std::stol(ReadFile(ready)));
+    dying.join();
+    ASSERT_TRUE(staged);
+    EXPECT_NE(other.exitCode, 0);
+    reset();
+    ASSERT_TRUE(Build()) << source_.messages.back();
+    EXPECT_EQ(ReadFile(Delivered()),
+              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
+              "game.gz 12 GZ:ROM BYTES\n"
+              "mode.txt 2 PC\n");
+    EXPECT_TRUE(StagedLeft().empty());
 }
 
 TEST_F(Pipeline, AnInstallationFolderWithAQuoteIsRefused) {
