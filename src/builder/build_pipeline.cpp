@@ -42,9 +42,6 @@ constexpr const char* kStagedFiles[] = {
 // when the build ends, since removing it would let a second locker lock another file.
 constexpr const char* kLockFile = "pellix.lock";
 
-// Suffix of the temporary name the package is copied to before it replaces the output.
-constexpr const char* kPartialSuffix = ".pellix-partial";
-
 // A step failed; what() says which and why, for the user.
 class BuildFailure : public std::runtime_error {
   public:
@@ -147,6 +144,21 @@ void RefuseStagedPath(const Installation& inst, const std::string& role, const s
     }
 }
 
+// Refuses an output path inside a staging folder (the working folder's data, or the
+// installation's bin/data): the package would be packed into every later one.
+void RefuseOutputInStaging(const Installation& inst, const std::string& outputText,
+                           const fs::path& base) {
+    const std::string output = Canonical(outputText, base);
+    for (const std::string& folder : {inst.InWork("data"), inst.bin + kSep + "data"}) {
+        if (output.rfind(Canonical(folder, base) + kSep, 0) == 0) {
+            throw BuildRefused("The build did not start: the output file " + outputText +
+                               " is in the staging folder " + folder +
+                               ", whose whole content goes into every package. Choose a "
+                               "folder outside it.");
+        }
+    }
+}
+
 void Copy(const std::string& what, const std::string& from, const std::string& to) {
     const std::string failed = "cannot copy " + what + " " + from + " to " + to + ": ";
     try {
@@ -239,6 +251,7 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     RefuseStagedPath(inst, "the output file", outputText, binPath);
     RefuseStagedPath(inst, "the icon", icon, binPath);
     RefuseStagedPath(inst, "the border picture", border, binPath);
+    RefuseOutputInStaging(inst, outputText, binPath);
     const std::string rom = AbsoluteText(romText, binPath);
     const std::string output = AbsoluteText(outputText, binPath);
 
@@ -321,16 +334,21 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     RunTool(runner, inst, "efs", "x.nds", {"x.nds"});
 
     // Delivered under a temporary name first, so a failed copy never leaves a truncated
-    // package or destroys one that is already there.
-    const std::string partial = output + kPartialSuffix;
+    // package or destroys one that is already there. The name is that of a file the copy
+    // creates, so no file of the user's is overwritten, or removed, on the way.
+    const std::string package = inst.InWork("x.nds");
+    std::string partial;
     try {
-        Copy("the package", inst.InWork("x.nds"), partial);
-        std::error_code ec;
-        fs::rename(modIO::ToPath(partial), modIO::ToPath(output), ec);
-        if (ec) throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(ec));
-    } catch (...) {
+        partial = modIO::CopyFileBeside(package, output);
+    } catch (const modIO::FileError& e) {
+        throw BuildFailure("cannot copy the package " + package + " to " + output + ": " +
+                           e.reason());
+    }
+    std::error_code renameError;
+    fs::rename(modIO::ToPath(partial), modIO::ToPath(output), renameError);
+    if (renameError) {
         modIO::KillFile(partial);
-        throw;
+        throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(renameError));
     }
     RemoveStaged(inst);
     staging = false;
