@@ -749,6 +749,9 @@ TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
         }
         return pellix::modShellWait::RunAndWait(line, dir);
     };
+    // The window's event pump belongs to its own thread; builds elsewhere must not call it.
+    std::atomic<int> foreignPumps{0};
+    pellix::modShellWait::SetEventPump([&] { ++foreignPumps; });
     std::thread threads[2];
     for (int i = 0; i < 2; ++i)
         threads[i] = std::thread([&, i] {
@@ -758,6 +761,7 @@ TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
     for (std::thread& t : threads) t.join();
 
     EXPECT_TRUE(overlapped);
+    EXPECT_EQ(foreignPumps, 0);
     EXPECT_FALSE(thirdBuilt);
     EXPECT_TRUE(third.events.empty());
     const char* const games[] = {"game.gba 13 ROM OF GAME 0", "game.gz 16 GZ:ROM OF GAME 1"};
