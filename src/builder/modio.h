@@ -57,6 +57,7 @@ using CopyBytesFunction = std::error_code (*)(const std::filesystem::path& from,
                                               const std::filesystem::path& to, bool exclusive);
 
 // Makes every copy go through `copy` (nullptr: the system's) and returns the one before.
+// For tests; not to be called while a copy may run on another thread.
 CopyBytesFunction SetCopyBytes(CopyBytesFunction copy);
 
 // Whether `error` says the disk is full.

@@ -6,6 +6,7 @@
 // process id into READY-FILE and waits there until it is killed.
 // Exit status 0 when the package was delivered, 1 when not, 2 on bad arguments.
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <string>
