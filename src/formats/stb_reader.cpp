@@ -159,7 +159,9 @@ void NoteJpegFrame(const uint8_t* segment, size_t length, uint8_t marker, JpegTa
         throw FormatError("corrupt JPEG picture: a bad frame header");
     for (int c = 0; c < t.components; ++c) {
         t.id[c] = segment[6 + 3 * c];
-        t.quantisationTable[c] = segment[8 + 3 * c] & 0x0F;
+        t.quantisationTable[c] = segment[8 + 3 * c];
+        if (t.quantisationTable[c] > 3)
+            throw FormatError("corrupt JPEG picture: a bad frame header");
     }
 }
 

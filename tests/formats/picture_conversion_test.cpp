@@ -140,6 +140,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     ASSERT_NE(sos, 0u);
     Bytes undefinedTable = jpeg;  // the first component's scan uses DC and AC tables 2
     undefinedTable[sos + 6] = 0x22;
+    Bytes badQuantisation = jpeg;  // the first component names quantisation table 10
+    badQuantisation[sof + 12] = 10;
     Bytes lossless = jpeg;
     lossless[sof + 1] = 0xC3;
     Bytes twoFrames = jpeg;  // the frame header twice
@@ -198,6 +200,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
         {"JPEG of width 0", zeroJpeg, "corrupt JPEG picture: it is 0 x 48 pixels"},
         {"JPEG scan using Huffman tables never defined", undefinedTable,
          "corrupt JPEG picture: a scan uses a Huffman table it does not define"},
+        {"JPEG frame naming quantisation table 10", badQuantisation,
+         "corrupt JPEG picture: a bad frame header"},
         {"lossless JPEG", lossless,
          "unsupported JPEG picture: lossless, hierarchical or arithmetic coding"},
         {"JPEG with two frame headers", twoFrames, "corrupt JPEG picture: a second frame header"},
