@@ -109,8 +109,11 @@ std::vector<uint8_t> UnpackMembers(const uint8_t* data, size_t size, size_t maxS
                               " bytes of unknown data after the packed data");
         at += ReadHeader(data + at, size - at);
         // The last 4 bytes of the file are the last member's length: right for a file of
-        // one member, the common case, and only a first guess for the others.
-        const size_t hint = size - at >= 4 ? get_u32le(data + size - 4) : 0;
+        // one member, the common case, and only a first guess for the others. A damaged or
+        // hostile file may claim gigabytes, so the guess is held to what packs usually
+        // reach; a longer output only costs a few more tries.
+        const size_t claimed = size - at >= 4 ? get_u32le(data + size - 4) : 0;
+        const size_t hint = std::min(claimed, (size - at) * 64 + (size_t{1} << 20));
         Inflated member = Inflate(data + at, size - at, hint, maxSize - out.size());
         at += member.consumed;
         if (size - at < format::kTrailerSize)
