@@ -7,7 +7,7 @@ scripts/setup.sh clang libclang-rt-14-dev
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bitmap fuzz_png fuzz_package fuzz_lz77)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bitmap fuzz_png fuzz_package fuzz_lz77 fuzz_gunzip)
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -16,7 +16,7 @@ cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
 # Seeds: the installation's own pictures, and a package made of them.
 corpus="$build/corpus"
-mkdir -p "$corpus"/{fuzz_bitmap,fuzz_png,fuzz_package,fuzz_lz77}
+mkdir -p "$corpus"/{fuzz_bitmap,fuzz_png,fuzz_package,fuzz_lz77,fuzz_gunzip}
 for f in assets/gfx/*.bmp assets/window/*.bmp; do
   cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
 done
@@ -29,6 +29,18 @@ if [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
     -d "$seed/data" -g QLMR 12 Quillmere -b assets/gfx/icon.bmp "Seed;Package"
   cp "$seed/x.nds" "$corpus/fuzz_package/seed.nds"
   rm -rf "$seed"
+fi
+
+# gzip -d: small packed files of every kind the reader meets (one member, two, zero
+# padding, a header with an extra field, a name and a comment), made by the system's gzip.
+if [ ! -f "$corpus/fuzz_gunzip/two-members.gz" ]; then
+  printf 'The staging folder is packed into every package.\n' | gzip -9 >"$corpus/fuzz_gunzip/text.gz"
+  head -c 3000 tools/standins/9.bin | gzip -1 >"$corpus/fuzz_gunzip/binary.gz"
+  cat "$corpus/fuzz_gunzip/text.gz" "$corpus/fuzz_gunzip/binary.gz" >"$corpus/fuzz_gunzip/two-members.gz"
+  { cat "$corpus/fuzz_gunzip/text.gz"; head -c 64 /dev/zero; } >"$corpus/fuzz_gunzip/padded.gz"
+  printf 'x' | gzip -9 --name >"$corpus/fuzz_gunzip/one-byte.gz"
+  { printf '\037\213\010\034\0\0\0\0\0\003\002\0XYname\0comment\0'
+    printf 'fields' | gzip -n | tail -c +11; } >"$corpus/fuzz_gunzip/fields.gz"
 fi
 
 status=0

@@ -114,7 +114,7 @@ void WriteAside(Disk& disk, const std::string& output, const Bytes& bytes, const
             fs::remove(fs::u8path(temp), ec);
             throw FileFailure{output, "already exists; not replaced (-f replaces it)"};
         }
-        if (os::ReplaceFile(temp, output)) return;
+        if (os::RenameOver(temp, output)) return;
         error = errno;
     }
     fs::remove(fs::u8path(temp), ec);

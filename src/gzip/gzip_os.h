@@ -23,7 +23,7 @@ FileFacts Inspect(const std::string& path);
 std::FILE* CreateNewFile(const std::string& path);
 
 // Renames `from` to `to`, replacing a file at `to`. Returns false with errno set.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOver(const std::string& from, const std::string& to);
 
 // Switches a standard stream to binary (Windows translates line ends otherwise).
 void SetBinary(std::FILE* stream);

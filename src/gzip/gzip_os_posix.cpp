@@ -37,7 +37,7 @@ std::FILE* CreateNewFile(const std::string& path) {
     return file;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -80,7 +80,7 @@ std::FILE* CreateNewFile(const std::string& path) {
     return file;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameOver(const std::string& from, const std::string& to) {
     if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
     errno = ErrnoFor(GetLastError());
     return false;
