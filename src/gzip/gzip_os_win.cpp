@@ -91,7 +91,11 @@ void SetBinary(std::FILE* stream) {
 }
 
 bool IsTerminal(std::FILE* stream) {
-    return _isatty(_fileno(stream)) != 0;
+    // _isatty is true for any character device, the NUL device included; only a console
+    // answers GetConsoleMode.
+    DWORD mode = 0;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
 }  // namespace pellix::gzip::os
