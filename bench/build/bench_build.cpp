@@ -154,8 +154,8 @@ int main(int argc, char** argv) {
         const uintmax_t aloneSize = fs::file_size(dir / "alone" / "game.gz");
 
         std::printf("\n%zu MiB ROM-like input\n", mib);
-        std::printf("  build, our gzip          %6.3f / %6.3f s   package %10ju bytes\n",
-                    ours.wall, ours.cpu, oursSize);
+        std::printf("  build, our gzip          %6.3f / %6.3f s   package %10ju bytes\n", ours.wall,
+                    ours.cpu, oursSize);
         std::printf("  build, system gzip       %6.3f / %6.3f s   package %10ju bytes\n",
                     system.wall, system.cpu, systemSize);
         std::printf("  system gzip --best alone %6.3f / %6.3f s   game.gz %10ju bytes\n",

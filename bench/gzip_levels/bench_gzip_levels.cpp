@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     for (size_t mib : mebibytes) {
         const std::vector<uint8_t> rom = pellix::testing::MakeRomLike(mib << 20);
         std::ofstream(dir / "rom", std::ios::binary)
-            .write(reinterpret_cast<const char*>(rom.data()), static_cast<std::streamsize>(rom.size()));
+            .write(reinterpret_cast<const char*>(rom.data()),
+                   static_cast<std::streamsize>(rom.size()));
         Timing gzipTime;
         size_t gzipSize = 0;
         if (std::string(SYSTEM_GZIP).empty()) {
@@ -86,9 +87,8 @@ int main(int argc, char** argv) {
         }
         for (int level = 1; level <= pellix::gzip::MaxLevel(); ++level) {
             size_t size = 0;
-            const Timing time = Median(runs, [&] {
-                size = pellix::gzip::Deflate(rom.data(), rom.size(), level).size();
-            });
+            const Timing time = Median(
+                runs, [&] { size = pellix::gzip::Deflate(rom.data(), rom.size(), level).size(); });
             std::printf("  level %2d%s %10zu bytes  %6.3f s wall  %6.3f s CPU", level,
                         level == pellix::gzip::BestLevel() ? "*" : " ", size, time.wall, time.cpu);
             if (gzipSize)

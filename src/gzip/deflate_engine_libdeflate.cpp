@@ -74,8 +74,7 @@ Inflated Inflate(const uint8_t* data, size_t size, size_t sizeHint, size_t maxSi
         result.bytes.resize(room);
         size_t produced = 0;
         const libdeflate_result status = libdeflate_deflate_decompress_ex(
-            decompressor.get(), data, size, result.bytes.data(), room, &result.consumed,
-            &produced);
+            decompressor.get(), data, size, result.bytes.data(), room, &result.consumed, &produced);
         if (status == LIBDEFLATE_SUCCESS) {
             result.bytes.resize(produced);
             return result;

@@ -74,7 +74,8 @@ Bytes ReadInput(const std::string& name, size_t maxSize) {
         return formats::ReadFileBytes(name, maxSize);
     } catch (const FormatError& e) {
         const std::string why = e.what();
-        if (why.rfind("too large", 0) == 0) throw FileFailure{name, why + " (this gzip works in memory)"};
+        if (why.rfind("too large", 0) == 0)
+            throw FileFailure{name, why + " (this gzip works in memory)"};
         throw FileFailure{name, why};
     }
 }
@@ -135,8 +136,7 @@ Bytes Transform(const GzipOptions& options, const std::string& name, const Bytes
     } catch (const FormatError& e) {
         throw FileFailure{name, e.what()};
     } catch (const std::bad_alloc&) {
-        throw FileFailure{name, "not enough memory for " + std::to_string(input.size()) +
-                                    " bytes"};
+        throw FileFailure{name, "not enough memory for " + std::to_string(input.size()) + " bytes"};
     }
 }
 
@@ -151,13 +151,13 @@ void RunOnStreams(const GzipOptions& options, Disk& disk, Console& console) {
     if (options.mode != GzipOptions::Mode::kTest) WriteStdout(disk, console, output);
 }
 
-void RunOnFile(const GzipOptions& options, const std::string& name, Disk& disk,
-               Console& console) {
+void RunOnFile(const GzipOptions& options, const std::string& name, Disk& disk, Console& console) {
     const bool pack = options.mode == GzipOptions::Mode::kPack;
     const bool test = options.mode == GzipOptions::Mode::kTest;
     std::string output;
     if (pack) {
-        if (EndsWith(name, ".gz")) throw FileFailure{name, "already has the .gz suffix, left alone"};
+        if (EndsWith(name, ".gz"))
+            throw FileFailure{name, "already has the .gz suffix, left alone"};
         output = name + ".gz";
     } else {
         output = UnpackedName(name);
@@ -189,8 +189,8 @@ void RunOnFile(const GzipOptions& options, const std::string& name, Disk& disk,
     if (!options.keep) {
         std::error_code ec;
         if (!fs::remove(fs::u8path(name), ec) && ec)
-            throw FileFailure{name, "written to " + output + ", but cannot remove it: " +
-                                        formats::ErrorText(ec)};
+            throw FileFailure{
+                name, "written to " + output + ", but cannot remove it: " + formats::ErrorText(ec)};
     }
 }
 
@@ -209,13 +209,27 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
     bool unpack = false, test = false, filesOnly = false;
     const auto letter = [&](char c) {
         switch (c) {
-            case 'c': options.toStdout = true; break;
-            case 'd': unpack = true; break;
-            case 'k': options.keep = true; break;
-            case 'f': options.force = true; break;
-            case 't': test = true; break;
-            case 'h': options.help = true; break;
-            case 'V': options.version = true; break;
+            case 'c':
+                options.toStdout = true;
+                break;
+            case 'd':
+                unpack = true;
+                break;
+            case 'k':
+                options.keep = true;
+                break;
+            case 'f':
+                options.force = true;
+                break;
+            case 't':
+                test = true;
+                break;
+            case 'h':
+                options.help = true;
+                break;
+            case 'V':
+                options.version = true;
+                break;
             default:
                 if (c >= '1' && c <= '9') {
                     options.level = c == '9' ? BestLevel() : c - '0';
@@ -230,16 +244,26 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
         } else if (a == "--") {
             filesOnly = true;
         } else if (a.rfind("--", 0) == 0) {
-            if (a == "--fast") options.level = 1;
-            else if (a == "--best") options.level = BestLevel();
-            else if (a == "--stdout" || a == "--to-stdout") options.toStdout = true;
-            else if (a == "--decompress" || a == "--uncompress") unpack = true;
-            else if (a == "--keep") options.keep = true;
-            else if (a == "--force") options.force = true;
-            else if (a == "--test") test = true;
-            else if (a == "--help") options.help = true;
-            else if (a == "--version") options.version = true;
-            else throw UsageError("unknown option " + a);
+            if (a == "--fast")
+                options.level = 1;
+            else if (a == "--best")
+                options.level = BestLevel();
+            else if (a == "--stdout" || a == "--to-stdout")
+                options.toStdout = true;
+            else if (a == "--decompress" || a == "--uncompress")
+                unpack = true;
+            else if (a == "--keep")
+                options.keep = true;
+            else if (a == "--force")
+                options.force = true;
+            else if (a == "--test")
+                test = true;
+            else if (a == "--help")
+                options.help = true;
+            else if (a == "--version")
+                options.version = true;
+            else
+                throw UsageError("unknown option " + a);
         } else {
             for (size_t i = 1; i < a.size(); ++i) letter(a[i]);
         }

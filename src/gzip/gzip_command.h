@@ -21,12 +21,12 @@ extern const char kUsage[];
 struct GzipOptions {
     enum class Mode { kPack, kUnpack, kTest };
     Mode mode = Mode::kPack;
-    int level = 6;           // the engine's level; -9 and --best give BestLevel()
-    bool toStdout = false;   // -c: write to standard output, keep the inputs
-    bool keep = false;       // -k: keep the inputs
-    bool force = false;      // -f: replace existing outputs, write to a terminal
-    bool help = false;       // -h, --help
-    bool version = false;    // -V, --version
+    int level = 6;                   // the engine's level; -9 and --best give BestLevel()
+    bool toStdout = false;           // -c: write to standard output, keep the inputs
+    bool keep = false;               // -k: keep the inputs
+    bool force = false;              // -f: replace existing outputs, write to a terminal
+    bool help = false;               // -h, --help
+    bool version = false;            // -V, --version
     std::vector<std::string> files;  // "-" is standard input; none means just "-"
     size_t maxSize = kMaxFileSize;   // the limits above (tests lower them)
 };

@@ -17,13 +17,13 @@ constexpr size_t kExtraFlagsAt = 8;    // byte 8: how hard the packer tried (bel
 constexpr size_t kOsAt = 9;            // byte 9: the system that packed it (below)
 
 // Flags (byte 3).
-constexpr uint8_t kFlagText = 0x01;      // FTEXT: probably text; ignored
-constexpr uint8_t kFlagHeaderCrc = 0x02; // FHCRC: 2 bytes after the optional fields, LE: low
-                                         // half of the CRC-32 of the header up to them
-constexpr uint8_t kFlagExtra = 0x04;     // FEXTRA: 2-byte LE length, then that many bytes
-constexpr uint8_t kFlagName = 0x08;      // FNAME: the original file name, ending in a 0 byte
-constexpr uint8_t kFlagComment = 0x10;   // FCOMMENT: a comment, ending in a 0 byte
-constexpr uint8_t kFlagsReserved = 0xE0; // must be 0: a reader cannot skip what it does not know
+constexpr uint8_t kFlagText = 0x01;       // FTEXT: probably text; ignored
+constexpr uint8_t kFlagHeaderCrc = 0x02;  // FHCRC: 2 bytes after the optional fields, LE: low
+                                          // half of the CRC-32 of the header up to them
+constexpr uint8_t kFlagExtra = 0x04;      // FEXTRA: 2-byte LE length, then that many bytes
+constexpr uint8_t kFlagName = 0x08;       // FNAME: the original file name, ending in a 0 byte
+constexpr uint8_t kFlagComment = 0x10;    // FCOMMENT: a comment, ending in a 0 byte
+constexpr uint8_t kFlagsReserved = 0xE0;  // must be 0: a reader cannot skip what it does not know
 
 // Extra flags (byte 8).
 constexpr uint8_t kExtraBest = 2;     // the slowest, smallest level

@@ -66,8 +66,7 @@ std::vector<uint8_t> PackMember(const uint8_t* data, size_t size, int level,
                                 const MemberInfo& info) {
     const std::vector<uint8_t> stream = Deflate(data, size, level);
     std::vector<uint8_t> out;
-    out.reserve(format::kHeaderSize + info.name.size() + 1 + stream.size() +
-                format::kTrailerSize);
+    out.reserve(format::kHeaderSize + info.name.size() + 1 + stream.size() + format::kTrailerSize);
     out.push_back(format::kMagic1);
     out.push_back(format::kMagic2);
     out.push_back(format::kMethodDeflate);
@@ -101,10 +100,9 @@ std::vector<uint8_t> UnpackMembers(const uint8_t* data, size_t size, size_t maxS
     std::vector<uint8_t> out;
     size_t at = 0;
     while (at < size) {
-        if (at > 0 && std::all_of(data + at, data + size, [](uint8_t b) { return b == 0; }))
-            break;
-        if (at > 0 && (size - at < 2 || data[at] != format::kMagic1 ||
-                       data[at + 1] != format::kMagic2))
+        if (at > 0 && std::all_of(data + at, data + size, [](uint8_t b) { return b == 0; })) break;
+        if (at > 0 &&
+            (size - at < 2 || data[at] != format::kMagic1 || data[at + 1] != format::kMagic2))
             throw FormatError("corrupt: " + std::to_string(size - at) +
                               " bytes of unknown data after the packed data");
         at += ReadHeader(data + at, size - at);
@@ -119,7 +117,8 @@ std::vector<uint8_t> UnpackMembers(const uint8_t* data, size_t size, size_t maxS
         if (size - at < format::kTrailerSize)
             throw FormatError("corrupt: the file is cut short (no CRC and length at its end)");
         const uint8_t* trailer = data + at;
-        if (get_u32le(trailer + format::kCrcAt) != Crc32(0, member.bytes.data(), member.bytes.size()))
+        if (get_u32le(trailer + format::kCrcAt) !=
+            Crc32(0, member.bytes.data(), member.bytes.size()))
             throw FormatError("corrupt: CRC mismatch");
         if (get_u32le(trailer + format::kSizeAt) != static_cast<uint32_t>(member.bytes.size()))
             throw FormatError("corrupt: length mismatch");

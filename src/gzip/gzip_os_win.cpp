@@ -64,8 +64,9 @@ FileFacts Inspect(const std::string& path) {
 
 std::FILE* CreateNewFile(const std::string& path) {
     int fd = -1;
-    const errno_t error = _wsopen_s(&fd, Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                                    _SH_DENYWR, _S_IREAD | _S_IWRITE);
+    const errno_t error =
+        _wsopen_s(&fd, Wide(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYWR,
+                  _S_IREAD | _S_IWRITE);
     if (error != 0 || fd < 0) {
         errno = error != 0 ? error : EIO;
         return nullptr;

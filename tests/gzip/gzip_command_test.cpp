@@ -32,8 +32,13 @@ TEST(ParseArguments, ReadsWhatTheBuildAndUsersType) {
         {{"-dc", "x.gz"}, Mode::kUnpack, 6, true, false, false, {"x.gz"}},
         {{"-t", "-d", "x.gz"}, Mode::kTest, 6, false, false, false, {"x.gz"}},
         {{"-kf1", "-", "--", "-d"}, Mode::kPack, 1, false, true, true, {"-", "-d"}},
-        {{"--decompress", "--stdout", "--keep", "--force", "y.gz"}, Mode::kUnpack, 6, true, true,
-         true, {"y.gz"}},
+        {{"--decompress", "--stdout", "--keep", "--force", "y.gz"},
+         Mode::kUnpack,
+         6,
+         true,
+         true,
+         true,
+         {"y.gz"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
@@ -49,10 +54,8 @@ TEST(ParseArguments, ReadsWhatTheBuildAndUsersType) {
 
 TEST(ParseArguments, RefusesOptionsItDoesNotHave) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"-q", "a"}, "unknown option -q"},
-        {{"-d0"}, "unknown option -0"},
-        {{"-r", "folder"}, "unknown option -r"},
-        {{"--rsyncable"}, "unknown option --rsyncable"},
+        {{"-q", "a"}, "unknown option -q"},        {{"-d0"}, "unknown option -0"},
+        {{"-r", "folder"}, "unknown option -r"},   {{"--rsyncable"}, "unknown option --rsyncable"},
         {{"--best=9"}, "unknown option --best=9"},
     };
     for (const auto& [args, message] : cases) {
@@ -104,17 +107,41 @@ TEST_F(DiskFull, LeavesTheInputAndNoPartialOutput) {
         bool flushFails;
         std::string message;
     } cases[] = {
-        {"nothing fits", {{"game", rom}}, {"--best", "game"}, 0, false,
+        {"nothing fits",
+         {{"game", rom}},
+         {"--best", "game"},
+         0,
+         false,
          "gzip: game.gz: cannot write: the disk is full\n"},
-        {"half fits", {{"game", rom}}, {"game"}, 60000, false,
+        {"half fits",
+         {{"game", rom}},
+         {"game"},
+         60000,
+         false,
          "gzip: game.gz: cannot write: the disk is full\n"},
-        {"only the flush tells", {{"game", rom}}, {"game"}, SIZE_MAX, true,
+        {"only the flush tells",
+         {{"game", rom}},
+         {"game"},
+         SIZE_MAX,
+         true,
          "gzip: game.gz: cannot write: the disk is full\n"},
-        {"replacing with -f", {{"game", rom}, {"game.gz", old}}, {"-f", "game"}, 1000, false,
+        {"replacing with -f",
+         {{"game", rom}, {"game.gz", old}},
+         {"-f", "game"},
+         1000,
+         false,
          "gzip: game.gz: cannot write: the disk is full\n"},
-        {"unpacking", {{"game.gz", packed}}, {"-d", "game.gz"}, 100000, false,
+        {"unpacking",
+         {{"game.gz", packed}},
+         {"-d", "game.gz"},
+         100000,
+         false,
          "gzip: game: cannot write: the disk is full\n"},
-        {"to standard output", {{"game", rom}}, {"-c", "game"}, 10, false,
+        {"to standard output",
+         {{"game", rom}},
+         {"-c", "game"},
+         10,
+         false,
          "gzip: stdout: cannot write: the disk is full\n"},
     };
     for (const Case& c : cases) {

@@ -57,7 +57,8 @@ TEST_F(GzipProgram, RoundTripsThroughZlibTheSystemGzipAndItself) {
         EXPECT_EQ(zlib.leftOver, 0u) << "more than one member";
         EXPECT_TRUE(zlib.data == c.bytes);
         if (*SYSTEM_GZIP) {
-            const auto system = pellix::testing::RunProgram(SYSTEM_GZIP, {"-dc", gz}, dir_.string());
+            const auto system =
+                pellix::testing::RunProgram(SYSTEM_GZIP, {"-dc", gz}, dir_.string());
             EXPECT_EQ(system.exitCode, 0) << system.err;
             EXPECT_TRUE(ToBytes(system.out) == c.bytes);
         }
@@ -78,12 +79,15 @@ TEST_F(GzipProgram, OptionsDoWhatGzipsDo) {
         std::function<void()> arrange;
         std::function<void()> check;
     } cases[] = {
-        {"-k keeps the input", {"-k", "a"}, [&] { Write("a", a); },
+        {"-k keeps the input",
+         {"-k", "a"},
+         [&] { Write("a", a); },
          [&] {
              EXPECT_TRUE(Read("a") == a);
              EXPECT_TRUE(InflateWithZlib(Read("a.gz")).data == a);
          }},
-        {"-f replaces an older .gz", {"-f", "a"},
+        {"-f replaces an older .gz",
+         {"-f", "a"},
          [&] {
              Write("a", a);
              Write("a.gz", ToBytes("old"));
@@ -92,7 +96,8 @@ TEST_F(GzipProgram, OptionsDoWhatGzipsDo) {
              EXPECT_FALSE(fs::exists(Path("a")));
              EXPECT_TRUE(InflateWithZlib(Read("a.gz")).data == a);
          }},
-        {"-d joins concatenated members", {"-d", "ab.gz"},
+        {"-d joins concatenated members",
+         {"-d", "ab.gz"},
          [&] {
              Write("a", a);
              Write("b", b);
@@ -109,13 +114,15 @@ TEST_F(GzipProgram, OptionsDoWhatGzipsDo) {
              both.insert(both.end(), b.begin(), b.end());
              EXPECT_EQ(Files(), (FileMap{{"ab", both}}));
          }},
-        {"-t checks and writes nothing", {"-t", "a.gz"},
+        {"-t checks and writes nothing",
+         {"-t", "a.gz"},
          [&] {
              Write("a", a);
              Gzip({"a"});
          },
          [&] { EXPECT_EQ(Files().size(), 1u); }},
-        {"-dk unpacks and keeps", {"-dk", "a.gz"},
+        {"-dk unpacks and keeps",
+         {"-dk", "a.gz"},
          [&] {
              Write("a", a);
              Gzip({"a"});
@@ -152,16 +159,17 @@ TEST_F(GzipProgram, StandardInputToStandardOutput) {
 std::vector<std::string> RunnerBoundByPermissions(const fs::path& dir, std::string& why) {
 #ifdef _WIN32
     (void)dir;
-    why = "no read-only folder under wine: a folder's read-only mark does not stop writes on "
-          "Windows, and wine's own user may write to the Unix folder behind it";
+    why =
+        "no read-only folder under wine: a folder's read-only mark does not stop writes on "
+        "Windows, and wine's own user may write to the Unix folder behind it";
     return {};
 #else
     if (geteuid() != 0) return {GZIP_PROGRAM};
     const std::vector<std::string> runner = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
                                              "--clear-groups", GZIP_PROGRAM};
     chmod(dir.c_str(), 0755);
-    const auto probe = pellix::testing::RunProgram(runner[0], {runner.begin() + 1, runner.end()},
-                                                   dir.string());
+    const auto probe =
+        pellix::testing::RunProgram(runner[0], {runner.begin() + 1, runner.end()}, dir.string());
     // gzip without files packs the empty standard input: exit 0 when it ran as "nobody".
     if (probe.exitCode != 0) {
         why = "running as root, and cannot run the program as nobody through setpriv: " + probe.err;
@@ -192,27 +200,60 @@ TEST_F(GzipProgram, FailuresLeaveEverythingAsItWas) {
         std::string message;
     } cases[] = {
         {"missing input", {}, {"--best", "game"}, 1, "gzip: game: no such file\n"},
-        {"output there without -f", {{"game", rom}, {"game.gz", ToBytes("old")}},
-         {"--best", "game"}, 1, "gzip: game.gz: already exists; not replaced (-f replaces it)\n"},
-        {"input is a folder", {{"game", ToBytes("<folder>")}}, {"game"}, 1,
+        {"output there without -f",
+         {{"game", rom}, {"game.gz", ToBytes("old")}},
+         {"--best", "game"},
+         1,
+         "gzip: game.gz: already exists; not replaced (-f replaces it)\n"},
+        {"input is a folder",
+         {{"game", ToBytes("<folder>")}},
+         {"game"},
+         1,
          "gzip: game: is a folder\n"},
-        {"packing a .gz", {{"game.gz", gz}}, {"game.gz"}, 1,
+        {"packing a .gz",
+         {{"game.gz", gz}},
+         {"game.gz"},
+         1,
          "gzip: game.gz: already has the .gz suffix, left alone\n"},
-        {"unpacking without .gz", {{"game", gz}}, {"-d", "game"}, 1,
+        {"unpacking without .gz",
+         {{"game", gz}},
+         {"-d", "game"},
+         1,
          "gzip: game: unknown suffix (not .gz or .tgz), left alone\n"},
-        {"unpacking a CRC mismatch", {{"game.gz", badCrc}}, {"-d", "game.gz"}, 1,
+        {"unpacking a CRC mismatch",
+         {{"game.gz", badCrc}},
+         {"-d", "game.gz"},
+         1,
          "gzip: game.gz: corrupt: CRC mismatch\n"},
-        {"unpacking a cut file", {{"game.gz", Bytes(gz.begin(), gz.begin() + 1000)}},
-         {"-d", "game.gz"}, 1, "gzip: game.gz: corrupt: the packed data is damaged or cut short\n"},
-        {"unpacking with junk after", {{"game.gz", junkAfter}}, {"-d", "game.gz"}, 1,
+        {"unpacking a cut file",
+         {{"game.gz", Bytes(gz.begin(), gz.begin() + 1000)}},
+         {"-d", "game.gz"},
+         1,
+         "gzip: game.gz: corrupt: the packed data is damaged or cut short\n"},
+        {"unpacking with junk after",
+         {{"game.gz", junkAfter}},
+         {"-d", "game.gz"},
+         1,
          "gzip: game.gz: corrupt: 1 bytes of unknown data after the packed data\n"},
-        {"unpacking plain text", {{"game.gz", ToBytes("hello")}}, {"-d", "game.gz"}, 1,
+        {"unpacking plain text",
+         {{"game.gz", ToBytes("hello")}},
+         {"-d", "game.gz"},
+         1,
          "gzip: game.gz: not in gzip format\n"},
-        {"testing a CRC mismatch", {{"game.gz", badCrc}}, {"-t", "game.gz"}, 1,
+        {"testing a CRC mismatch",
+         {{"game.gz", badCrc}},
+         {"-t", "game.gz"},
+         1,
          "gzip: game.gz: corrupt: CRC mismatch\n"},
-        {"one bad of three", {{"a", rom}, {"c", rom}}, {"-k", "a", "b", "c"}, 1,
+        {"one bad of three",
+         {{"a", rom}, {"c", rom}},
+         {"-k", "a", "b", "c"},
+         1,
          "gzip: b: no such file\n"},
-        {"an option gzip lacks", {{"game", rom}}, {"-r", "game"}, 2,
+        {"an option gzip lacks",
+         {{"game", rom}},
+         {"-r", "game"},
+         2,
          "gzip: unknown option -r; usage: gzip [-1..-9|--fast|--best] [-c] [-d] [-k] [-f] [-t] "
          "[FILE...]\n"},
     };

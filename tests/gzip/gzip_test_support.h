@@ -26,10 +26,10 @@ inline Bytes ToBytes(const std::string& text) {
 
 // What zlib's inflate makes of a gzip file, reading one member only, as the DS side does.
 struct ZlibView {
-    bool ok = false;         // one complete member with matching CRC and length
-    Bytes data;              // what it unpacked to
-    size_t leftOver = 0;     // bytes after the first member
-    std::string error;       // zlib's complaint when !ok
+    bool ok = false;      // one complete member with matching CRC and length
+    Bytes data;           // what it unpacked to
+    size_t leftOver = 0;  // bytes after the first member
+    std::string error;    // zlib's complaint when !ok
 };
 
 inline ZlibView InflateWithZlib(const Bytes& file) {

@@ -66,11 +66,13 @@ inline std::vector<uint8_t> MakeRomLike(size_t size, uint64_t seed = 1) {
     std::vector<uint32_t> functions(3000), addresses(4000);
     for (auto& f : functions) f = rng.Below(0x100000);
     for (auto& a : addresses)
-        a = (rng.Below(3) ? 0x08000000u : rng.Below(2) ? 0x03000000u : 0x02000000u) |
+        a = (rng.Below(3)   ? 0x08000000u
+             : rng.Below(2) ? 0x03000000u
+                            : 0x02000000u) |
             rng.Below(0x400000) << 2;
-    static const char* const kWords[] = {"the ", "sword ", "of ", "you ", "found ", "a ", "key ",
-                                         "Press ", "START", "\n", "!", "Level ", "Save ",
-                                         "Continue", "?", "door ", "is ", "locked. "};
+    static const char* const kWords[] = {
+        "the ", "sword ", "of ",    "you ",  "found ",   "a ", "key ",  "Press ", "START",
+        "\n",   "!",      "Level ", "Save ", "Continue", "?",  "door ", "is ",    "locked. "};
     std::vector<std::vector<uint8_t>> tiles(512, std::vector<uint8_t>(32));
     for (auto& tile : tiles) {
         const uint32_t a = rng.Below(16), b = rng.Below(16), shape = rng.Below(4);
@@ -89,7 +91,10 @@ inline std::vector<uint8_t> MakeRomLike(size_t size, uint64_t seed = 1) {
         const size_t section = 2048 + rng.Below(30000);
         const size_t end = std::min(content, rom.size() + section);
         switch (rng.Below(10)) {
-            case 0: case 1: case 2: case 3: {  // Thumb functions with literal pools
+            case 0:
+            case 1:
+            case 2:
+            case 3: {  // Thumb functions with literal pools
                 while (rom.size() + 8 <= end) {
                     u16(0xB5F0);  // push {r4-r7, lr}
                     for (uint32_t i = 3 + rng.Below(20); i > 0 && rom.size() + 32 <= end; --i) {
@@ -127,7 +132,9 @@ inline std::vector<uint8_t> MakeRomLike(size_t size, uint64_t seed = 1) {
                         rng.Skewed(4) << 12 | rng.Skewed(256));
                 break;
             }
-            case 5: case 6: case 7: {  // tiles, then a map of them and a palette
+            case 5:
+            case 6:
+            case 7: {  // tiles, then a map of them and a palette
                 while (rom.size() + 32 <= end - (end - rom.size()) / 4) {
                     const auto& tile = tiles[rng.Skewed(512)];
                     rom.insert(rom.end(), tile.begin(), tile.end());
