@@ -87,8 +87,11 @@ int main(int argc, char** argv) {
         }
         for (int level = 1; level <= pellix::gzip::MaxLevel(); ++level) {
             size_t size = 0;
-            const Timing time = Median(
-                runs, [&] { size = pellix::gzip::Deflate(rom.data(), rom.size(), level).size(); });
+            const Timing time = Median(runs, [&] {
+                std::vector<uint8_t> out;
+                pellix::gzip::Deflate(rom.data(), rom.size(), level, out);
+                size = out.size();
+            });
             std::printf("  level %2d%s %10zu bytes  %6.3f s wall  %6.3f s CPU", level,
                         level == pellix::gzip::BestLevel() ? "*" : " ", size, time.wall, time.cpu);
             if (gzipSize)

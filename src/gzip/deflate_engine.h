@@ -22,8 +22,9 @@ int BestLevel();
 uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size);
 
 // Compresses `data` into one raw deflate stream (no wrapper) that ends in a final block,
-// at `level` in 1..MaxLevel(). Throws std::bad_alloc when memory runs out.
-std::vector<uint8_t> Deflate(const uint8_t* data, size_t size, int level);
+// at `level` in 1..MaxLevel(), and appends it to `out` (appending in place spares a copy
+// of a large output). Throws std::bad_alloc when memory runs out.
+void Deflate(const uint8_t* data, size_t size, int level, std::vector<uint8_t>& out);
 
 // One raw deflate stream read from the start of `data`.
 struct Inflated {

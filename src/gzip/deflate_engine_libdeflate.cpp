@@ -45,18 +45,17 @@ uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size) {
     return libdeflate_crc32(crc, data, size);
 }
 
-std::vector<uint8_t> Deflate(const uint8_t* data, size_t size, int level) {
+void Deflate(const uint8_t* data, size_t size, int level, std::vector<uint8_t>& out) {
     std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
         libdeflate_alloc_compressor(std::clamp(level, 1, MaxLevel())));
     if (!compressor) throw std::bad_alloc();
-    std::vector<uint8_t> out(libdeflate_deflate_compress_bound(compressor.get(), size));
-    const size_t written =
-        libdeflate_deflate_compress(compressor.get(), data, size, out.data(), out.size());
+    const size_t start = out.size();
+    out.resize(start + libdeflate_deflate_compress_bound(compressor.get(), size));
+    const size_t written = libdeflate_deflate_compress(compressor.get(), data, size,
+                                                       out.data() + start, out.size() - start);
     // The bound always fits; 0 would mean a library fault, never a silently empty stream.
     if (written == 0) throw std::bad_alloc();
-    out.resize(written);
-    out.shrink_to_fit();
-    return out;
+    out.resize(start + written);
 }
 
 Inflated Inflate(const uint8_t* data, size_t size, size_t sizeHint, size_t maxSize) {

@@ -45,22 +45,22 @@ uint32_t Crc32(uint32_t crc, const uint8_t* data, size_t size) {
     return static_cast<uint32_t>(value);
 }
 
-std::vector<uint8_t> Deflate(const uint8_t* data, size_t size, int level) {
+void Deflate(const uint8_t* data, size_t size, int level, std::vector<uint8_t>& out) {
     z_stream z{};
     // -15: a raw stream with the full 32 KiB window; memory level 8 is gzip's own.
     if (deflateInit2(&z, std::clamp(level, 1, MaxLevel()), Z_DEFLATED, -15, 8,
                      Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::bad_alloc();
-    std::vector<uint8_t> out;
+    const size_t start = out.size();
     try {
         // Enough for all of it at once up to kPiece; longer inputs grow it as they go.
-        out.resize(deflateBound(&z, static_cast<uLong>(std::min(size, kPiece))));
+        out.resize(start + deflateBound(&z, static_cast<uLong>(std::min(size, kPiece))));
     } catch (...) {
         deflateEnd(&z);
         throw;
     }
     size_t inLeft = size;
-    size_t written = 0;
+    size_t written = start;
     z.next_in = const_cast<Bytef*>(data);
     int status = Z_OK;
     while (status != Z_STREAM_END) {
@@ -81,8 +81,6 @@ std::vector<uint8_t> Deflate(const uint8_t* data, size_t size, int level) {
     }
     deflateEnd(&z);
     out.resize(written);
-    out.shrink_to_fit();
-    return out;
 }
 
 Inflated Inflate(const uint8_t* data, size_t size, size_t sizeHint, size_t maxSize) {

@@ -64,13 +64,13 @@ size_t ReadHeader(const uint8_t* data, size_t size) {
 
 std::vector<uint8_t> PackMember(const uint8_t* data, size_t size, int level,
                                 const MemberInfo& info) {
-    const std::vector<uint8_t> stream = Deflate(data, size, level);
+    // A 0 byte inside the name would end it early; such a name is not stored at all.
+    const bool named = !info.name.empty() && info.name.find('\0') == std::string::npos;
     std::vector<uint8_t> out;
-    out.reserve(format::kHeaderSize + info.name.size() + 1 + stream.size() + format::kTrailerSize);
     out.push_back(format::kMagic1);
     out.push_back(format::kMagic2);
     out.push_back(format::kMethodDeflate);
-    out.push_back(info.name.empty() ? 0 : format::kFlagName);
+    out.push_back(named ? format::kFlagName : 0);
     PutLe32(out, info.mtime);
     out.push_back(level >= BestLevel() ? format::kExtraBest
                   : level <= 1         ? format::kExtraFastest
@@ -80,16 +80,11 @@ std::vector<uint8_t> PackMember(const uint8_t* data, size_t size, int level,
 #else
     out.push_back(format::kOsUnix);
 #endif
-    if (!info.name.empty()) {
-        // A 0 byte inside the name would end it early; such a name is not stored at all.
-        if (info.name.find('\0') == std::string::npos) {
-            out.insert(out.end(), info.name.begin(), info.name.end());
-            out.push_back(0);
-        } else {
-            out[format::kFlagsAt] = 0;
-        }
+    if (named) {
+        out.insert(out.end(), info.name.begin(), info.name.end());
+        out.push_back(0);
     }
-    out.insert(out.end(), stream.begin(), stream.end());
+    Deflate(data, size, level, out);
     PutLe32(out, Crc32(0, data, size));
     PutLe32(out, static_cast<uint32_t>(size));
     return out;

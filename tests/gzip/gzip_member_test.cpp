@@ -192,7 +192,8 @@ TEST(UnpackMembers, RefusesDamagedFilesWithTheReason) {
 
 TEST(Inflate, AnyHintGivesTheSameBytesAndStopsAtTheStreamEnd) {
     const Bytes data = pellix::testing::MakeRomLike(1 << 20, 5);
-    Bytes stream = Deflate(data.data(), data.size(), 6);
+    Bytes stream;
+    Deflate(data.data(), data.size(), 6, stream);
     const size_t streamSize = stream.size();
     stream.insert(stream.end(), {1, 2, 3, 4, 5, 6, 7, 8});  // what follows: a trailer
     for (size_t hint : {size_t{0}, size_t{1}, data.size() / 3, data.size(), data.size() * 4}) {
