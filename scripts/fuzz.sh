@@ -19,9 +19,14 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
   -DPELLIX_FUZZ=ON -DPELLIX_BUILD_UI=OFF -DPELLIX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
-# Seeds: the installation's own pictures, and a package made of them.
+# Seeds: the checked-in ones in tests/fuzz/seeds/TARGET/ (a fuzzer cannot guess its way
+# past a signature such as PNG's), the installation's own pictures, and a package made of
+# them.
 corpus="$build/corpus"
-for t in "${targets[@]}"; do mkdir -p "$corpus/$t" "$build/artifacts/$t"; done
+for t in "${targets[@]}"; do
+  mkdir -p "$corpus/$t" "$build/artifacts/$t"
+  if [ -d "tests/fuzz/seeds/$t" ]; then cp tests/fuzz/seeds/"$t"/* "$corpus/$t/"; fi
+done
 if [ -d "$corpus/fuzz_bitmap" ]; then
   for f in assets/gfx/*.bmp assets/window/*.bmp; do
     cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
