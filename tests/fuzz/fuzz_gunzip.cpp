@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (void)UnpackMembers(data, size, kLimit);
     } catch (const pellix::formats::FormatError&) {
     }
-    const std::vector<uint8_t> packed = PackMember(data, size, 1 + size % 9, {"fuzz", 0});
+    const std::vector<uint8_t> packed =
+        PackMember(data, size, static_cast<int>(1 + size % 9), {"fuzz", 0});
     if (UnpackMembers(packed.data(), packed.size(), size) !=
         std::vector<uint8_t>(data, data + size))
         std::abort();
