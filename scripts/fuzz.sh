@@ -19,20 +19,21 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
   -DPELLIX_FUZZ=ON -DPELLIX_BUILD_UI=OFF -DPELLIX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
-# Seeds: the installation's own pictures, small pictures of every other kind
-# (tests/fuzz/seeds), and a package made of them. The icon conversion gets them all.
+# Seeds: the checked-in ones in tests/fuzz/seeds/TARGET/ (a fuzzer cannot guess its way
+# past a signature such as PNG's), the installation's own pictures, and a package made of
+# them. The icon conversion gets the seeds of every picture reader.
 corpus="$build/corpus"
-for t in "${targets[@]}"; do mkdir -p "$corpus/$t" "$build/artifacts/$t"; done
+for t in "${targets[@]}"; do
+  mkdir -p "$corpus/$t" "$build/artifacts/$t"
+  if [ -d "tests/fuzz/seeds/$t" ]; then cp tests/fuzz/seeds/"$t"/* "$corpus/$t/"; fi
+done
 if [ -d "$corpus/fuzz_bitmap" ]; then
   for f in assets/gfx/*.bmp assets/window/*.bmp; do
     cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
   done
 fi
-[ -d "$corpus/fuzz_png" ] && cp tests/fuzz/seeds/*.png "$corpus/fuzz_png/"
-[ -d "$corpus/fuzz_jpeg" ] && cp tests/fuzz/seeds/*.jpg "$corpus/fuzz_jpeg/"
-[ -d "$corpus/fuzz_gif" ] && cp tests/fuzz/seeds/*.gif "$corpus/fuzz_gif/"
 if [ -d "$corpus/fuzz_icon" ]; then
-  cp tests/fuzz/seeds/* "$corpus/fuzz_icon/"
+  for t in fuzz_png fuzz_jpeg fuzz_gif; do cp tests/fuzz/seeds/"$t"/* "$corpus/fuzz_icon/"; done
   cp assets/gfx/icon.bmp "$corpus/fuzz_icon/gfx-icon.bmp"
   cp assets/window/icon.bmp "$corpus/fuzz_icon/window-icon.bmp"
 fi
