@@ -21,7 +21,7 @@ cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
 # Seeds: the checked-in ones in tests/fuzz/seeds/TARGET/ (a fuzzer cannot guess its way
 # past a signature such as PNG's), the installation's own pictures, and a package made of
-# them.
+# them. The icon conversion gets pictures of every kind.
 corpus="$build/corpus"
 for t in "${targets[@]}"; do
   mkdir -p "$corpus/$t" "$build/artifacts/$t"
@@ -31,6 +31,14 @@ if [ -d "$corpus/fuzz_bitmap" ]; then
   for f in assets/gfx/*.bmp assets/window/*.bmp; do
     cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
   done
+fi
+[ -d "$corpus/fuzz_png" ] && cp tests/fuzz/seeds/*.png "$corpus/fuzz_png/"
+[ -d "$corpus/fuzz_jpeg" ] && cp tests/fuzz/seeds/*.jpg "$corpus/fuzz_jpeg/"
+[ -d "$corpus/fuzz_gif" ] && cp tests/fuzz/seeds/*.gif "$corpus/fuzz_gif/"
+if [ -d "$corpus/fuzz_icon" ]; then
+  find tests/fuzz/seeds -maxdepth 1 -type f -exec cp {} "$corpus/fuzz_icon/" \;
+  cp assets/gfx/icon.bmp "$corpus/fuzz_icon/gfx-icon.bmp"
+  cp assets/window/icon.bmp "$corpus/fuzz_icon/window-icon.bmp"
 fi
 if [ -d "$corpus/fuzz_package" ] && [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
   seed=$(mktemp -d)
@@ -49,7 +57,10 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
 for t in "${targets[@]}"; do
   log="$build/$t.log"
+  # No single allocation may pass 512 MiB: the readers refuse what a file cannot hold
+  # before the decoder sizes its buffers, and the largest picture taken needs 256 MiB.
   if "$build/tests/fuzz/$t" "$corpus/$t" -max_total_time="$seconds" -rss_limit_mb=2048 \
+       -malloc_limit_mb=512 \
        -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1 >"$log" 2>&1; then
     runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}')
     last=$(grep -E '^#[0-9]+' "$log" | tail -1)
