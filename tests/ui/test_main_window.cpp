@@ -348,6 +348,43 @@ class MainWindowTest : public QObject {
         QCOMPARE(chain, expected);
     }
 
+    // Keys pressed at start go to the first control of the tab order: Space types into the
+    // ROM box and leaves both check boxes as they were.
+    void startFocusFollowsTheTabOrder() {
+        frmPellix& w = *window_;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.txtROM));
+        QTest::keyClick(w.windowHandle(), Qt::Key_Space);
+        QTest::keyClicks(QApplication::focusWidget(), "x");
+        QCOMPARE(w.txtROM->text(), QString(" x"));
+        QCOMPARE(w.chkPSRAM->checkState(), Qt::Checked);
+        QCOMPARE(w.chkCompression->checkState(), Qt::Checked);
+    }
+
+    // The check boxes sit on the panel: every pixel of their box outside the indicator's
+    // frame shows the panel colour, not the style's button colour.
+    void checkBoxesSitOnThePanelColour() {
+        frmPellix& w = *window_;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QImage window = w.grab().toImage();
+        for (QCheckBox* box : {w.chkPSRAM, w.chkCompression}) {
+            const QRect area(box->mapTo(&w, QPoint(0, 0)), box->size());
+            // The widget's border rows and columns lie outside any indicator.
+            const QPoint samples[] = {area.topLeft(), area.topRight(), area.bottomLeft(),
+                                      area.bottomRight(), QPoint(area.right(), area.center().y())};
+            for (const QPoint& at : samples) {
+                QVERIFY2(window.pixelColor(at) == QColor(0, 224, 224),
+                         qPrintable(QString("%1 at %2,%3: %4")
+                                        .arg(box->objectName())
+                                        .arg(at.x() - area.left())
+                                        .arg(at.y() - area.top())
+                                        .arg(window.pixelColor(at).name())));
+            }
+        }
+    }
+
     void firstClickUnfoldsSecondRestoresTheStart() {
         frmPellix& w = *window_;
         const LayoutSnapshot start = Snapshot(w);
