@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "app_directory.h"
+#include "menu_icon.h"
 #include "modio.h"
 
 namespace pellix::app {
@@ -20,6 +21,22 @@ std::string PreviewIconFile(const std::string& customizeCaption, const std::stri
     const bool unfolded = customizeCaption.find('-') != std::string::npos;
     const bool exists = modIO::PathExists(iconText);
     return unfolded && exists ? iconText : appDir + "/gfx/icon.bmp";
+}
+
+IconImage PackageIcon(const std::string& iconFile) {
+    IconImage image;
+    try {
+        // The same conversion the build stages for ndstool.
+        const formats::MenuIcon icon = formats::ReadMenuIconFile(iconFile);
+        const std::vector<formats::Rgba8> pixels = formats::MenuIconRgba(icon.picture);
+        image.rgba.reserve(pixels.size() * 4);
+        for (const formats::Rgba8& pixel : pixels) {
+            image.rgba.insert(image.rgba.end(), {pixel.r, pixel.g, pixel.b, pixel.a});
+        }
+    } catch (const std::exception& error) {
+        throw PreviewPictureError{PictureLoadMessage(iconFile, error.what())};
+    }
+    return image;
 }
 
 std::string PictureLoadMessage(const std::string& path, const std::string& reason) {
@@ -43,7 +60,7 @@ void PreviewLogic::Load(const PreviewFacts& facts) {
     view_.SetText(PreviewControl::lblTitle2, facts.titles[1]);
     view_.SetText(PreviewControl::lblTitle3, facts.titles[2]);
 
-    load(PreviewControl::picIcon, iconFile);
+    if (!view_.ShowIcon(PackageIcon(iconFile))) load(PreviewControl::picIcon, iconFile);
 }
 
 bool PreviewLogic::LoadOrReport(const PreviewFacts& facts) {

@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include <cmath>
+#include <cstring>
 
 #include "design_widgets.h"
 
@@ -199,6 +200,16 @@ std::string frmPreview::LoadPicture(app::PreviewControl box, const std::string& 
 
 void frmPreview::SetText(app::PreviewControl label, const std::string& text) {
     static_cast<QLabel*>(Control(label))->setText(FromUtf8(text));
+}
+
+bool frmPreview::ShowIcon(const app::IconImage& icon) {
+    QImage image(icon.width, icon.height, QImage::Format_RGBA8888);
+    for (int y = 0; y < icon.height; ++y) {
+        std::memcpy(image.scanLine(y), icon.rgba.data() + std::size_t(y) * icon.width * 4,
+                    std::size_t(icon.width) * 4);
+    }
+    picIcon->setPixmap(QPixmap::fromImage(image));
+    return true;
 }
 
 void frmPreview::ShowMessage(const std::string& text) {

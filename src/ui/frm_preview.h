@@ -74,6 +74,7 @@ class frmPreview : public QWidget, public app::PreviewView {
     void MoveTo(double leftTwips, double topTwips) override;
     std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
+    bool ShowIcon(const app::IconImage& icon) override;
     void ShowMessage(const std::string& text) override;
 
     // Runs the preview logic's load against `main` (centred over it, background, icon

@@ -111,4 +111,11 @@ void FakePreviewView::SetText(app::PreviewControl label, const std::string& text
     log.push_back("text " + Name(label) + "=" + text);
 }
 
+bool FakePreviewView::ShowIcon(const app::IconImage& image) {
+    if (!drawsIcons) return false;
+    icon = image;
+    log.push_back("icon " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    return true;
+}
+
 }  // namespace pellix::test

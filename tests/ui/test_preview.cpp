@@ -15,6 +15,7 @@
 #include "app_directory.h"
 #include "frm_pellix.h"
 #include "frm_preview.h"
+#include "menu_icon.h"
 
 using pellix::ui::CurrentPreview;
 using pellix::ui::frmPreview;
@@ -195,12 +196,15 @@ class PreviewTest : public QObject {
         QTest::newRow("unfolded, empty box") << kUnfolded << "" << small << false;
         QTest::newRow("unfolded, missing file") << kUnfolded << "gone.bmp" << small << false;
         QTest::newRow("unfolded, existing picture") << kUnfolded << "mine.bmp" << small << true;
-        QTest::newRow("unfolded, larger picture cut") << kUnfolded << "mine.bmp" << large << true;
-        QTest::newRow("unfolded, smaller picture at the corner")
+        QTest::newRow("unfolded, larger picture converted")
+            << kUnfolded << "mine.bmp" << large << true;
+        QTest::newRow("unfolded, smaller picture converted")
             << kUnfolded << "mine.bmp" << Pattern(12, 10, 40) << true;
         QTest::newRow("unfolded, PNG picture") << kUnfolded << "mine.png" << small << true;
     }
 
+    // The icon shown is the one the package will hold: the chosen file's conversion, pixel
+    // for pixel where it is opaque.
     void iconChoice() {
         QFETCH(QString, caption);
         QFETCH(QString, iconFile);
@@ -215,11 +219,20 @@ class PreviewTest : public QObject {
         ShowPreview(&main.window);
         QVERIFY(CurrentPreview());
         QVERIFY(messages_.isEmpty());
-        const QImage expected = userShown ? userPicture.copy(0, 0, qMin(32, userPicture.width()),
-                                                             qMin(32, userPicture.height()))
-                                          : defaultIcon_;
-        QCOMPARE(Shown(CurrentPreview()->picIcon, expected.width(), expected.height()),
-                 Rgb(expected));
+        const QString source = userShown ? UserFile(iconFile) : Gfx("icon.bmp");
+        const std::vector<pellix::formats::Rgba8> expected = pellix::formats::MenuIconRgba(
+            pellix::formats::ReadMenuIconFile(source.toStdString()).picture);
+        const QImage shown = Shown(CurrentPreview()->picIcon, 32, 32);
+        int opaque = 0;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const pellix::formats::Rgba8& pixel = expected[std::size_t(y * 32 + x)];
+                if (pixel.a == 0) continue;
+                ++opaque;
+                QCOMPARE(shown.pixelColor(x, y), QColor(pixel.r, pixel.g, pixel.b));
+            }
+        }
+        QVERIFY(opaque >= 32 * 32 * 10 / 16);  // the smallest picture, 12 x 10, fills 32 x 26
     }
 
     void titles_data() {
@@ -344,7 +357,7 @@ class PreviewTest : public QObject {
         QTest::newRow("missing default icon")
             << kFolded << "gfx/icon.bmp" << true << "no such file";
         QTest::newRow("user icon not a picture")
-            << kUnfolded << "user/mine.bmp" << false << "not a picture";
+            << kUnfolded << "user/mine.bmp" << false << "not a bitmap, PNG, JPEG or GIF picture";
     }
 
     void unloadablePictures() {
