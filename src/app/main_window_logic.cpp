@@ -199,6 +199,7 @@ PreviewFacts MainWindowLogic::ReadPreviewFacts() {
     facts.titles[0] = view_.Text(MainControl::txtTitle1);
     facts.titles[1] = view_.Text(MainControl::txtTitle2);
     facts.titles[2] = view_.Text(MainControl::txtTitle3);
+    facts.borderText = view_.Text(MainControl::txtBorder);
     return facts;
 }
 

@@ -23,6 +23,7 @@ struct PreviewFacts {
     std::string customizeCaption;  // caption of cmdCustomize ("-" while the panel is open)
     std::string iconText;          // text of txtIcon, as typed
     std::string titles[3];         // text of txtTitle1..3
+    std::string borderText;        // text of txtBorder, as typed
 };
 
 // A 32 x 32 icon as the DS menu shows it: rows top-down, four bytes a pixel (red, green,
@@ -31,6 +32,14 @@ struct IconImage {
     int width = 32;
     int height = 32;
     std::vector<std::uint8_t> rgba;
+};
+
+// The DS's top screen as a border fills it: 256 x 192, rows top-down, three bytes a pixel
+// (red, green, blue) at the DS's 5-bit precision.
+struct BorderImage {
+    int width = 256;
+    int height = 192;
+    std::vector<std::uint8_t> rgb;
 };
 
 // The preview window as its logic sees it. Strings are UTF-8.
@@ -51,6 +60,14 @@ class PreviewView {
     // logic then loads the icon file itself with LoadPicture.
     virtual bool ShowIcon(const IconImage& icon) {
         (void)icon;
+        return false;
+    }
+    // Beyond the design: shows a custom border as the DS's top screen in picBorder, the
+    // game area (kBorderGameArea) outlined, the client area grown to
+    // kPreviewBorderClientWidth x kPreviewBorderClientHeight and the note (Label1) hidden.
+    // A front end that does not returns false (the default) and keeps the designed window.
+    virtual bool ShowBorder(const BorderImage& border) {
+        (void)border;
         return false;
     }
     // Shows a message (caption "Quillmere", one OK button) and returns once dismissed.
@@ -76,6 +93,14 @@ std::string PreviewIconFile(const std::string& customizeCaption, const std::stri
 // naming the file and the reason when it cannot be read or converted.
 IconImage PackageIcon(const std::string& iconFile);
 
+// The custom border the package holds when built with the panel open and `borderText`
+// naming an existing file; none (false) otherwise, as for the build.
+bool CustomBorderFile(const std::string& customizeCaption, const std::string& borderText);
+
+// The top screen a border file gives: the picture itself at 256 x 192, else its conversion
+// (scaled to cover, centred, cropped). Throws PreviewPictureError naming the file.
+BorderImage PackageBorder(const std::string& borderFile);
+
 // The message for a picture that cannot be loaded.
 std::string PictureLoadMessage(const std::string& path, const std::string& reason);
 
@@ -85,7 +110,8 @@ class PreviewLogic {
 
     // Fills the preview from `facts`, in this order: position, background (gfx/preview.bmp
     // of the installation), choice of the icon file, the three title lines, the icon as the
-    // package will hold it (PackageIcon).
+    // package will hold it (PackageIcon); then, with a custom border, the border
+    // (PackageBorder), and the window centred again at its new size.
     // Stops at the first picture that cannot be loaded and throws PreviewPictureError.
     void Load(const PreviewFacts& facts);
 

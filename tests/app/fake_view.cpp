@@ -118,4 +118,14 @@ bool FakePreviewView::ShowIcon(const app::IconImage& image) {
     return true;
 }
 
+bool FakePreviewView::ShowBorder(const app::BorderImage& image) {
+    if (!drawsBorders) return false;
+    border = image;
+    const app::WindowSpec& design = app::PreviewWindowSpec();
+    outerSize.width += app::kPreviewBorderClientWidth - design.clientWidth;
+    outerSize.height += app::kPreviewBorderClientHeight - design.clientHeight;
+    log.push_back("border " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    return true;
+}
+
 }  // namespace pellix::test

@@ -75,6 +75,8 @@ class FakePreviewView : public app::PreviewView {
     std::vector<std::string> messages;
     bool drawsIcons = true;  // whether ShowIcon can show the package's icon
     app::IconImage icon;     // the last one shown
+    bool drawsBorders = true;
+    app::BorderImage border;  // the last one shown
 
     app::TwipsSizeF OuterSize() override { return outerSize; }
     void MoveTo(double left, double top) override;
@@ -82,6 +84,8 @@ class FakePreviewView : public app::PreviewView {
     void SetText(app::PreviewControl label, const std::string& text) override;
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool ShowIcon(const app::IconImage& image) override;
+    // Grows the outer size by the border's client area, as a front end does.
+    bool ShowBorder(const app::BorderImage& image) override;
 };
 
 }  // namespace pellix::test

@@ -501,6 +501,63 @@ TEST(Preview, PackageIcon) {
     }
 }
 
+// Beyond the design: a custom border (panel open, file there) is shown as the top screen and
+// the grown window centred again; otherwise, or where the front end does not show borders,
+// the designed window stays.
+TEST(Preview, CustomBorderAsTheTopScreen) {
+    FakeInstallation inst;
+    WriteDsIcon(inst.app() / "gfx" / "icon.bmp");
+    const fs::path wide = inst.roms() / "wide.bmp";
+    formats::Picture picture = formats::MakeRgbPicture(320, 192, {200, 100, 50});
+    picture.pixels[0] = {255, 255, 255};  // cropped away: the picture is cut to 256 wide
+    formats::WriteBitmapFile(wide.string(), picture);
+    struct Case {
+        const char* what;
+        const char* caption;
+        std::string border;
+        bool draws;
+        std::vector<std::string> tail;  // the view calls after the icon
+    } const cases[] = {
+        {"shown",
+         "Customize the NDS (-)",
+         wide.string(),
+         true,
+         {"border 256x192", "move 2227.5,690"}},
+        {"panel folded", "Customize the NDS (+)", wide.string(), true, {}},
+        {"no such file", "Customize the NDS (-)", wide.string() + ".gone", true, {}},
+        {"front end without borders", "Customize the NDS (-)", wide.string(), false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePreviewView view;
+        view.drawsBorders = c.draws;
+        app::PreviewFacts facts;
+        facts.mainOuter = {0, 0, 8655, 6540};
+        facts.customizeCaption = c.caption;
+        facts.borderText = c.border;
+        EXPECT_TRUE(app::PreviewLogic(view).LoadOrReport(facts));
+        ASSERT_GE(view.log.size(), 6u);
+        EXPECT_EQ(view.log[5], "icon 32x32");
+        EXPECT_EQ(std::vector<std::string>(view.log.begin() + 6, view.log.end()), c.tail);
+        if (!c.tail.empty()) {
+            ASSERT_EQ(view.border.rgb.size(), 256u * 192u * 3u);
+            // 200, 100, 50 at five bits a channel: 25, 12, 6, widened again.
+            EXPECT_EQ(
+                std::vector<std::uint8_t>(view.border.rgb.begin(), view.border.rgb.begin() + 3),
+                (std::vector<std::uint8_t>{206, 99, 49}));
+        }
+    }
+
+    // A custom border that is no picture stops the load with a message naming it.
+    FakePreviewView view;
+    app::PreviewFacts facts;
+    facts.customizeCaption = "Customize the NDS (-)";
+    facts.borderText = inst.MakeRom("notes.bmp");
+    EXPECT_FALSE(app::PreviewLogic(view).LoadOrReport(facts));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("Cannot load the picture " + facts.borderText + ": ", 0), 0u);
+}
+
 // A picture that cannot be loaded stops the load at that step, with a message naming it.
 TEST(Preview, UnloadablePictureStopsTheLoad) {
     FakeInstallation inst;

@@ -345,6 +345,41 @@ class PreviewTest : public QObject {
             qPrintable(QString("y %1 vs %2").arg(frame.center().y()).arg(mainFrame.center().y())));
     }
 
+    // Beyond the design: with the panel open and a border chosen, the preview shows it as the
+    // DS's top screen (converted to 256 x 192 at the DS's colour precision) with the game
+    // area outlined, grows to take it and drops the note; folded, it is the designed window.
+    void customBorderAsTheTopScreen_data() {
+        QTest::addColumn<bool>("unfolded");
+        QTest::newRow("panel open") << true;
+        QTest::newRow("panel folded") << false;
+    }
+    void customBorderAsTheTopScreen() {
+        QFETCH(bool, unfolded);
+        QImage wide(320, 192, QImage::Format_RGB32);
+        wide.fill(QColor(200, 100, 50));
+        QVERIFY(wide.save(UserFile("wide.bmp"), "BMP"));
+        pellix::ui::frmPellix main;
+        main.show();
+        if (unfolded) main.cmdCustomize->click();
+        main.txtBorder->setText(UserFile("wide.bmp"));
+        main.cmdPreview->click();
+        frmPreview* preview = CurrentPreview();
+        QVERIFY(preview);
+        QVERIFY(messages_.isEmpty());
+        QCOMPARE(preview->picBorder->isVisible(), unfolded);
+        QCOMPARE(preview->Label1->isVisible(), !unfolded);
+        QCOMPARE(preview->size(), unfolded ? QSize(272, 313) : QSize(209, 113));
+        if (!unfolded) return;
+        QCOMPARE(preview->picBorder->geometry(), QRect(8, 113, 256, 192));
+        const QImage screen = Shown(preview->picBorder, 256, 192);
+        QCOMPARE(screen.pixelColor(0, 0), QColor(206, 99, 49));
+        QCOMPARE(screen.pixelColor(7, 15), QColor(255, 0, 255));     // outline corner
+        QCOMPARE(screen.pixelColor(128, 15), QColor(255, 0, 255));   // outline top
+        QCOMPARE(screen.pixelColor(8, 16), QColor(206, 99, 49));     // game area
+        QCOMPARE(screen.pixelColor(248, 176), QColor(255, 0, 255));  // outline bottom right
+        QCOMPARE(screen.pixelColor(249, 177), QColor(206, 99, 49));
+    }
+
     void unloadablePictures_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("broken");  // gfx/preview.bmp, gfx/icon.bmp or user/mine.bmp
