@@ -13,7 +13,7 @@ namespace pellix::app {
 const char kComplete[] = "Complete!";
 
 MainWindowLogic::MainWindowLogic(MainWindowView& view)
-    : view_(view), runner_(&modShellWait::RunAndWait), alive_(std::make_shared<bool>(true)) {}
+    : view_(view), alive_(std::make_shared<bool>(true)) {}
 
 MainWindowLogic::~MainWindowLogic() {
     *alive_ = false;
