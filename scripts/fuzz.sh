@@ -27,6 +27,20 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus/$t" "$build/artifacts/$t"
   if [ -d "tests/fuzz/seeds/$t" ]; then cp tests/fuzz/seeds/"$t"/* "$corpus/$t/"; fi
 done
+seed_pictures() {  # TARGET PATTERN...: copies the flat seeds matching the patterns
+  local t=$1; shift
+  [ -d "$corpus/$t" ] || return 0
+  for f in "$@"; do [ -f "$f" ] && cp "$f" "$corpus/$t/"; done
+  return 0
+}
+seed_pictures fuzz_png tests/fuzz/seeds/*.png
+seed_pictures fuzz_jpeg tests/fuzz/seeds/*.jpg
+seed_pictures fuzz_gif tests/fuzz/seeds/*.gif
+seed_pictures fuzz_icon tests/fuzz/seeds/*.* tests/fuzz/seeds/fuzz_png/*
+if [ -d "$corpus/fuzz_icon" ]; then
+  cp assets/gfx/icon.bmp "$corpus/fuzz_icon/gfx-icon.bmp"
+  cp assets/window/icon.bmp "$corpus/fuzz_icon/window-icon.bmp"
+fi
 if [ -d "$corpus/fuzz_bitmap" ]; then
   for f in assets/gfx/*.bmp assets/window/*.bmp; do
     cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
