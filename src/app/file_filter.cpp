@@ -10,10 +10,13 @@ FileDialogRequest FileDialogFor(FileChooser chooser, const std::string& appDir) 
         case FileChooser::Rom:
             return {"GBA ROMs|*.gba|All files|*.*", "gba", appDir, kFileMustExist};
         case FileChooser::Icon:
-            return {"Bitmap images|*.bmp|All files|*.*", "bmp", appDir, kFileMustExist};
+            return {"Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif|Bitmap images|*.bmp|All files|*.*",
+                    "bmp", appDir, kFileMustExist};
         case FileChooser::Border:
-            return {"Bitmap images|*.bmp|PNG images|*.png|All files|*.*", "bmp", appDir,
-                    kFileMustExist};
+            return {
+                "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif|Bitmap images|*.bmp|PNG images|*.png|All "
+                "files|*.*",
+                "bmp", appDir, kFileMustExist};
     }
     return {};
 }

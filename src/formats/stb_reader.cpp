@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bmp_format.h"
 #include "format_error.h"
@@ -91,8 +92,9 @@ void CheckDeclaredSize(const std::string& kind, int64_t width, int64_t height, s
 }
 
 // Every PNG chunk up to IEND must lie within the file (signature 8 bytes; chunk: length,
-// type, data, CRC). Returns the size IHDR declares.
-void CheckPngChunks(const uint8_t* data, size_t size, int64_t& width, int64_t& height) {
+// type, data, CRC). Returns the size IHDR declares and whether an image data chunk is empty.
+void CheckPngChunks(const uint8_t* data, size_t size, int64_t& width, int64_t& height,
+                    bool& emptyImageData) {
     constexpr size_t kSignature = 8, kChunkHead = 8, kChunkFrame = 12, kIhdrData = 13;
     size_t at = kSignature;
     if (size < kSignature + kChunkFrame + kIhdrData || std::memcmp(data + 12, "IHDR", 4) != 0)
@@ -104,9 +106,27 @@ void CheckPngChunks(const uint8_t* data, size_t size, int64_t& width, int64_t& h
         if (size - at < kChunkFrame || length > size - at - kChunkFrame)
             throw FormatError("corrupt PNG picture: a chunk runs past the end of the file");
         if (std::memcmp(data + at + 4, "IEND", 4) == 0) return;
+        if (length == 0 && std::memcmp(data + at + 4, "IDAT", 4) == 0) emptyImageData = true;
         at += kChunkFrame + length;
     }
     throw FormatError("truncated PNG picture: it ends before its end chunk");
+}
+
+// The file without its empty image data chunks. They are legal and carry nothing, but the
+// decoder copies from a null buffer when the first one is empty.
+std::vector<uint8_t> WithoutEmptyImageData(const uint8_t* data, size_t size) {
+    constexpr size_t kSignature = 8, kChunkFrame = 12;
+    std::vector<uint8_t> kept(data, data + kSignature);
+    kept.reserve(size);
+    size_t at = kSignature;
+    while (size - at >= kChunkFrame) {  // CheckPngChunks has seen every chunk fit
+        const size_t length = get_u32be(data + at);
+        const bool empty = length == 0 && std::memcmp(data + at + 4, "IDAT", 4) == 0;
+        if (!empty) kept.insert(kept.end(), data + at, data + at + kChunkFrame + length);
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
+        at += kChunkFrame + length;
+    }
+    return kept;
 }
 
 // What the JPEG walk has seen of the tables a scan needs.
@@ -329,7 +349,14 @@ void CheckLength(const std::string& kind, size_t size) {
 Picture ReadPng(const uint8_t* data, size_t size) {
     CheckLength("PNG", size);
     int64_t width = 0, height = 0;
-    CheckPngChunks(data, size, width, height);
+    bool emptyImageData = false;
+    CheckPngChunks(data, size, width, height, emptyImageData);
+    std::vector<uint8_t> cleaned;
+    if (emptyImageData) {
+        cleaned = WithoutEmptyImageData(data, size);
+        data = cleaned.data();
+        size = cleaned.size();
+    }
     int w = 0, h = 0, channels = 0;
     if (!stbi_info_from_memory(data, static_cast<int>(size), &w, &h, &channels))
         throw FormatError(Failure("PNG"));

@@ -203,9 +203,10 @@ TEST_F(MainWindow, OtherChoosersFillOnlyTheirBox) {
         const char* filter;
     } const cases[] = {
         {&app::MainWindowLogic::OnBrowseIcon, MainControl::txtIcon,
-         "Bitmap images|*.bmp|All files|*.*"},
+         "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif|Bitmap images|*.bmp|All files|*.*"},
         {&app::MainWindowLogic::OnBrowseBorder, MainControl::txtBorder,
-         "Bitmap images|*.bmp|PNG images|*.png|All files|*.*"},
+         "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif|Bitmap images|*.bmp|PNG images|*.png|All "
+         "files|*.*"},
         {&app::MainWindowLogic::OnBrowseFolder, MainControl::txtOutput, nullptr},
     };
     for (const Case& c : cases) {

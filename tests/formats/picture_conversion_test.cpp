@@ -124,6 +124,26 @@ size_t FindMarker(const Bytes& file, uint8_t marker) {
     return 0;
 }
 
+// Empty image data chunks are legal and carry nothing; the decoder must not see them (it
+// copies from a null buffer when the first one is empty).
+TEST(PictureReaders, EmptyImageDataChunksChangeNothing) {
+    const Picture source = Paletted(16, 8, 8, 5);
+    const Bytes plain = testing::EncodePng(source);
+    size_t idat = 8;  // the first image data chunk, found by walking the chunks
+    while (std::memcmp(plain.data() + idat + 4, "IDAT", 4) != 0)
+        idat += 12 + (size_t{plain[idat]} << 24 | size_t{plain[idat + 1]} << 16 |
+                      size_t{plain[idat + 2]} << 8 | plain[idat + 3]);
+    const Bytes empty = {0, 0, 0, 0, 'I', 'D', 'A', 'T', 0x35, 0xAF, 0x06, 0x1E};
+    Bytes padded = plain;
+    padded.insert(padded.begin() + static_cast<std::ptrdiff_t>(idat), empty.begin(), empty.end());
+    const Picture expected = ReadPng(plain.data(), plain.size());
+    const Picture read = ReadPng(padded.data(), padded.size());
+    ASSERT_EQ(read.width, expected.width);
+    ASSERT_EQ(read.height, expected.height);
+    for (size_t i = 0; i < read.pixels.size(); ++i)
+        ASSERT_EQ(Distance(read.pixels[i], expected.pixels[i]), 0) << "pixel " << i;
+}
+
 TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     const Picture photo = testing::PhotoLike(64, 48);
     const Bytes jpeg = testing::EncodeJpeg(photo);

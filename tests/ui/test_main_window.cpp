@@ -588,8 +588,11 @@ class MainWindowTest : public QObject {
     void pictureChoicesFillOnlyTheirBox_data() {
         QTest::addColumn<bool>("border");
         QTest::addColumn<QString>("filter");
-        QTest::newRow("icon") << false << "Bitmap images|*.bmp|All files|*.*";
-        QTest::newRow("border") << true << "Bitmap images|*.bmp|PNG images|*.png|All files|*.*";
+        QTest::newRow("icon")
+            << false << "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif|Bitmap images|*.bmp|All files|*.*";
+        QTest::newRow("border") << true
+                                << "Pictures|*.bmp;*.png;*.jpg;*.jpeg;*.gif|Bitmap "
+                                   "images|*.bmp|PNG images|*.png|All files|*.*";
     }
     void pictureChoicesFillOnlyTheirBox() {
         QFETCH(bool, border);
