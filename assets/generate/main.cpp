@@ -5,6 +5,7 @@
 #include <string>
 
 #include "bitmap_writer.h"
+#include "icon_file.h"
 #include "palette.h"
 #include "pictures.h"
 
@@ -39,6 +40,11 @@ int main(int argc, char** argv) {
         Save(assets, "window/bottom_banner.bmp", TrueColour(DrawBottomBanner()));
         Save(assets, "window/icon.bmp", Quantise(DrawWindowIcon(), 8, 256, ToRgb(kWindowIconKey)));
         Save(assets, "window/preview_placeholder.bmp", TrueColour(DrawPlaceholder()));
+        // The Windows program's icon: the same drawing with its anti-aliased edge kept as
+        // alpha, at the title bar's size and the large size.
+        const IconImage large = ToIconImage(DrawWindowIcon(), kWindowIconKey);
+        WriteIconFile(assets + "/window/icon.ico", {HalfSize(large), large});
+        std::printf("wrote %s/window/icon.ico (16 x 16, 32 x 32, 32 bits)\n", assets.c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pellix_artwork: %s\n", e.what());
         return 1;
