@@ -2,6 +2,7 @@
 // title labels, fonts by point size at a DPI, and control creation from design data.
 #include "controls.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -18,9 +19,16 @@ const wchar_t kTitleClass[] = L"PellixTitle";
 
 namespace {
 
+struct Outline {
+    int id;
+    RECT rect;
+    COLORREF colour;
+    bool visible;
+};
+
 struct PanelData {
     HBRUSH fill = nullptr;
-    COLORREF outline = RGB(0, 0, 0);
+    std::vector<Outline> outlines;
 };
 
 PanelData* Panel(HWND window) {
@@ -69,22 +77,22 @@ LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_PAINT: {
             PAINTSTRUCT paint;
             HDC dc = ::BeginPaint(window, &paint);
-            RECT client;
-            ::GetClientRect(window, &client);
-            HPEN pen = ::CreatePen(PS_SOLID, 1, data != nullptr ? data->outline : RGB(0, 0, 0));
-            HGDIOBJ oldPen = ::SelectObject(dc, pen);
-            HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
-            ::Rectangle(dc, 0, 0, client.right, client.bottom);
-            ::SelectObject(dc, oldBrush);
-            ::SelectObject(dc, oldPen);
-            ::DeleteObject(pen);
+            if (data != nullptr) {
+                HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+                for (const Outline& outline : data->outlines) {
+                    if (!outline.visible) continue;
+                    HPEN pen = ::CreatePen(PS_SOLID, 1, outline.colour);
+                    HGDIOBJ oldPen = ::SelectObject(dc, pen);
+                    ::Rectangle(dc, outline.rect.left, outline.rect.top, outline.rect.right,
+                                outline.rect.bottom);
+                    ::SelectObject(dc, oldPen);
+                    ::DeleteObject(pen);
+                }
+                ::SelectObject(dc, oldBrush);
+            }
             ::EndPaint(window, &paint);
             return 0;
         }
-        case WM_SIZE:
-            // The outline follows the panel's size.
-            ::InvalidateRect(window, nullptr, TRUE);
-            break;
         default:
             break;
     }
@@ -211,93 +219,13 @@ void RegisterControlClasses(HINSTANCE instance) {
     registered = true;
 }
 
-std::map<int, HWND> CreateControls(HWND window, const std::vector<ControlSpec>& specs,
-                                   unsigned dpi) {
-    const HINSTANCE instance =
-        reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window, GWLP_HINSTANCE));
-    RegisterControlClasses(instance);
-    std::map<int, HWND> controls;
-    for (const ControlSpec& spec : specs) {
-        HWND parent = window;
-        if (spec.container != 0) {
-            const auto found = controls.find(spec.container);
-            if (found == controls.end())
-                throw std::logic_error("a control's container must come before it");
-            parent = found->second;
-        }
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-        DWORD exStyle = 0;
-        const wchar_t* className = L"STATIC";
-        switch (spec.kind) {
-            case Kind::Panel:
-                className = kPanelClass;
-                style |= WS_CLIPCHILDREN;
-                exStyle |= WS_EX_CONTROLPARENT;
-                break;
-            case Kind::Label:
-                style |= SS_NOPREFIX | (spec.centred ? SS_CENTER : SS_LEFT);
-                break;
-            case Kind::TextBox:
-                className = L"EDIT";
-                style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
-                exStyle |= WS_EX_CLIENTEDGE;
-                break;
-            case Kind::Button:
-                className = L"BUTTON";
-                style |= WS_TABSTOP | BS_PUSHBUTTON;
-                break;
-            case Kind::CheckBox:
-                className = L"BUTTON";
-                style |= WS_TABSTOP | BS_AUTOCHECKBOX;
-                break;
-            case Kind::Picture:
-                className = kPictureClass;
-                break;
-            case Kind::Title:
-                className = kTitleClass;
-                break;
-        }
-        if (!spec.hidden) style |= WS_VISIBLE;
-        if (spec.disabled) style |= WS_DISABLED;
-        const RECT r = TwipsRect(spec.left, spec.top, spec.width, spec.height, dpi);
-        HWND control = ::CreateWindowExW(
-            exStyle, className, spec.caption.c_str(), style, r.left, r.top, r.right - r.left,
-            r.bottom - r.top, parent,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
-        if (control == nullptr)
-            throw std::runtime_error("cannot create the window's controls (error " +
-                                     std::to_string(::GetLastError()) + ")");
-        // Listed front to back: each new control goes behind its siblings.
-        ::SetWindowPos(control, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        controls[spec.id] = control;
-    }
-    return controls;
-}
-
-void PlaceControls(const std::map<int, HWND>& controls, const std::vector<ControlSpec>& specs,
-                   unsigned dpi, FontCache& fonts) {
-    for (const ControlSpec& spec : specs) {
-        const auto found = controls.find(spec.id);
-        if (found == controls.end()) continue;
-        const RECT r = TwipsRect(spec.left, spec.top, spec.width, spec.height, dpi);
-        ::SetWindowPos(found->second, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                       SWP_NOZORDER | SWP_NOACTIVATE);
-        if (spec.kind != Kind::Panel && spec.kind != Kind::Picture)
-            ::SendMessageW(found->second, WM_SETFONT,
-                           reinterpret_cast<WPARAM>(fonts.Get(spec.font, dpi)), TRUE);
-    }
-}
-
-bool FontCache::Key::operator<(const Key& o) const {
-    return std::tie(face, centiPoints, bold, dpi) < std::tie(o.face, o.centiPoints, o.bold, o.dpi);
-}
-
 FontCache::~FontCache() {
     for (auto& entry : fonts_) ::DeleteObject(entry.second);
 }
 
-HFONT FontCache::Get(const FontSpec& spec, unsigned dpi) {
-    const Key key{spec.face, static_cast<int>(std::lround(spec.points * 100)), spec.bold, dpi};
+HFONT FontCache::Get(const app::FontSpec& spec, unsigned dpi) {
+    const std::string face = std::strcmp(spec.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : spec.face;
+    const Key key{face, std::lround(spec.points * 100), spec.bold, dpi};
     const auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second;
     LOGFONTW font{};
@@ -307,7 +235,8 @@ HFONT FontCache::Get(const FontSpec& spec, unsigned dpi) {
     font.lfOutPrecision = OUT_TT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
     font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-    ::lstrcpynW(font.lfFaceName, spec.face, LF_FACESIZE);
+    std::wstring wideFace(face.begin(), face.end());  // the design's faces are ASCII
+    ::lstrcpynW(font.lfFaceName, wideFace.c_str(), LF_FACESIZE);
     HFONT made = ::CreateFontIndirectW(&font);
     if (made == nullptr) made = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     fonts_[key] = made;
@@ -316,7 +245,7 @@ HFONT FontCache::Get(const FontSpec& spec, unsigned dpi) {
 
 void FontCache::DropOtherDpis(unsigned dpi) {
     for (auto it = fonts_.begin(); it != fonts_.end();) {
-        if (it->first.dpi != dpi) {
+        if (std::get<3>(it->first) != dpi) {
             ::DeleteObject(it->second);
             it = fonts_.erase(it);
         } else {
@@ -325,13 +254,39 @@ void FontCache::DropOtherDpis(unsigned dpi) {
     }
 }
 
-void SetPanelColours(HWND panel, COLORREF fill, COLORREF outline) {
+void SetPanelFill(HWND panel, COLORREF fill) {
     if (PanelData* data = Panel(panel)) {
         if (data->fill != nullptr) ::DeleteObject(data->fill);
         data->fill = ::CreateSolidBrush(fill);
-        data->outline = outline;
         ::InvalidateRect(panel, nullptr, TRUE);
     }
+}
+
+void SetPanelOutline(HWND panel, int id, const RECT& rect, COLORREF colour, bool visible) {
+    PanelData* data = Panel(panel);
+    if (data == nullptr) return;
+    const Outline outline{id, rect, colour, visible};
+    auto found = std::find_if(data->outlines.begin(), data->outlines.end(),
+                              [id](const Outline& o) { return o.id == id; });
+    if (found != data->outlines.end())
+        *found = outline;
+    else
+        data->outlines.push_back(outline);
+    ::InvalidateRect(panel, nullptr, TRUE);
+}
+
+COLORREF ToColorRef(const app::Colour& colour, COLORREF fallback) {
+    return colour.kind == app::Colour::Rgb ? RGB(colour.red, colour.green, colour.blue) : fallback;
+}
+
+BrushCache::~BrushCache() {
+    for (auto& entry : brushes_) ::DeleteObject(entry.second);
+}
+
+HBRUSH BrushCache::Get(COLORREF colour) {
+    HBRUSH& brush = brushes_[colour];
+    if (brush == nullptr) brush = ::CreateSolidBrush(colour);
+    return brush;
 }
 
 void SetPicture(HWND pictureBox, HBITMAP bitmap) {
@@ -345,12 +300,13 @@ HBITMAP GetPicture(HWND pictureBox) {
     return reinterpret_cast<HBITMAP>(::GetWindowLongPtrW(pictureBox, GWLP_USERDATA));
 }
 
-HBITMAP LoadPictureFile(const std::string& path) {
+HBITMAP LoadPictureFile(const std::string& path, std::string& reason) {
     formats::Picture picture;
     try {
         picture = formats::ReadPictureFile(path);
     } catch (const std::exception& error) {
-        throw std::runtime_error("cannot load the picture " + path + ": " + error.what());
+        reason = error.what();
+        return nullptr;
     }
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -361,8 +317,10 @@ HBITMAP LoadPictureFile(const std::string& path) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr || bits == nullptr)
-        throw std::runtime_error("cannot load the picture " + path + ": not enough memory");
+    if (bitmap == nullptr || bits == nullptr) {
+        reason = "not enough memory";
+        return nullptr;
+    }
     auto* out = static_cast<std::uint8_t*>(bits);
     for (const formats::Rgb8& pixel : picture.pixels) {
         *out++ = pixel.b;
@@ -371,11 +329,6 @@ HBITMAP LoadPictureFile(const std::string& path) {
         *out++ = 0;
     }
     return bitmap;
-}
-
-HBITMAP LoadPictureResource(HINSTANCE instance, int id) {
-    return static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
-                                             LR_CREATEDIBSECTION));
 }
 
 }  // namespace pellix::win32

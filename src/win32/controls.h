@@ -1,101 +1,75 @@
-// The pieces both windows are made of: panels with an outline, picture boxes, transparent
-// title labels, fonts by point size at a DPI, and control creation from design data.
+// The window classes the designs need beyond the system's controls (panels that draw their
+// outlines, picture boxes, title labels drawn by the picture beneath), fonts by point size
+// at a DPI, and pictures read with the project's own reader.
 #pragma once
 
 #include <windows.h>
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "window_layout.h"
 
 namespace pellix::win32 {
 
-// What kind of window a design entry becomes.
-enum class Kind {
-    Panel,     // a borderless frame of one colour with a one-pixel outline; holds controls
-    Label,     // a static text, transparent over its container
-    TextBox,   // a single-line edit box
-    Button,    // a push button
-    CheckBox,  // a check box without a caption of its own
-    Picture,   // a picture box: draws its bitmap at its top-left corner, cut at its edges
-    Title,     // a label drawn by the picture box it lies on (see PictureTitles)
-};
+// The window class names, also for tools and tests that look for the controls.
+extern const wchar_t kPanelClass[];    // a frame: one colour, outlines of its shapes
+extern const wchar_t kPictureClass[];  // a picture box
+extern const wchar_t kTitleClass[];    // a transparent label over a picture box
 
-// A font of the design.
-struct FontSpec {
-    const wchar_t* face = L"Microsoft Sans Serif";
-    double points = 8.25;
-    bool bold = false;
-};
-
-// One control of a window's design; positions and sizes in twips from its container.
-struct ControlSpec {
-    int id = 0;
-    Kind kind = Kind::Label;
-    int container = 0;  // id of the panel or picture box holding it, 0 for the window
-    int left = 0, top = 0, width = 0, height = 0;
-    std::wstring caption;
-    FontSpec font;
-    bool hidden = false;
-    bool disabled = false;
-    bool centred = false;  // labels: text centred
-};
-
-// Registers the window classes of Kind::Panel, Kind::Picture and Kind::Title once.
+// Registers the three classes once.
 void RegisterControlClasses(HINSTANCE instance);
 
-// Creates the controls of `specs` in order as children of `window` (or of their container),
-// at `dpi`, each behind the ones made before it, and returns them by id.
-std::map<int, HWND> CreateControls(HWND window, const std::vector<ControlSpec>& specs,
-                                   unsigned dpi);
+// A colour of the design as a COLORREF; System and Transparent give `fallback`.
+COLORREF ToColorRef(const app::Colour& colour, COLORREF fallback);
 
-// Moves and resizes every control of `specs` to its design place at `dpi` and gives it the
-// font of its spec from `fonts`. Heights and tops come from the spec as given.
-class FontCache;
-void PlaceControls(const std::map<int, HWND>& controls, const std::vector<ControlSpec>& specs,
-                   unsigned dpi, FontCache& fonts);
+// Frames: the fill colour and the outline rectangles (pixels, in the frame's client area)
+// drawn one pixel wide in their colour. Replaces an outline with the same id.
+void SetPanelFill(HWND panel, COLORREF fill);
+void SetPanelOutline(HWND panel, int id, const RECT& rect, COLORREF colour, bool visible);
 
-// Fonts of the design at one DPI, made on first use and deleted with the cache.
+// Picture boxes: the bitmap drawn at the top-left corner, one picture pixel to one pixel at
+// 96 DPI and scaled with the DPI above it, cut at the box's edges; null draws nothing. The
+// box owns the bitmap from then on.
+void SetPicture(HWND pictureBox, HBITMAP bitmap);
+HBITMAP GetPicture(HWND pictureBox);
+
+// A 32-bit DIB section of the picture file at `path` (a bitmap or PNG, read with the
+// project's picture reader), or null with `reason` set ("no such file", "not a bitmap or
+// PNG picture", ...).
+HBITMAP LoadPictureFile(const std::string& path, std::string& reason);
+
+// Fonts of the design at a DPI, made on first use and deleted with the cache. The design's
+// "MS Sans Serif" is a bitmap face that does not scale; its TrueType successor
+// "Microsoft Sans Serif" takes its place (the font mapper finds the nearest where missing).
 class FontCache {
   public:
     FontCache() = default;
     FontCache(const FontCache&) = delete;
     FontCache& operator=(const FontCache&) = delete;
     ~FontCache();
-    // The font at `dpi`; a new DPI drops the fonts made for the old one (after the
-    // controls have been given the new ones).
-    HFONT Get(const FontSpec& spec, unsigned dpi);
+    HFONT Get(const app::FontSpec& spec, unsigned dpi);
+    // Deletes the fonts made for other DPIs (once no control uses them any more).
     void DropOtherDpis(unsigned dpi);
 
   private:
-    struct Key {
-        std::wstring face;
-        int centiPoints;
-        bool bold;
-        unsigned dpi;
-        bool operator<(const Key& o) const;
-    };
+    using Key = std::tuple<std::string, long, bool, unsigned>;
     std::map<Key, HFONT> fonts_;
 };
 
-// Panels: the fill and outline colours (set once per panel).
-void SetPanelColours(HWND panel, COLORREF fill, COLORREF outline);
+// Solid brushes by colour, deleted with the cache.
+class BrushCache {
+  public:
+    BrushCache() = default;
+    BrushCache(const BrushCache&) = delete;
+    BrushCache& operator=(const BrushCache&) = delete;
+    ~BrushCache();
+    HBRUSH Get(COLORREF colour);
 
-// Picture boxes: the bitmap drawn at the top-left corner, scaled by dpi/96 so that it keeps
-// its designed size on the window (null: nothing drawn). The box takes ownership.
-void SetPicture(HWND pictureBox, HBITMAP bitmap);
-// The bitmap a picture box holds (null when none).
-HBITMAP GetPicture(HWND pictureBox);
-
-// A 32-bit top-down DIB section of the picture file at `path` (bitmap or PNG), read with
-// the project's picture reader. Throws std::runtime_error naming the file and the reason.
-HBITMAP LoadPictureFile(const std::string& path);
-// A bitmap resource of the program (null when it is missing).
-HBITMAP LoadPictureResource(HINSTANCE instance, int id);
-
-// The window class names, for the tests that look for them.
-extern const wchar_t kPanelClass[];
-extern const wchar_t kPictureClass[];
-extern const wchar_t kTitleClass[];
+  private:
+    std::map<COLORREF, HBRUSH> brushes_;
+};
 
 }  // namespace pellix::win32

@@ -7,8 +7,6 @@ namespace pellix::win32 {
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
-
 // Functions of newer systems, looked up at run time so that the program still starts where
 // they are missing (and falls back to the system-wide DPI).
 template <typename Fn>
@@ -33,13 +31,11 @@ unsigned ScreenDpi() {
 
 }  // namespace
 
-int TwipsToPixels(int twips, unsigned dpi) {
-    return ::MulDiv(twips, static_cast<int>(dpi), kTwipsPerInch);
-}
-
-RECT TwipsRect(int left, int top, int width, int height, unsigned dpi) {
-    return RECT{TwipsToPixels(left, dpi), TwipsToPixels(top, dpi), TwipsToPixels(left + width, dpi),
-                TwipsToPixels(top + height, dpi)};
+RECT PixelRect(const app::TwipsRect& twips, unsigned dpi) {
+    const int d = static_cast<int>(dpi);
+    return RECT{app::TwipsToPixels(twips.left, d), app::TwipsToPixels(twips.top, d),
+                app::TwipsToPixels(twips.left + twips.width, d),
+                app::TwipsToPixels(twips.top + twips.height, d)};
 }
 
 LONG FontHeight(double points, unsigned dpi) {

@@ -3,17 +3,16 @@
 
 #include <windows.h>
 
+#include "window_layout.h"
+
 namespace pellix::win32 {
 
 // The DPI at which one pixel is 15 twips and every size is as designed.
 constexpr unsigned kBaseDpi = 96;
 
-// `twips` (1/1440 inch) as pixels at `dpi`, rounded to the nearest pixel.
-int TwipsToPixels(int twips, unsigned dpi);
-
 // A rectangle given in twips as pixels at `dpi`. Each edge is rounded on its own, so
 // boxes that touch in the design still touch (no gap or overlap of a pixel).
-RECT TwipsRect(int left, int top, int width, int height, unsigned dpi);
+RECT PixelRect(const app::TwipsRect& twips, unsigned dpi);
 
 // The LOGFONT height of a font of `points` at `dpi` (negative: the character height).
 LONG FontHeight(double points, unsigned dpi);
