@@ -163,8 +163,10 @@ void DesignWindow::CreateControls() {
                 style |= WS_TABSTOP | BS_PUSHBUTTON;
                 break;
             case ControlKind::CheckBox:
+                // Three states, so the design's "greyed" value can be shown; a click moves
+                // only between checked and unchecked (ToggleCheckBox).
                 className = L"BUTTON";
-                style |= WS_TABSTOP | BS_AUTOCHECKBOX;
+                style |= WS_TABSTOP | BS_3STATE;
                 break;
             case ControlKind::Shape:
                 break;
@@ -262,6 +264,17 @@ void DesignWindow::SetClientHeight(int twips) {
     const int height = app::TwipsToPixels(twips, static_cast<int>(dpi_)) + frameHeight;
     ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool DesignWindow::ToggleCheckBox(int controlId) {
+    const int id = controlId - idBase_;
+    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount ||
+        Row(id).kind != ControlKind::CheckBox)
+        return false;
+    HWND box = controls_[static_cast<std::size_t>(id)];
+    const LRESULT state = ::SendMessageW(box, BM_GETCHECK, 0, 0);
+    ::SendMessageW(box, BM_SETCHECK, state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+    return true;
 }
 
 void DesignWindow::FocusRow(int id) {

@@ -57,6 +57,9 @@ class DesignWindow {
     app::TwipsRectF OuterTwips() const;
     // Sets the client height (twips), keeping the outer width.
     void SetClientHeight(int twips);
+    // A click on the check box with control id `controlId`: checked becomes unchecked,
+    // unchecked or greyed becomes checked. False when the id is not a check box's.
+    bool ToggleCheckBox(int controlId);
     // Gives the focus to the control of row `id` as keyboard navigation does.
     void FocusRow(int id);
 

@@ -223,7 +223,7 @@ void MainWindow::BatchFinished() {
 }
 
 void MainWindow::OnCommand(int id, int code) {
-    if (code != BN_CLICKED) return;
+    if (code != BN_CLICKED || ToggleCheckBox(id)) return;
     switch (static_cast<MainControl>(id - kMainIdBase)) {
         case MainControl::cmdBrowseROM:
             logic_.OnBrowseRom();

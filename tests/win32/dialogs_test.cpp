@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "browse_folders.h"
+#include "display.h"
 #include "open_file_dialog.h"
 #include "window_driver.h"
 
@@ -59,13 +60,16 @@ std::thread Operate(std::function<void(HWND)> act) {
 class OpenDialog : public ::testing::Test {
   protected:
     void SetUp() override {
+        PELLIX_REQUIRE_DISPLAY();
         folder = fs::temp_directory_path() / L"pellix dialog tëst";
         fs::create_directories(folder / L"sub ø");
         std::ofstream(folder / L"game.gba") << "rom";
         std::ofstream(folder / L"sub ø" / L"Jeu été.gba") << "rom";
         std::ofstream(folder / L"game") << "no extension";
     }
-    void TearDown() override { fs::remove_all(folder); }
+    void TearDown() override {
+        if (!folder.empty()) fs::remove_all(folder);
+    }
     fs::path folder;
 };
 
@@ -98,6 +102,7 @@ TEST_F(OpenDialog, ReturnsTheChosenFileOrNothing) {
 }
 
 TEST(FolderBrowser, CancelGivesNothingAndTheOwnerIsBlockedMeanwhile) {
+    PELLIX_REQUIRE_DISPLAY();
     HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                    200, 100, nullptr, nullptr, nullptr, nullptr);
     bool ownerEnabled = true;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "display.h"
 #include "event_pump.h"
 
 namespace pellix::win32 {
@@ -19,6 +20,7 @@ HWND Child(const wchar_t* cls, HWND parent, int x, int y, DWORD extra = 0) {
 class Navigation : public ::testing::Test {
   protected:
     void SetUp() override {
+        PELLIX_REQUIRE_DISPLAY();
         top = ::CreateWindowExW(0, L"STATIC", L"navigation", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
                                 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(top, nullptr);
@@ -34,6 +36,7 @@ class Navigation : public ::testing::Test {
         SetNavigation(top, {f, a, b, c, d, e});
     }
     void TearDown() override {
+        if (top == nullptr) return;
         ForgetNavigation(top);
         ::DestroyWindow(top);
     }
@@ -78,6 +81,7 @@ TEST_F(Navigation, TabKeyMovesTheFocusInDesignOrder) {
 }
 
 TEST(EventPump, DispatchesWhatIsWaitingAndLeavesQuitForTheMainLoop) {
+    PELLIX_REQUIRE_DISPLAY();
     static int seen = 0;
     seen = 0;
     WNDCLASSW wc{};
