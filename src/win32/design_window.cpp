@@ -2,6 +2,7 @@
 // DPI, their fonts and colours, keyboard order, and the relayout when the DPI changes.
 #include "design_window.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -220,8 +221,24 @@ void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
                         visible_[static_cast<std::size_t>(id)]);
         return;
     }
-    ::SetWindowPos(controls_[static_cast<std::size_t>(id)], nullptr, r.left, r.top,
-                   r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT box = r;
+    if (row.kind == ControlKind::Label && row.container != app::kWindow &&
+        Row(row.container).kind == ControlKind::Frame) {
+        // The frame draws its outline beneath its children, and a label's box painted in
+        // the frame's colour would hide the part it overlaps (the design's labels run past
+        // the bottom of the unfolded panel). The label ends inside the outline instead.
+        const app::TwipsRect& frame = rects_[static_cast<std::size_t>(row.container)];
+        const RECT inside = PixelRect({0, 0, frame.width, frame.height}, dpi_);
+        box.right = std::max(box.left, std::min(box.right, inside.right - 1));
+        box.bottom = std::max(box.top, std::min(box.bottom, inside.bottom - 1));
+    }
+    ::SetWindowPos(controls_[static_cast<std::size_t>(id)], nullptr, box.left, box.top,
+                   box.right - box.left, box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::Frame) {
+        for (std::size_t i = 0; i < spec_.controlCount; ++i)
+            if (spec_.controls[i].container == id && spec_.controls[i].kind == ControlKind::Label)
+                PlaceControl(static_cast<int>(i), rects_[i]);
+    }
 }
 
 void DesignWindow::SetControlVisible(int id, bool visible) {
