@@ -88,31 +88,6 @@ IconImage ToIconImage(const Canvas& canvas, Colour background) {
     return image;
 }
 
-IconImage HalfSize(const IconImage& image) {
-    IconImage half;
-    half.size = image.size / 2;
-    half.bgra.reserve(static_cast<std::size_t>(half.size) * half.size * 4);
-    for (int y = 0; y < half.size; ++y) {
-        for (int x = 0; x < half.size; ++x) {
-            double sum[3] = {0, 0, 0};
-            double alpha = 0;
-            for (int dy = 0; dy < 2; ++dy) {
-                for (int dx = 0; dx < 2; ++dx) {
-                    const std::size_t at =
-                        (static_cast<std::size_t>(2 * y + dy) * image.size + 2 * x + dx) * 4;
-                    const double a = image.bgra[at + 3];
-                    for (int k = 0; k < 3; ++k) sum[k] += image.bgra[at + k] * a;
-                    alpha += a;
-                }
-            }
-            for (int k = 0; k < 3; ++k)
-                half.bgra.push_back(Channel(alpha > 0 ? sum[k] / alpha : 0));
-            half.bgra.push_back(Channel(alpha / 4));
-        }
-    }
-    return half;
-}
-
 std::vector<std::uint8_t> IconFileBytes(const std::vector<IconImage>& images) {
     std::vector<std::uint8_t> out;
     Put16(out, 0);  // reserved

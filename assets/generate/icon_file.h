@@ -21,9 +21,6 @@ struct IconImage {
 // Throws std::invalid_argument when the canvas is not square.
 IconImage ToIconImage(const Canvas& canvas, Colour background);
 
-// The image at half its size, each pixel the alpha-weighted mean of four.
-IconImage HalfSize(const IconImage& image);
-
 // The bytes of an .ico file holding `images` in the given order (32-bit DIB entries with an
 // AND mask that is set where alpha is below one half, for readers that ignore alpha).
 std::vector<std::uint8_t> IconFileBytes(const std::vector<IconImage>& images);

@@ -1,4 +1,5 @@
-// frmPreview: the small window that shows how the package's DS menu entry will look.
+// frmPreview: the small window that shows how the package's DS menu entry will look. It draws
+// the shared design; what it shows is decided by the shared preview logic.
 #pragma once
 
 #include <QIcon>
@@ -10,6 +11,10 @@
 
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "preview_logic.h"
 
 namespace pellix::ui {
 
@@ -54,15 +59,26 @@ class PictureLoadError : public std::runtime_error {
 };
 
 // The preview window. Create it only through ShowPreview, which keeps one at a time.
-class frmPreview : public QWidget {
+class frmPreview : public QWidget, public app::PreviewView {
     Q_OBJECT
   public:
     // Builds the designed, empty window: placeholder background, no icon, empty titles.
     frmPreview();
 
-    // Centres the window over `main`, loads the background, chooses and loads the icon and
-    // copies the title lines, in that order. Throws PictureLoadError at the first picture
-    // that cannot be loaded; the later steps are then not made.
+    // The outer frame (title bar and borders) the window is taken to have until the window
+    // system has drawn one around it: the main window's.
+    void SetFrameExtra(const QSizeF& extra) { frameExtra_ = extra; }
+
+    // app::PreviewView over the controls.
+    app::TwipsSizeF OuterSize() override;
+    void MoveTo(double leftTwips, double topTwips) override;
+    std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
+    void SetText(app::PreviewControl label, const std::string& text) override;
+    void ShowMessage(const std::string& text) override;
+
+    // Runs the preview logic's load against `main` (centred over it, background, icon
+    // choice, title lines, icon). Throws PictureLoadError at the first picture that cannot
+    // be loaded; the later steps are then not made.
     void Form_Load(const PreviewSource& main);
 
     // The controls, by their design names (also their objectNames).
@@ -79,12 +95,20 @@ class frmPreview : public QWidget {
 
   private:
     void cmdClose_Click();
+    QWidget* Control(app::PreviewControl control) const;
+
+    std::vector<QWidget*> controls_;  // by app::PreviewControl
+    QSizeF frameExtra_;
 };
 
-// cmdPreview_Click's body. When no preview is loaded, creates one, runs its Form_Load
-// against `main` and shows it modeless with no owner; when one is loaded, only raises it.
-// A picture that cannot be loaded is reported through the message handler and no preview
-// stays open; the next call tries again.
+// cmdPreview_Click's body for the facts the main window's logic read. When no preview is
+// loaded, creates one (with the main window's frame allowance and icon), runs the preview
+// logic's load and shows it modeless with no owner; when one is loaded, only raises it. A
+// picture that cannot be loaded is reported and no preview stays open.
+void ShowPreview(const app::PreviewFacts& facts, const QSizeF& frameExtra, const QIcon& icon);
+
+// The same for a main window seen through a PreviewSource. A picture that cannot be loaded
+// is reported through the message handler; the next call tries again.
 void ShowPreview(const PreviewSource& main);
 // The same, reading the children of `mainWindow` (see WidgetPreviewSource).
 void ShowPreview(QWidget* mainWindow);
