@@ -27,7 +27,8 @@ std::string BrowseFolder(HWND owner, const std::string& title, std::uint32_t fla
     const std::wstring titleText = win::ToWide(title);
 
     ItemList rootItems;
-    if (FAILED(::SHGetSpecialFolderLocation(owner, root, &rootItems.items))) rootItems.items = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(owner, root, &rootItems.items)))
+        rootItems.items = nullptr;
 
     BROWSEINFOW browse{};
     browse.hwndOwner = owner;

@@ -224,7 +224,8 @@ FontCache::~FontCache() {
 }
 
 HFONT FontCache::Get(const app::FontSpec& spec, unsigned dpi) {
-    const std::string face = std::strcmp(spec.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : spec.face;
+    const std::string face =
+        std::strcmp(spec.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : spec.face;
     const Key key{face, std::lround(spec.points * 100), spec.bold, dpi};
     const auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second;

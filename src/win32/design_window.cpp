@@ -95,12 +95,11 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) 
     hwnd_ = ::CreateWindowExW(exStyle, className, Wide(spec_.caption).c_str(), style, CW_USEDEFAULT,
                               CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr)
-        throw std::runtime_error("cannot create the window: " +
-                                 win::ErrorReason(::GetLastError()));
+        throw std::runtime_error("cannot create the window: " + win::ErrorReason(::GetLastError()));
     dpi_ = WindowDpi(hwnd_);
-    const SIZE outer =
-        OuterSize(app::TwipsToPixels(spec_.clientWidth, static_cast<int>(dpi_)),
-                  app::TwipsToPixels(spec_.clientHeight, static_cast<int>(dpi_)), style, exStyle, dpi_);
+    const SIZE outer = OuterSize(app::TwipsToPixels(spec_.clientWidth, static_cast<int>(dpi_)),
+                                 app::TwipsToPixels(spec_.clientHeight, static_cast<int>(dpi_)),
+                                 style, exStyle, dpi_);
     ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     bigIcon_ = LoadProgramIcon(instance, SM_CXICON, dpi_);
@@ -191,14 +190,15 @@ void DesignWindow::CreateControls() {
                                                  : BST_UNCHECKED,
                            0);
         if (const int picture = PictureResource(row.picture))
-            SetPicture(control, static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(picture),
-                                                                  IMAGE_BITMAP, 0, 0,
-                                                                  LR_CREATEDIBSECTION)));
+            SetPicture(control,
+                       static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(picture),
+                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     }
 }
 
 void DesignWindow::Relayout() {
-    for (std::size_t i = 0; i < spec_.controlCount; ++i) PlaceControl(static_cast<int>(i), rects_[i]);
+    for (std::size_t i = 0; i < spec_.controlCount; ++i)
+        PlaceControl(static_cast<int>(i), rects_[i]);
     for (std::size_t i = 0; i < spec_.controlCount; ++i) {
         const app::ControlSpec& row = spec_.controls[i];
         if (controls_[i] == nullptr || row.kind == ControlKind::Frame ||
@@ -306,9 +306,9 @@ COLORREF DesignWindow::BackOf(int id) const {
     for (int at = id; at != app::kWindow; at = Row(at).container) {
         const app::Colour& back = Row(at).back;
         if (back.kind == app::Colour::Rgb) return ToColorRef(back, 0);
-        if (back.kind == app::Colour::System && at == id &&
-            Row(at).kind != ControlKind::Label)
-            return ::GetSysColor(Row(at).kind == ControlKind::TextBox ? COLOR_WINDOW : COLOR_BTNFACE);
+        if (back.kind == app::Colour::System && at == id && Row(at).kind != ControlKind::Label)
+            return ::GetSysColor(Row(at).kind == ControlKind::TextBox ? COLOR_WINDOW
+                                                                      : COLOR_BTNFACE);
     }
     return WindowBack();
 }
@@ -376,8 +376,9 @@ LRESULT DesignWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
                 HWND focus = ::GetFocus();
                 if (focus != nullptr && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
             } else if (!::IsIconic(hwnd_)) {
-                FocusControl(lastFocus_ != nullptr && CanTakeFocus(lastFocus_) ? lastFocus_
-                                                                               : FirstTabStop(hwnd_));
+                FocusControl(lastFocus_ != nullptr && CanTakeFocus(lastFocus_)
+                                 ? lastFocus_
+                                 : FirstTabStop(hwnd_));
             }
             return 0;
         case WM_DPICHANGED: {
@@ -397,7 +398,8 @@ LRESULT DesignWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 
 LRESULT CALLBACK DesignWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<DesignWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* self =
+            static_cast<DesignWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->hwnd_ = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         ++g_liveWindows;

@@ -12,8 +12,9 @@ namespace {
 template <typename Fn>
 Fn User32Function(const char* name) {
     HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(user32, name)))
-                             : nullptr;
+    return user32 != nullptr
+               ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(user32, name)))
+               : nullptr;
 }
 
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -65,7 +66,8 @@ unsigned SystemDpi() {
 }
 
 SIZE OuterSize(int clientWidth, int clientHeight, DWORD style, DWORD exStyle, unsigned dpi) {
-    static const auto adjust = User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+    static const auto adjust =
+        User32Function<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
     RECT rect{0, 0, clientWidth, clientHeight};
     if (adjust == nullptr || !adjust(&rect, style, FALSE, exStyle, dpi))
         ::AdjustWindowRectEx(&rect, style, FALSE, exStyle);

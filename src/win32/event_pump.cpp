@@ -84,8 +84,8 @@ HWND NextTabStop(HWND topLevel, HWND from, bool backwards) {
     const std::size_t n = order.size();
     const auto at = std::find(order.begin(), order.end(), from);
     // From a window outside the order, Tab starts at the beginning (Shift+Tab at the end).
-    std::size_t start = at == order.end() ? (backwards ? 0 : n - 1)
-                                          : static_cast<std::size_t>(at - order.begin());
+    std::size_t start =
+        at == order.end() ? (backwards ? 0 : n - 1) : static_cast<std::size_t>(at - order.begin());
     for (std::size_t step = 1; step <= n; ++step) {
         const std::size_t i = backwards ? (start + n - step % n) % n : (start + step) % n;
         if (CanTakeFocus(order[i])) return order[i];

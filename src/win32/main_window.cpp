@@ -58,9 +58,10 @@ class MainWindow::BatchDialog {
             ownerRect.top + (ownerRect.bottom - ownerRect.top - outer.cy) / 2, outer.cx, outer.cy,
             owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         font_ = reinterpret_cast<HFONT>(::SendMessageW(owner, WM_GETFONT, 0, 0));
-        label_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP |
-                                                          SS_NOPREFIX | SS_PATHELLIPSIS,
-                                   px(12), px(12), px(336), px(36), window_, nullptr, nullptr, nullptr);
+        label_ = ::CreateWindowExW(
+            0, L"STATIC", L"",
+            WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, px(12),
+            px(12), px(336), px(36), window_, nullptr, nullptr, nullptr);
         cancel_ = ::CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
                                     px(270), px(56), px(78), px(24), window_,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)),
@@ -77,16 +78,16 @@ class MainWindow::BatchDialog {
         if (window_ != nullptr) ::DestroyWindow(window_);
     }
     void Step(std::size_t index, std::size_t count, const std::string& rom) {
-        const std::string text = "Building " + std::to_string(index + 1) + " of " +
-                                 std::to_string(count) + ":\n" + rom;
+        const std::string text =
+            "Building " + std::to_string(index + 1) + " of " + std::to_string(count) + ":\n" + rom;
         ::SetWindowTextW(label_, Wide(text).c_str());
     }
     bool cancelled() const { return cancelled_; }
 
   private:
     static constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR, DWORD_PTR data) {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) {
         auto* self = reinterpret_cast<BatchDialog*>(data);
         if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
             self->cancelled_ = true;
@@ -135,7 +136,10 @@ int MainWindow::CheckValue(MainControl control) {
 
 void MainWindow::SetCheckValue(MainControl control, int value) {
     ::SendMessageW(Control(Id(control)), BM_SETCHECK,
-                   value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED, 0);
+                   value == 1   ? BST_CHECKED
+                   : value == 2 ? BST_INDETERMINATE
+                                : BST_UNCHECKED,
+                   0);
 }
 
 void MainWindow::SetEnabled(MainControl control, bool enabled) {
@@ -180,8 +184,8 @@ void MainWindow::ShowMessage(const std::string& text) {
 std::string MainWindow::OpenFile(const app::FileDialogRequest& request) {
     ++choosersOpen_;
     // No owner: the main window stays usable while the dialog is open.
-    std::string path = modOpenFileDialog::ShowOpenDialog(request.filter, request.defaultExt,
-                                                         request.initialDir, request.flags, nullptr);
+    std::string path = modOpenFileDialog::ShowOpenDialog(
+        request.filter, request.defaultExt, request.initialDir, request.flags, nullptr);
     --choosersOpen_;
     return path;
 }
@@ -265,8 +269,8 @@ void MainWindow::OnDropFiles(HDROP drop) {
     ::DragQueryPoint(drop, &at);
     ::DragFinish(drop);
     const int d = static_cast<int>(dpi());
-    const app::DropPlace place = app::DropPlaceAt(app::PixelsToTwipsF(at.x, d),
-                                                  app::PixelsToTwipsF(at.y, d), logic_.CustomizeOpen());
+    const app::DropPlace place = app::DropPlaceAt(
+        app::PixelsToTwipsF(at.x, d), app::PixelsToTwipsF(at.y, d), logic_.CustomizeOpen());
     logic_.OnDrop(paths, place);
 }
 

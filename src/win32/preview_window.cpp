@@ -61,7 +61,8 @@ app::TwipsSizeF PreviewWindow::OuterSize() {
 
 void PreviewWindow::MoveTo(double leftTwips, double topTwips) {
     const int d = static_cast<int>(dpi());
-    ::SetWindowPos(hwnd(), nullptr, static_cast<int>(std::lround(app::TwipsToPixelsF(leftTwips, d))),
+    ::SetWindowPos(hwnd(), nullptr,
+                   static_cast<int>(std::lround(app::TwipsToPixelsF(leftTwips, d))),
                    static_cast<int>(std::lround(app::TwipsToPixelsF(topTwips, d))), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

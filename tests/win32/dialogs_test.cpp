@@ -37,7 +37,8 @@ TEST(OpenFileDialog, FilterTextSeparatesEntriesWithNulsAndEndsInTwo) {
         {"Bïlder|*.bmp", L"Bïlder\0*.bmp\0\0"s},
         {"", L"\0\0"s},
     };
-    for (const Case& c : cases) EXPECT_EQ(modOpenFileDialog::FilterText(c.filter), c.text) << c.filter;
+    for (const Case& c : cases)
+        EXPECT_EQ(modOpenFileDialog::FilterText(c.filter), c.text) << c.filter;
     EXPECT_THROW(modOpenFileDialog::FilterText("\xff|*.x"), std::range_error);
 }
 
@@ -80,7 +81,8 @@ TEST_F(OpenDialog, ReturnsTheChosenFileOrNothing) {
     };
     const Case cases[] = {
         {L"game", (folder / L"game.gba").wstring()},  // the default extension is added
-        {(folder / L"sub ø" / L"Jeu été.gba").wstring(), (folder / L"sub ø" / L"Jeu été.gba").wstring()},
+        {(folder / L"sub ø" / L"Jeu été.gba").wstring(),
+         (folder / L"sub ø" / L"Jeu été.gba").wstring()},
         {L"", L""},
     };
     const fs::path before = fs::current_path();
@@ -93,8 +95,9 @@ TEST_F(OpenDialog, ReturnsTheChosenFileOrNothing) {
             SetTextOf(FileNameBox(dialog), c.typed);
             PressDialogButton(dialog, IDOK);
         });
-        const std::string got = modOpenFileDialog::ShowOpenDialog(
-            "GBA ROMs|*.gba|All files|*.*", "gba", Utf8(folder.wstring()), OFN_FILEMUSTEXIST, nullptr);
+        const std::string got =
+            modOpenFileDialog::ShowOpenDialog("GBA ROMs|*.gba|All files|*.*", "gba",
+                                              Utf8(folder.wstring()), OFN_FILEMUSTEXIST, nullptr);
         user.join();
         EXPECT_EQ(got, Utf8(c.expected)) << Utf8(c.typed);
         EXPECT_EQ(fs::current_path(), before) << "the dialog leaves the current folder alone";

@@ -20,8 +20,8 @@ inline bool HasDisplay() {
 }  // namespace pellix::testing
 
 // Skips the test when there is no display to put windows on (see scripts/test-windows.sh).
-#define PELLIX_REQUIRE_DISPLAY()                                                            \
-    do {                                                                                    \
-        if (!::pellix::testing::HasDisplay())                                               \
+#define PELLIX_REQUIRE_DISPLAY()                                                             \
+    do {                                                                                     \
+        if (!::pellix::testing::HasDisplay())                                                \
             GTEST_SKIP() << "needs a display: under wine, run with PELLIX_WINE_DISPLAY set"; \
     } while (false)

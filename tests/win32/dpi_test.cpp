@@ -56,7 +56,8 @@ TEST(Dpi, FontHeightsKeepThePointSize) {
     };
     const Case cases[] = {{8.25, 96, -11}, {8.25, 120, -14}, {8.25, 144, -17},
                           {6.75, 96, -9},  {9.75, 96, -13},  {9.75, 192, -26}};
-    for (const Case& c : cases) EXPECT_EQ(FontHeight(c.points, c.dpi), c.height) << c.points << "pt at " << c.dpi;
+    for (const Case& c : cases)
+        EXPECT_EQ(FontHeight(c.points, c.dpi), c.height) << c.points << "pt at " << c.dpi;
 }
 
 TEST(Dpi, PicturesScaleFromTheBaseDpi) {

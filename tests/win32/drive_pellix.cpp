@@ -74,7 +74,8 @@ class PellixWindow : public ::testing::Test {
         fs::create_directories(Roms());
         std::vector<char> rom(200000);
         for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<char>((i * 7) ^ (i >> 9));
-        std::ofstream(Rom(), std::ios::binary).write(rom.data(), static_cast<std::streamsize>(rom.size()));
+        std::ofstream(Rom(), std::ios::binary)
+            .write(rom.data(), static_cast<std::streamsize>(rom.size()));
         SetLogPixels(0);
     }
 
@@ -245,8 +246,10 @@ TEST_F(PellixWindow, PreviewShowsTheTitleLinesReadWhenItOpened) {
     RECT mainRect{}, previewRect{};
     ::GetWindowRect(main_, &mainRect);
     ::GetWindowRect(preview, &previewRect);
-    EXPECT_NEAR((previewRect.left + previewRect.right) / 2.0, (mainRect.left + mainRect.right) / 2.0, 1.0);
-    EXPECT_NEAR((previewRect.top + previewRect.bottom) / 2.0, (mainRect.top + mainRect.bottom) / 2.0, 1.0);
+    EXPECT_NEAR((previewRect.left + previewRect.right) / 2.0,
+                (mainRect.left + mainRect.right) / 2.0, 1.0);
+    EXPECT_NEAR((previewRect.top + previewRect.bottom) / 2.0,
+                (mainRect.top + mainRect.bottom) / 2.0, 1.0);
 
     // A loaded preview does not follow the window; a new one reads it afresh.
     SetTextOf(Ctl(MainControl::txtTitle1), L"Changed");
@@ -277,7 +280,8 @@ TEST_P(PellixBuild, BuildsThePackageOfARomChosenInTheOpenDialog) {
     SetTextOf(Ctl(MainControl::txtTitle2), L"Ünïcode line");
     if (!compression) {
         Click(Ctl(MainControl::chkCompression));
-        ASSERT_TRUE(WaitUntil([&] { return CheckState(Ctl(MainControl::chkCompression)) == BST_UNCHECKED; }));
+        ASSERT_TRUE(WaitUntil(
+            [&] { return CheckState(Ctl(MainControl::chkCompression)) == BST_UNCHECKED; }));
     }
     EXPECT_EQ(BuildAndDismiss(), L"Complete!");
 
@@ -328,6 +332,15 @@ TEST_F(PellixWindow, AMissingCompanionProgramIsNamedAndNothingIsLeftBehind) {
         << "Go is back on after a failure";
 }
 
+TEST_F(PellixWindow, ClosingTheWindowWhileTheOpenDialogIsUpEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Click(Ctl(MainControl::cmdBrowseROM));
+    ASSERT_NE(WaitForDialog(pid(), [](HWND d) { return FileNameBox(d) != nullptr; }), nullptr);
+    // The dialog has no owner, so the window can still be closed: the dialog goes with it.
+    ::PostMessageW(main_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(process_.hProcess, kWaitMillis), WAIT_OBJECT_0);
+}
+
 TEST_F(PellixWindow, SizesFollowTheDisplayDpi) {
     SetLogPixels(144);
     ASSERT_NO_FATAL_FAILURE(Start());
@@ -352,7 +365,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     if (!pellix::testing::HasDisplay()) {
-        std::printf("drive_pellix: needs a display: under wine, run with PELLIX_WINE_DISPLAY set\n");
+        std::printf(
+            "drive_pellix: needs a display: under wine, run with PELLIX_WINE_DISPLAY set\n");
         return 0;
     }
     pellix::testing::g_stage = argv[1];

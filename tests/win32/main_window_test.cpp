@@ -4,9 +4,20 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "display.h"
 #include "dpi.h"
 #include "main_window.h"
+#include "win_support.h"
+#include "window_driver.h"
 
 namespace pellix::win32 {
 namespace {
@@ -20,9 +31,7 @@ class MainWindowTest : public ::testing::Test {
         window.Open(SW_SHOWNORMAL);
         ASSERT_NE(window.hwnd(), nullptr);
     }
-    HWND Ctl(MainControl control) {
-        return window.Control(static_cast<int>(control));
-    }
+    HWND Ctl(MainControl control) { return window.Control(static_cast<int>(control)); }
     MainWindow window;
 };
 
@@ -33,7 +42,8 @@ TEST_F(MainWindowTest, CarriesTheProgramIconAtBothSizes) {
 
 TEST_F(MainWindowTest, TextsAndCheckValuesGoThroughUnchanged) {
     for (MainControl box : {MainControl::txtROM, MainControl::txtTitle1, MainControl::txtIcon}) {
-        for (const char* text : {"", "C:\\roms\\Jeu été.gba", "日本語 ☕ \xF0\x9F\x8E\xAE", "a;b|c"}) {
+        for (const char* text :
+             {"", "C:\\roms\\Jeu été.gba", "日本語 ☕ \xF0\x9F\x8E\xAE", "a;b|c"}) {
             window.SetText(box, text);
             EXPECT_EQ(window.Text(box), text);
         }
@@ -92,7 +102,8 @@ TEST_F(MainWindowTest, ControlsArePaintedInTheDesignColours) {
 
     // And on the screen: the corners of a check box's box show the panel.
     ::UpdateWindow(window.hwnd());
-    ::RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ::RedrawWindow(window.hwnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     HWND check = Ctl(MainControl::chkCompression);
     HDC screen = ::GetDC(check);
     RECT box{};
@@ -132,6 +143,84 @@ TEST_F(MainWindowTest, DisablingTheFocusedButtonHandsTheFocusOn) {
     window.SetEnabled(MainControl::cmdGo, false);
     EXPECT_NE(::GetFocus(), nullptr);
     EXPECT_TRUE(::IsChild(window.hwnd(), ::GetFocus()));
+}
+
+namespace fs = std::filesystem;
+
+// What Explorer hands a window when files are dropped on it: the wide paths at `at`
+// (client coordinates).
+HDROP MakeDrop(const std::vector<fs::path>& files, POINT at) {
+    std::wstring list;
+    for (const fs::path& file : files) list += file.wstring() + L'\0';
+    list += L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->pt = at;
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+                list.size() * sizeof(wchar_t));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(MainWindowTest, DroppedFilesAreChosenOrRefusedWithAMessage) {
+    const fs::path folder = fs::temp_directory_path() / L"pellix drop tëst";
+    fs::create_directories(folder);
+    const fs::path rom = folder / L"Jeu été.gba";
+    const fs::path picture = folder / L"box art.png";
+    const fs::path text = folder / L"notes.txt";
+    for (const fs::path& file : {rom, picture, text}) std::ofstream(file) << "x";
+
+    // The middle of a control, in the window's client coordinates.
+    const auto middle = [&](MainControl control) {
+        const RECT r = pellix::testing::RectIn(Ctl(control), window.hwnd());
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    struct Case {
+        std::vector<fs::path> files;
+        MainControl at;
+        bool unfold;          // open the panel first
+        MainControl changed;  // the box the drop fills, or that a refusal leaves alone
+        bool refused;         // a message says why and nothing changes
+    };
+    const Case cases[] = {
+        {{rom}, MainControl::txtTitle2, false, MainControl::txtROM, false},
+        {{text}, MainControl::txtROM, false, MainControl::txtROM, true},
+        {{picture}, MainControl::txtTitle1, false, MainControl::txtIcon, true},  // panel folded
+        {{picture}, MainControl::txtIcon, true, MainControl::txtIcon, false},
+        {{picture}, MainControl::txtBorder, false, MainControl::txtBorder, false},
+        {{picture, text}, MainControl::txtIcon, false, MainControl::txtIcon, true},
+    };
+    for (const Case& c : cases) {
+        if (c.unfold) window.logic().OnCustomize();
+        const std::string before = window.Text(c.changed);
+        std::wstring message;
+        std::thread user([&] {
+            if (!c.refused) return;
+            HWND box =
+                pellix::testing::WaitForDialog(::GetCurrentProcessId(), [](HWND) { return true; });
+            if (box == nullptr) return;
+            message = pellix::testing::StaticTexts(box);
+            pellix::testing::PressDialogButton(box, IDOK);
+        });
+        ::SendMessageW(window.hwnd(), WM_DROPFILES,
+                       reinterpret_cast<WPARAM>(MakeDrop(c.files, middle(c.at))), 0);
+        user.join();
+        if (!c.refused) {
+            EXPECT_EQ(window.Text(c.changed), win::ToUtf8(c.files.front().wstring()));
+        } else {
+            EXPECT_FALSE(message.empty()) << "a refusal is explained";
+            EXPECT_EQ(window.Text(c.changed), before) << "a refused drop changes nothing";
+        }
+    }
+    // The ROM's drop did what Browse... does.
+    EXPECT_EQ(window.Text(MainControl::txtOutput), win::ToUtf8(folder.wstring()) + "\\");
+    EXPECT_EQ(window.Text(MainControl::txtTitle1), "Jeu été");
+    EXPECT_TRUE(::IsWindowEnabled(Ctl(MainControl::cmdGo)));
+    EXPECT_TRUE(::GetWindowLongPtrW(window.hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@ namespace pellix::win32 {
 namespace {
 
 HWND Child(const wchar_t* cls, HWND parent, int x, int y, DWORD extra = 0) {
-    return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | extra, x, y, 80,
-                             20, parent, nullptr, nullptr, nullptr);
+    return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | extra, x, y, 80, 20,
+                             parent, nullptr, nullptr, nullptr);
 }
 
 // A window with a panel 40 pixels high holding one box inside it and one below its edge,
@@ -21,8 +21,8 @@ class Navigation : public ::testing::Test {
   protected:
     void SetUp() override {
         PELLIX_REQUIRE_DISPLAY();
-        top = ::CreateWindowExW(0, L"STATIC", L"navigation", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                                0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+        top = ::CreateWindowExW(0, L"STATIC", L"navigation", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                400, 300, nullptr, nullptr, nullptr, nullptr);
         ASSERT_NE(top, nullptr);
         panel = ::CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0,
                                   100, 300, 40, top, nullptr, nullptr, nullptr);
@@ -50,9 +50,9 @@ TEST_F(Navigation, TabSkipsWhatCannotTakeTheFocusAndWraps) {
         HWND to;
     };
     const Step steps[] = {
-        {f, false, a}, {a, false, b}, {b, false, f},      // C cut away, D disabled, E hidden
-        {f, true, b},  {a, true, f},  {nullptr, false, f},  // from outside: the first
-        {nullptr, true, b},                               // backwards from outside: the last
+        {f, false, a},      {a, false, b}, {b, false, f},        // C cut away, D disabled, E hidden
+        {f, true, b},       {a, true, f},  {nullptr, false, f},  // from outside: the first
+        {nullptr, true, b},                                      // backwards from outside: the last
     };
     for (const Step& s : steps) EXPECT_EQ(NextTabStop(top, s.from, s.backwards), s.to);
     EXPECT_EQ(FirstTabStop(top), f);
@@ -91,7 +91,8 @@ TEST(EventPump, DispatchesWhatIsWaitingAndLeavesQuitForTheMainLoop) {
     };
     wc.lpszClassName = L"PumpTest";
     ::RegisterClassW(&wc);
-    HWND window = ::CreateWindowExW(0, L"PumpTest", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    HWND window =
+        ::CreateWindowExW(0, L"PumpTest", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     ::PostMessageW(window, WM_APP, 1, 0);
     ::PostMessageW(window, WM_APP, 2, 0);
     DispatchPending();
