@@ -28,6 +28,11 @@ class MainWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         PELLIX_REQUIRE_DISPLAY();
+        // The window of the test before posted WM_QUIT when it went (the program's last
+        // window closing); a message box would take it as the end of its own loop.
+        MSG quit;
+        while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
         window.Open(SW_SHOWNORMAL);
         ASSERT_NE(window.hwnd(), nullptr);
     }
@@ -203,6 +208,7 @@ TEST_F(MainWindowTest, DroppedFilesAreChosenOrRefusedWithAMessage) {
                 pellix::testing::WaitForDialog(::GetCurrentProcessId(), [](HWND) { return true; });
             if (box == nullptr) return;
             message = pellix::testing::StaticTexts(box);
+
             pellix::testing::PressDialogButton(box, IDOK);
         });
         ::SendMessageW(window.hwnd(), WM_DROPFILES,
