@@ -1,21 +1,43 @@
 // The event pump the tool runner calls while a program runs.
 #include "shell_wait.h"
 
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace pellix::modShellWait {
 
 namespace {
+std::mutex g_pumpMutex;
 std::function<void()> g_pump;
+std::thread::id g_pumpThread;
+}  // namespace
+
+RunResult RunAndWait(const std::string& commandLine) {
+    return RunAndWait(commandLine, std::string());
+}
+
+void KeepLastLines(std::string& text) {
+    if (text.size() <= kErrorTextLimit) return;
+    text.erase(0, text.size() - kErrorTextLimit);
+    const std::size_t lineEnd = text.find('\n');
+    if (lineEnd != std::string::npos && lineEnd + 1 < text.size()) text.erase(0, lineEnd + 1);
 }
 
 void SetEventPump(std::function<void()> pump) {
+    const std::lock_guard<std::mutex> lock(g_pumpMutex);
     g_pump = std::move(pump);
+    g_pumpThread = std::this_thread::get_id();
 }
 
 void PumpEvents() {
-    // A copy, so a pump that replaces itself while running stays alive to the end.
-    const std::function<void()> pump = g_pump;
+    std::function<void()> pump;
+    {
+        const std::lock_guard<std::mutex> lock(g_pumpMutex);
+        if (g_pumpThread != std::this_thread::get_id()) return;
+        // A copy, so a pump that replaces itself while running stays alive to the end.
+        pump = g_pump;
+    }
     if (pump) pump();
 }
 

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -42,14 +43,15 @@ struct Fd {
     }
 };
 
-// Appends what can be read now; returns false once the pipe is closed for good.
+// Appends what can be read now, keeping the end of the text (see KeepLastLines); returns
+// false once the pipe is closed for good.
 bool Drain(int fd, std::string& text) {
-    char buffer[1024];
+    char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             text.append(buffer, static_cast<std::size_t>(n));
-            if (text.size() > kErrorTextLimit) text.erase(0, text.size() - kErrorTextLimit);
+            KeepLastLines(text);
             continue;
         }
         if (n == 0) return false;
@@ -79,30 +81,48 @@ void Finish(int status, RunResult& result) {
 
 }  // namespace
 
-RunResult RunAndWait(const std::string& commandLine) {
+RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir) {
     RunResult result;
     const std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) {
         result.errorText = "the command line names no program";
         return result;
     }
+    // The child's change of folder fails with the same error as a missing program would,
+    // so a missing folder is named here.
+    if (!workingDir.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(modIO::ToPath(workingDir), ec)) {
+            result.errorText = "cannot start " + args[0] + ": the working folder " + workingDir +
+                               " does not exist";
+            return result;
+        }
+    }
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
+    // Only our reading end is non-blocking: the writing end becomes the program's stderr,
+    // and a program whose write fails with EAGAIN when the pipe is full may give up.
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         result.errorText = "cannot make a pipe: " + Reason(errno);
         return result;
     }
     Fd readEnd(pipeFds[0]);
     Fd writeEnd(pipeFds[1]);
+    const int readFlags = ::fcntl(readEnd.fd, F_GETFL);
+    if (readFlags < 0 || ::fcntl(readEnd.fd, F_SETFL, readFlags | O_NONBLOCK) != 0) {
+        result.errorText = "cannot make a pipe: " + Reason(errno);
+        return result;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, writeEnd.fd, 2);
+    if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
 
