@@ -20,26 +20,24 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
 # Seeds: the checked-in ones in tests/fuzz/seeds/TARGET/ (a fuzzer cannot guess its way
-# past a signature such as PNG's), the installation's own pictures, and a package made of
-# them.
+# past a signature such as PNG's), small pictures of every other kind (tests/fuzz/seeds),
+# the installation's own pictures, and a package made of them. The icon conversion gets
+# every picture.
 corpus="$build/corpus"
 for t in "${targets[@]}"; do
   mkdir -p "$corpus/$t" "$build/artifacts/$t"
   if [ -d "tests/fuzz/seeds/$t" ]; then cp tests/fuzz/seeds/"$t"/* "$corpus/$t/"; fi
 done
-# Pictures of every other kind (tests/fuzz/seeds) for their decoders, and all of them
-# for the icon conversion.
-seeds() {
-  local target=$1
-  shift
-  [ -d "$corpus/$target" ] || return 0
-  for f in "$@"; do [ -f "$f" ] && cp "$f" "$corpus/$target/"; done
+seed_pictures() {  # TARGET PATTERN...: copies the flat seeds matching the patterns
+  local t=$1; shift
+  [ -d "$corpus/$t" ] || return 0
+  for f in "$@"; do [ -f "$f" ] && cp "$f" "$corpus/$t/"; done
   return 0
 }
-seeds fuzz_png tests/fuzz/seeds/*.png
-seeds fuzz_jpeg tests/fuzz/seeds/*.jpg
-seeds fuzz_gif tests/fuzz/seeds/*.gif
-seeds fuzz_icon tests/fuzz/seeds/*.png tests/fuzz/seeds/*.jpg tests/fuzz/seeds/*.gif
+seed_pictures fuzz_png tests/fuzz/seeds/*.png
+seed_pictures fuzz_jpeg tests/fuzz/seeds/*.jpg
+seed_pictures fuzz_gif tests/fuzz/seeds/*.gif
+seed_pictures fuzz_icon tests/fuzz/seeds/*.* tests/fuzz/seeds/fuzz_png/*
 if [ -d "$corpus/fuzz_icon" ]; then
   cp assets/gfx/icon.bmp "$corpus/fuzz_icon/gfx-icon.bmp"
   cp assets/window/icon.bmp "$corpus/fuzz_icon/window-icon.bmp"
@@ -69,7 +67,8 @@ for t in "${targets[@]}"; do
   # No single allocation may pass 512 MiB: the readers refuse what a file cannot hold
   # before the decoder sizes its buffers, and the largest picture taken needs 256 MiB.
   if "$build/tests/fuzz/$t" "$corpus/$t" -max_total_time="$seconds" -rss_limit_mb=2048 \
-       -malloc_limit_mb=512 -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1 >"$log" 2>&1; then
+       -malloc_limit_mb=512 \
+       -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1 >"$log" 2>&1; then
     runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}')
     last=$(grep -E '^#[0-9]+' "$log" | tail -1)
     cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")

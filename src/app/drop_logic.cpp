@@ -180,12 +180,12 @@ std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& roms, Setting
     std::vector<BatchOutcome> outcomes;
     window.SetGoEnabled(false);
     bool cancelled = false;
-    const ToolRunner watched = [&](const std::string& commandLine) {
+    const ToolRunner watched = [&](const std::string& commandLine, const std::string& workDir) {
         if (progress.BatchCancelled()) {
             cancelled = true;
             throw BatchCancelledError();
         }
-        return runner(commandLine);
+        return runner(commandLine, workDir);
     };
     for (std::size_t i = 0; i < roms.size(); ++i) {
         BatchOutcome outcome;

@@ -13,7 +13,7 @@ namespace pellix::app {
 const char kComplete[] = "Complete!";
 
 MainWindowLogic::MainWindowLogic(MainWindowView& view)
-    : view_(view), runner_(&modShellWait::RunAndWait), alive_(std::make_shared<bool>(true)) {}
+    : view_(view), alive_(std::make_shared<bool>(true)) {}
 
 MainWindowLogic::~MainWindowLogic() {
     *alive_ = false;
@@ -199,6 +199,7 @@ PreviewFacts MainWindowLogic::ReadPreviewFacts() {
     facts.titles[0] = view_.Text(MainControl::txtTitle1);
     facts.titles[1] = view_.Text(MainControl::txtTitle2);
     facts.titles[2] = view_.Text(MainControl::txtTitle3);
+    facts.borderText = view_.Text(MainControl::txtBorder);
     return facts;
 }
 

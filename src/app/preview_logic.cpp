@@ -4,7 +4,12 @@
 #include <exception>
 
 #include "app_directory.h"
+#include "border_picture.h"
+#include "file_bytes.h"
+#include "format_error.h"
+#include "menu_icon.h"
 #include "modio.h"
+#include "picture.h"
 
 namespace pellix::app {
 
@@ -20,6 +25,55 @@ std::string PreviewIconFile(const std::string& customizeCaption, const std::stri
     const bool unfolded = customizeCaption.find('-') != std::string::npos;
     const bool exists = modIO::PathExists(iconText);
     return unfolded && exists ? iconText : appDir + "/gfx/icon.bmp";
+}
+
+IconImage PackageIcon(const std::string& iconFile) {
+    IconImage image;
+    try {
+        // The same conversion the build stages for ndstool.
+        const formats::MenuIcon icon = formats::ReadMenuIconFile(iconFile);
+        const std::vector<formats::Rgba8> pixels = formats::MenuIconRgba(icon.picture);
+        image.rgba.reserve(pixels.size() * 4);
+        for (const formats::Rgba8& pixel : pixels) {
+            image.rgba.insert(image.rgba.end(), {pixel.r, pixel.g, pixel.b, pixel.a});
+        }
+    } catch (const std::exception& error) {
+        throw PreviewPictureError{PictureLoadMessage(iconFile, error.what())};
+    }
+    return image;
+}
+
+bool CustomBorderFile(const std::string& customizeCaption, const std::string& borderText) {
+    return customizeCaption.find('-') != std::string::npos && modIO::PathExists(borderText);
+}
+
+BorderImage PackageBorder(const std::string& borderFile) {
+    BorderImage image;
+    try {
+        // The same border the build stages for grit.
+        const std::vector<std::uint8_t> bytes =
+            formats::ReadFileBytes(borderFile, formats::kMaxPictureFileSize);
+        const formats::BorderPicture border =
+            formats::MakeBorderPicture(bytes.data(), bytes.size());
+        const formats::Picture screen =
+            formats::ReadPicture(border.file.data(), border.file.size());
+        if (screen.width != image.width || screen.height != image.height) {
+            throw formats::FormatError("not " + std::to_string(image.width) + " x " +
+                                       std::to_string(image.height) + " pixels");
+        }
+        image.rgb.reserve(screen.pixels.size() * 3);
+        // The DS keeps five bits of each channel; widen them back as its screen shows them.
+        const auto ds = [](std::uint8_t value) {
+            const int five = value >> 3;
+            return static_cast<std::uint8_t>((five << 3) | (five >> 2));
+        };
+        for (const formats::Rgb8& pixel : screen.pixels) {
+            image.rgb.insert(image.rgb.end(), {ds(pixel.r), ds(pixel.g), ds(pixel.b)});
+        }
+    } catch (const std::exception& error) {
+        throw PreviewPictureError{PictureLoadMessage(borderFile, error.what())};
+    }
+    return image;
 }
 
 std::string PictureLoadMessage(const std::string& path, const std::string& reason) {
@@ -43,7 +97,13 @@ void PreviewLogic::Load(const PreviewFacts& facts) {
     view_.SetText(PreviewControl::lblTitle2, facts.titles[1]);
     view_.SetText(PreviewControl::lblTitle3, facts.titles[2]);
 
-    load(PreviewControl::picIcon, iconFile);
+    if (!view_.ShowIcon(PackageIcon(iconFile))) load(PreviewControl::picIcon, iconFile);
+
+    if (CustomBorderFile(facts.customizeCaption, facts.borderText) &&
+        view_.ShowBorder(PackageBorder(facts.borderText))) {
+        const TwipsPointF centred = PreviewPosition(facts.mainOuter, view_.OuterSize());
+        view_.MoveTo(centred.x, centred.y);
+    }
 }
 
 bool PreviewLogic::LoadOrReport(const PreviewFacts& facts) {

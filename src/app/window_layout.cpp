@@ -85,6 +85,7 @@ const ControlSpec kPreviewControls[] = {
     {P(picIcon), K::PictureBox, W, "", {225, 210, 480, 480}, 1, kSansSerif, kClear, kSystem, true, true, 0, A::Left, false, nullptr},
     {P(Label1), K::Label, W, "NOTE: Border customisations aren't shown.", {240, 960, 1095, 615}, 5, kSansSerif, kClear, kNotePurple, true, true, 0, A::Left, true, nullptr},
     {P(cmdClose), K::Button, W, "Close", {1680, 1080, 1215, 375}, 6, kSansSerif, kSystem, kSystem, true, true, 0, A::Left, false, nullptr},
+    {P(picBorder), K::PictureBox, W, "", {120, 1695, 3840, 2880}, 7, kSansSerif, kSystem, kSystem, false, true, 0, A::Left, false, nullptr},
 };
 // clang-format on
 
@@ -140,6 +141,11 @@ const char kMessageCaption[] = "Quillmere";
 
 const PanelLayout kPanelFolded{5400, 5160, 495, 6540, 6015, "Customize the NDS (+)", false};
 const PanelLayout kPanelUnfolded{6720, 6510, 1695, 7890, 7365, "Customize the NDS (-)", true};
+
+const TwipsRect kBorderGameArea{120, 240, 3600, 2400};
+const int kPreviewBorderClientWidth = 4080;
+const int kPreviewBorderClientHeight = 4695;
+const Colour kGameAreaOutline = Colour::Of(255, 0, 255);
 
 int TwipsToPixels(int twips, int dpi) {
     return static_cast<int>(std::lround(TwipsToPixelsF(twips, dpi)));

@@ -174,6 +174,8 @@ enum class MainControl {
 };
 
 // Controls of the preview window, in the order of its rows.
+// picBorder lies below the designed window and stays hidden unless the preview shows a
+// custom border (PreviewView::ShowBorder).
 enum class PreviewControl {
     picBG,
     lblTitle1,
@@ -182,6 +184,7 @@ enum class PreviewControl {
     picIcon,
     Label1,
     cmdClose,
+    picBorder,
     Count
 };
 
@@ -214,6 +217,14 @@ struct PanelLayout {
 };
 extern const PanelLayout kPanelFolded;    // the start layout
 extern const PanelLayout kPanelUnfolded;  // the panel open
+
+// The preview showing a custom border: picBorder holds the DS's top screen (256 x 192
+// pixels), the GBA's 240 x 160 game area in its middle is outlined, the client area grows
+// to take it, and the design's note that borders are not shown is hidden.
+extern const TwipsRect kBorderGameArea;  // the game area, relative to picBorder
+extern const int kPreviewBorderClientWidth;
+extern const int kPreviewBorderClientHeight;
+extern const Colour kGameAreaOutline;
 
 // Texts of the windows (UTF-8).
 extern const char kMainCaption[];     // "Quillmere v1.2.1 GUI (by Fennbrook)"

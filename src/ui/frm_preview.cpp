@@ -14,6 +14,7 @@
 #include <QPointer>
 
 #include <cmath>
+#include <cstring>
 
 #include "design_widgets.h"
 
@@ -56,6 +57,7 @@ app::PreviewFacts FactsOf(const PreviewSource& main) {
     facts.customizeCaption = ToUtf8(main.CustomizeCaption());
     facts.iconText = ToUtf8(main.IconText());
     for (int line = 1; line <= 3; ++line) facts.titles[line - 1] = ToUtf8(main.TitleText(line));
+    facts.borderText = ToUtf8(main.BorderText());
     return facts;
 }
 
@@ -144,6 +146,10 @@ QString WidgetPreviewSource::TitleText(int line) const {
     }
 }
 
+QString WidgetPreviewSource::BorderText() const {
+    return ChildText("txtBorder");
+}
+
 QIcon WidgetPreviewSource::WindowIcon() const {
     return main_->windowIcon();
 }
@@ -169,6 +175,7 @@ frmPreview::frmPreview() : QWidget(nullptr) {
     picIcon = static_cast<QLabel*>(Control(app::PreviewControl::picIcon));
     Label1 = static_cast<QLabel*>(Control(app::PreviewControl::Label1));
     cmdClose = static_cast<QPushButton*>(Control(app::PreviewControl::cmdClose));
+    picBorder = static_cast<QLabel*>(Control(app::PreviewControl::picBorder));
 
     picBG->setPixmap(Placeholder());
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
@@ -199,6 +206,35 @@ std::string frmPreview::LoadPicture(app::PreviewControl box, const std::string& 
 
 void frmPreview::SetText(app::PreviewControl label, const std::string& text) {
     static_cast<QLabel*>(Control(label))->setText(FromUtf8(text));
+}
+
+bool frmPreview::ShowIcon(const app::IconImage& icon) {
+    QImage image(icon.width, icon.height, QImage::Format_RGBA8888);
+    for (int y = 0; y < icon.height; ++y) {
+        std::memcpy(image.scanLine(y), icon.rgba.data() + std::size_t(y) * icon.width * 4,
+                    std::size_t(icon.width) * 4);
+    }
+    picIcon->setPixmap(QPixmap::fromImage(image));
+    return true;
+}
+
+bool frmPreview::ShowBorder(const app::BorderImage& border) {
+    QImage image(border.width, border.height, QImage::Format_RGB888);
+    for (int y = 0; y < border.height; ++y) {
+        std::memcpy(image.scanLine(y), border.rgb.data() + std::size_t(y) * border.width * 3,
+                    std::size_t(border.width) * 3);
+    }
+    QPainter painter(&image);
+    painter.setPen(ToQColor(app::kGameAreaOutline));
+    const QRect area = Pixels(app::kBorderGameArea);
+    // The outline lies just outside the game area, on the border the player sees.
+    painter.drawRect(area.adjusted(-1, -1, 0, 0));
+    painter.end();
+    picBorder->setPixmap(QPixmap::fromImage(image));
+    picBorder->show();
+    Label1->hide();
+    setFixedSize(Pixels(app::kPreviewBorderClientWidth), Pixels(app::kPreviewBorderClientHeight));
+    return true;
 }
 
 void frmPreview::ShowMessage(const std::string& text) {

@@ -29,10 +29,11 @@ class PreviewSource {
     // Outer size minus client size of the main window, used as the preview's own frame
     // allowance until the window system has drawn a frame around it.
     virtual QSizeF FrameExtra() const = 0;
-    virtual QString CustomizeCaption() const = 0;   // caption of cmdCustomize
-    virtual QString IconText() const = 0;           // text of txtIcon, as typed
-    virtual QString TitleText(int line) const = 0;  // text of txtTitle1..3, line in 1..3
-    virtual QIcon WindowIcon() const = 0;           // the main window's icon
+    virtual QString CustomizeCaption() const = 0;      // caption of cmdCustomize
+    virtual QString IconText() const = 0;              // text of txtIcon, as typed
+    virtual QString TitleText(int line) const = 0;     // text of txtTitle1..3, line in 1..3
+    virtual QIcon WindowIcon() const = 0;              // the main window's icon
+    virtual QString BorderText() const { return {}; }  // text of txtBorder, as typed
 };
 
 // Reads a main window through its children, found by objectName (cmdCustomize, txtIcon,
@@ -46,6 +47,7 @@ class WidgetPreviewSource : public PreviewSource {
     QString IconText() const override;
     QString TitleText(int line) const override;
     QIcon WindowIcon() const override;
+    QString BorderText() const override;
 
   private:
     QString ChildText(const char* name) const;
@@ -74,6 +76,8 @@ class frmPreview : public QWidget, public app::PreviewView {
     void MoveTo(double leftTwips, double topTwips) override;
     std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
+    bool ShowIcon(const app::IconImage& icon) override;
+    bool ShowBorder(const app::BorderImage& border) override;
     void ShowMessage(const std::string& text) override;
 
     // Runs the preview logic's load against `main` (centred over it, background, icon
@@ -89,6 +93,7 @@ class frmPreview : public QWidget, public app::PreviewView {
     QLabel* picIcon = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* cmdClose = nullptr;
+    QLabel* picBorder = nullptr;  // beyond the design: a custom border as the top screen
 
   protected:
     void closeEvent(QCloseEvent* event) override;

@@ -111,4 +111,21 @@ void FakePreviewView::SetText(app::PreviewControl label, const std::string& text
     log.push_back("text " + Name(label) + "=" + text);
 }
 
+bool FakePreviewView::ShowIcon(const app::IconImage& image) {
+    if (!drawsIcons) return false;
+    icon = image;
+    log.push_back("icon " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    return true;
+}
+
+bool FakePreviewView::ShowBorder(const app::BorderImage& image) {
+    if (!drawsBorders) return false;
+    border = image;
+    const app::WindowSpec& design = app::PreviewWindowSpec();
+    outerSize.width += app::kPreviewBorderClientWidth - design.clientWidth;
+    outerSize.height += app::kPreviewBorderClientHeight - design.clientHeight;
+    log.push_back("border " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    return true;
+}
+
 }  // namespace pellix::test

@@ -73,12 +73,19 @@ class FakePreviewView : public app::PreviewView {
     std::vector<std::string> log;  // "move x,y", "picture picBG path", "text lblTitle1=..."
     std::map<std::string, std::string> failing;  // path -> reason the load gives
     std::vector<std::string> messages;
+    bool drawsIcons = true;  // whether ShowIcon can show the package's icon
+    app::IconImage icon;     // the last one shown
+    bool drawsBorders = true;
+    app::BorderImage border;  // the last one shown
 
     app::TwipsSizeF OuterSize() override { return outerSize; }
     void MoveTo(double left, double top) override;
     std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool ShowIcon(const app::IconImage& image) override;
+    // Grows the outer size by the border's client area, as a front end does.
+    bool ShowBorder(const app::BorderImage& image) override;
 };
 
 }  // namespace pellix::test

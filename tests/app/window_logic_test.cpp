@@ -6,6 +6,7 @@
 #include <memory>
 #include <set>
 
+#include "bitmap_writer.h"
 #include "fake_installation.h"
 #include "fake_view.h"
 #include "file_filter.h"
@@ -437,22 +438,124 @@ TEST(Preview, IconChoiceNeedsTheOpenPanelAndAnExistingFile) {
     }
 }
 
-TEST(Preview, LoadFillsInOrder) {
+// A DS-ready icon: 4 bits, index 0 (transparent) in the top row, a colour elsewhere.
+void WriteDsIcon(const fs::path& path) {
+    formats::Picture icon = formats::MakePalettedPicture(
+        32, 32, 4, std::vector<formats::Rgb8>(16, formats::Rgb8{248, 0, 0}));
+    for (std::size_t i = 32; i < icon.indices.size(); ++i) icon.indices[i] = 1;
+    for (std::size_t i = 0; i < icon.pixels.size(); ++i) icon.pixels[i] = {248, 0, 0};
+    formats::WriteBitmapFile(path.string(), icon);
+}
+
+TEST(Preview, LoadFillsInOrderAndShowsThePackagesIcon) {
     FakeInstallation inst;
-    FakePreviewView view;
+    WriteDsIcon(inst.app() / "gfx" / "icon.bmp");
+    const std::string gfx = inst.AppDir() + "/gfx/";
     app::PreviewFacts facts;
     facts.mainOuter = {0, 0, 8655, 6540};
     facts.customizeCaption = "Customize the NDS (+)";
     facts.titles[0] = "<b>One</b>";
     facts.titles[2] = "  three  ";
-    EXPECT_TRUE(app::PreviewLogic(view).LoadOrReport(facts));
-    const std::string gfx = inst.AppDir() + "/gfx/";
-    EXPECT_EQ(
-        view.log,
-        (std::vector<std::string>{
-            "move 2700,2190", "picture picBG " + gfx + "preview.bmp", "text lblTitle1=<b>One</b>",
-            "text lblTitle2=", "text lblTitle3=  three  ", "picture picIcon " + gfx + "icon.bmp"}));
-    EXPECT_TRUE(view.messages.empty());
+    const std::vector<std::string> start = {
+        "move 2700,2190", "picture picBG " + gfx + "preview.bmp", "text lblTitle1=<b>One</b>",
+        "text lblTitle2=", "text lblTitle3=  three  "};
+    // A front end that draws the icon gets the package's; another loads the file.
+    for (bool draws : {true, false}) {
+        FakePreviewView view;
+        view.drawsIcons = draws;
+        EXPECT_TRUE(app::PreviewLogic(view).LoadOrReport(facts));
+        std::vector<std::string> expected = start;
+        expected.push_back(draws ? "icon 32x32" : "picture picIcon " + gfx + "icon.bmp");
+        EXPECT_EQ(view.log, expected);
+        EXPECT_TRUE(view.messages.empty());
+    }
+}
+
+// The icon shown is the one the package holds: a DS icon's own colours at the DS's 5-bit
+// precision with index 0 clear, and any other picture converted to 32 x 32.
+TEST(Preview, PackageIcon) {
+    FakeInstallation inst;
+    const fs::path ds = inst.roms() / "ds.bmp";
+    WriteDsIcon(ds);
+    const app::IconImage icon = app::PackageIcon(ds.string());
+    ASSERT_EQ(icon.rgba.size(), 32u * 32u * 4u);
+    EXPECT_EQ(std::vector<std::uint8_t>(icon.rgba.begin(), icon.rgba.begin() + 4),
+              (std::vector<std::uint8_t>{0, 0, 0, 0}));
+    EXPECT_EQ(std::vector<std::uint8_t>(icon.rgba.end() - 4, icon.rgba.end()),
+              (std::vector<std::uint8_t>{255, 0, 0, 255}));  // 5-bit 31, widened
+
+    const fs::path photo = inst.roms() / "photo.bmp";
+    formats::WriteBitmapFile(photo.string(), formats::MakeRgbPicture(64, 48, {10, 200, 30}));
+    const app::IconImage converted = app::PackageIcon(photo.string());
+    EXPECT_EQ(converted.width, 32);
+    EXPECT_EQ(converted.rgba.size(), 32u * 32u * 4u);
+    EXPECT_EQ(converted.rgba[3], 0);  // the box above a wide picture is clear
+    EXPECT_EQ(converted.rgba[(16 * 32 + 16) * 4 + 3], 255);
+
+    try {
+        app::PackageIcon(inst.AppDir() + "/gfx/border.bmp");  // holds text
+        ADD_FAILURE() << "a text file made an icon";
+    } catch (const app::PreviewPictureError& error) {
+        EXPECT_EQ(error.message, "Cannot load the picture " + inst.AppDir() +
+                                     "/gfx/border.bmp: not a bitmap, PNG, JPEG or GIF picture");
+    }
+}
+
+// Beyond the design: a custom border (panel open, file there) is shown as the top screen and
+// the grown window centred again; otherwise, or where the front end does not show borders,
+// the designed window stays.
+TEST(Preview, CustomBorderAsTheTopScreen) {
+    FakeInstallation inst;
+    WriteDsIcon(inst.app() / "gfx" / "icon.bmp");
+    const fs::path wide = inst.roms() / "wide.bmp";
+    formats::Picture picture = formats::MakeRgbPicture(320, 192, {200, 100, 50});
+    picture.pixels[0] = {255, 255, 255};  // cropped away: the picture is cut to 256 wide
+    formats::WriteBitmapFile(wide.string(), picture);
+    struct Case {
+        const char* what;
+        const char* caption;
+        std::string border;
+        bool draws;
+        std::vector<std::string> tail;  // the view calls after the icon
+    } const cases[] = {
+        {"shown",
+         "Customize the NDS (-)",
+         wide.string(),
+         true,
+         {"border 256x192", "move 2227.5,690"}},
+        {"panel folded", "Customize the NDS (+)", wide.string(), true, {}},
+        {"no such file", "Customize the NDS (-)", wide.string() + ".gone", true, {}},
+        {"front end without borders", "Customize the NDS (-)", wide.string(), false, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePreviewView view;
+        view.drawsBorders = c.draws;
+        app::PreviewFacts facts;
+        facts.mainOuter = {0, 0, 8655, 6540};
+        facts.customizeCaption = c.caption;
+        facts.borderText = c.border;
+        EXPECT_TRUE(app::PreviewLogic(view).LoadOrReport(facts));
+        ASSERT_GE(view.log.size(), 6u);
+        EXPECT_EQ(view.log[5], "icon 32x32");
+        EXPECT_EQ(std::vector<std::string>(view.log.begin() + 6, view.log.end()), c.tail);
+        if (!c.tail.empty()) {
+            ASSERT_EQ(view.border.rgb.size(), 256u * 192u * 3u);
+            // 200, 100, 50 at five bits a channel: 25, 12, 6, widened again.
+            EXPECT_EQ(
+                std::vector<std::uint8_t>(view.border.rgb.begin(), view.border.rgb.begin() + 3),
+                (std::vector<std::uint8_t>{206, 99, 49}));
+        }
+    }
+
+    // A custom border that is no picture stops the load with a message naming it.
+    FakePreviewView view;
+    app::PreviewFacts facts;
+    facts.customizeCaption = "Customize the NDS (-)";
+    facts.borderText = inst.MakeRom("notes.bmp");
+    EXPECT_FALSE(app::PreviewLogic(view).LoadOrReport(facts));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("Cannot load the picture " + facts.borderText + ": ", 0), 0u);
 }
 
 // A picture that cannot be loaded stops the load at that step, with a message naming it.
@@ -461,15 +564,18 @@ TEST(Preview, UnloadablePictureStopsTheLoad) {
     const std::string gfx = inst.AppDir() + "/gfx/";
     struct Case {
         std::string broken;
+        bool viewFails;     // the view cannot load it; else it is no picture (the icon)
         std::size_t steps;  // view calls made, the failing load included
-    } const cases[] = {{gfx + "preview.bmp", 2}, {gfx + "icon.bmp", 6}};
+        const char* reason;
+    } const cases[] = {{gfx + "preview.bmp", true, 2, "not a picture"},
+                       {gfx + "icon.bmp", false, 5, "not a bitmap, PNG, JPEG or GIF picture"}};
     for (const Case& c : cases) {
         FakePreviewView view;
-        view.failing[c.broken] = "not a picture";
+        if (c.viewFails) view.failing[c.broken] = c.reason;
         EXPECT_FALSE(app::PreviewLogic(view).LoadOrReport(app::PreviewFacts{}));
         EXPECT_EQ(view.log.size(), c.steps);
         EXPECT_EQ(view.messages, std::vector<std::string>{"Cannot load the picture " + c.broken +
-                                                          ": not a picture"});
+                                                          ": " + c.reason});
     }
 }
 
