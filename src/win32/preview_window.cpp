@@ -3,6 +3,8 @@
 #include "preview_window.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "controls.h"
 #include "main_window.h"
@@ -77,6 +79,62 @@ std::string PreviewWindow::LoadPicture(PreviewControl box, const std::string& pa
 
 void PreviewWindow::SetText(PreviewControl label, const std::string& text) {
     SetControlText(static_cast<int>(label), text);
+}
+
+bool PreviewWindow::ShowIcon(const app::IconImage& icon) {
+    if (icon.width <= 0 || icon.height <= 0 ||
+        icon.rgba.size() != static_cast<std::size_t>(icon.width) * icon.height * 4)
+        return false;
+    // picIcon is a box of its own above picBG; its clear pixels take the background's
+    // pixels that lie beneath them (both are drawn one picture pixel to 15 twips).
+    const app::TwipsRect& iconBox = Row(static_cast<int>(PreviewControl::picIcon)).rect;
+    const app::TwipsRect& backBox = Row(static_cast<int>(PreviewControl::picBG)).rect;
+    const int dx = (iconBox.left - backBox.left) / app::kTwipsPerPixelAt96Dpi;
+    const int dy = (iconBox.top - backBox.top) / app::kTwipsPerPixelAt96Dpi;
+    DIBSECTION back{};
+    HBITMAP backBitmap = GetPicture(Control(static_cast<int>(PreviewControl::picBG)));
+    const bool haveBack = backBitmap != nullptr &&
+                          ::GetObjectW(backBitmap, sizeof back, &back) == sizeof back &&
+                          back.dsBm.bmBitsPixel == 32 && back.dsBm.bmBits != nullptr;
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    // Pictures are loaded as top-down DIB sections (LoadPictureFile); sizes are taken
+    // without their sign, which the system does not report the same way everywhere.
+    const int backWidth = haveBack ? std::abs(back.dsBmih.biWidth) : 0;
+    const int backHeight = haveBack ? std::abs(back.dsBmih.biHeight) : 0;
+    const auto backPixel = [&](int x, int y) -> const std::uint8_t* {
+        if (!haveBack || x < 0 || y < 0 || x >= backWidth || y >= backHeight) return nullptr;
+        const int row = y;
+        return static_cast<const std::uint8_t*>(back.dsBm.bmBits) +
+               static_cast<std::size_t>(row) * back.dsBm.bmWidthBytes +
+               static_cast<std::size_t>(x) * 4;
+    };
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = icon.width;
+    info.bmiHeader.biHeight = -icon.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr || bits == nullptr) return false;
+    auto* out = static_cast<std::uint8_t*>(bits);
+    for (int y = 0; y < icon.height; ++y) {
+        for (int x = 0; x < icon.width; ++x, out += 4) {
+            const std::uint8_t* p = &icon.rgba[(static_cast<std::size_t>(y) * icon.width + x) * 4];
+            if (p[3] != 0) {
+                out[0] = p[2], out[1] = p[1], out[2] = p[0];
+            } else if (const std::uint8_t* b = backPixel(x + dx, y + dy)) {
+                out[0] = b[0], out[1] = b[1], out[2] = b[2];
+            } else {
+                out[0] = GetBValue(face), out[1] = GetGValue(face), out[2] = GetRValue(face);
+            }
+            out[3] = 0;
+        }
+    }
+    SetPicture(Control(static_cast<int>(PreviewControl::picIcon)), bitmap);
+    return true;
 }
 
 void PreviewWindow::ShowMessage(const std::string& text) {

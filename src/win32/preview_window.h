@@ -26,6 +26,8 @@ class PreviewWindow : public DesignWindow, public app::PreviewView {
     void MoveTo(double leftTwips, double topTwips) override;
     std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
+    // The icon the package will hold, its clear pixels showing the background beneath.
+    bool ShowIcon(const app::IconImage& icon) override;
     void ShowMessage(const std::string& text) override;
 
   protected:
