@@ -20,9 +20,8 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithD
 cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
 # Seeds: the checked-in ones in tests/fuzz/seeds/TARGET/ (a fuzzer cannot guess its way
-# past a signature such as PNG's), small pictures of every other kind (tests/fuzz/seeds),
-# the installation's own pictures, and a package made of them. The icon conversion gets
-# every picture.
+# past a signature such as PNG's), the installation's own pictures, and a package made of
+# them. The icon conversion gets the seeds of every picture reader.
 corpus="$build/corpus"
 for t in "${targets[@]}"; do
   mkdir -p "$corpus/$t" "$build/artifacts/$t"
@@ -46,6 +45,11 @@ if [ -d "$corpus/fuzz_bitmap" ]; then
   for f in assets/gfx/*.bmp assets/window/*.bmp; do
     cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
   done
+fi
+if [ -d "$corpus/fuzz_icon" ]; then
+  for t in fuzz_png fuzz_jpeg fuzz_gif; do cp tests/fuzz/seeds/"$t"/* "$corpus/fuzz_icon/"; done
+  cp assets/gfx/icon.bmp "$corpus/fuzz_icon/gfx-icon.bmp"
+  cp assets/window/icon.bmp "$corpus/fuzz_icon/window-icon.bmp"
 fi
 if [ -d "$corpus/fuzz_package" ] && [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
   seed=$(mktemp -d)

@@ -159,7 +159,9 @@ void NoteJpegFrame(const uint8_t* segment, size_t length, uint8_t marker, JpegTa
         throw FormatError("corrupt JPEG picture: a bad frame header");
     for (int c = 0; c < t.components; ++c) {
         t.id[c] = segment[6 + 3 * c];
-        t.quantisationTable[c] = segment[8 + 3 * c] & 0x0F;
+        t.quantisationTable[c] = segment[8 + 3 * c];
+        if (t.quantisationTable[c] > 3)
+            throw FormatError("corrupt JPEG picture: a bad frame header");
     }
 }
 
@@ -266,6 +268,12 @@ void CheckGifBlocks(const uint8_t* data, size_t size, int64_t& width, int64_t& h
             constexpr size_t kDescriptor = 9;
             if (size - at < kDescriptor + 1) throw FormatError(cut);
             const uint8_t imageFlags = data[at + 8];
+            const int64_t left = get_u16le(data + at), top = get_u16le(data + at + 2);
+            const int64_t frameWidth = get_u16le(data + at + 4);
+            const int64_t frameHeight = get_u16le(data + at + 6);
+            if (frameWidth == 0 || frameHeight == 0 || left + frameWidth > width ||
+                top + frameHeight > height)
+                throw FormatError("corrupt GIF picture: its first image lies outside the screen");
             at += kDescriptor;
             if (imageFlags & 0x80) at += 3 * (size_t{2} << (imageFlags & 7));
             SkipGifSubBlocks(data, size, at + 1, cut);  // after the LZW code size

@@ -162,7 +162,7 @@ TEST_F(DropOnWindow, RomHasTheEffectsOfBrowse) {
     logic_.OnDrop({big}, DropPlace::Window);
     EXPECT_TRUE(view_.fileRequests.empty());
     EXPECT_EQ(view_.texts[MainControl::txtROM], big);
-    EXPECT_EQ(view_.texts[MainControl::txtOutput], inst_.roms().string() + "/");
+    EXPECT_EQ(view_.texts[MainControl::txtOutput], (inst_.roms() / "").string());
     EXPECT_EQ(view_.texts[MainControl::txtTitle1], "Big Game");
     EXPECT_EQ(view_.texts[MainControl::txtTitle2], "kept");
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
@@ -265,6 +265,22 @@ TEST_F(DropOnWindow, BatchFailuresAndCancelAreSummed) {
         EXPECT_FALSE(fs::exists(inst_.bin() / "data" / "mode.txt"));
         EXPECT_TRUE(view.enabled[MainControl::cmdGo]);
         fs::remove(inst_.roms() / "one.nds");
+    }
+}
+
+// A close asked for during a batch waits for it; the summary is still shown when a ROM
+// failed, and left out when all were built.
+TEST_F(DropOnWindow, ClosingDuringABatchWaitsForIt) {
+    for (const std::string failing : {"", "efs"}) {
+        FakeMainView view;
+        app::MainWindowLogic logic(view);
+        bool closedAtOnce = true;
+        logic.SetToolRunner(inst_.Runner(
+            {{"grit", [&] { closedAtOnce = closedAtOnce && logic.OnCloseRequested(); }}}, failing));
+        logic.OnDrop({inst_.MakeRom("one.gba"), inst_.MakeRom("two.gba")}, DropPlace::Window);
+        EXPECT_FALSE(closedAtOnce);
+        EXPECT_EQ(view.closeWindow, 1);
+        EXPECT_EQ(view.messages.size(), failing.empty() ? 0u : 1u) << failing;
     }
 }
 

@@ -140,6 +140,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     ASSERT_NE(sos, 0u);
     Bytes undefinedTable = jpeg;  // the first component's scan uses DC and AC tables 2
     undefinedTable[sos + 6] = 0x22;
+    Bytes badQuantisation = jpeg;  // the first component names quantisation table 10
+    badQuantisation[sof + 12] = 10;
     Bytes lossless = jpeg;
     lossless[sof + 1] = 0xC3;
     Bytes twoFrames = jpeg;  // the frame header twice
@@ -154,6 +156,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     Bytes hugeGif = gif;  // a 16384 x 16384 screen around a small image
     hugeGif[6] = hugeGif[8] = 0x00;
     hugeGif[7] = hugeGif[9] = 0x40;
+    Bytes outside = gif;  // the image starts at x 1 on a screen exactly as wide
+    outside[13 + 768 + 1] = 1;
     Bytes noImage = Cut(gif, 13 + 768);
     noImage.push_back(0x3B);
     Bytes unknownBlock = Cut(gif, 13 + 768);
@@ -196,6 +200,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
         {"JPEG of width 0", zeroJpeg, "corrupt JPEG picture: it is 0 x 48 pixels"},
         {"JPEG scan using Huffman tables never defined", undefinedTable,
          "corrupt JPEG picture: a scan uses a Huffman table it does not define"},
+        {"JPEG frame naming quantisation table 10", badQuantisation,
+         "corrupt JPEG picture: a bad frame header"},
         {"lossless JPEG", lossless,
          "unsupported JPEG picture: lossless, hierarchical or arithmetic coding"},
         {"JPEG with two frame headers", twoFrames, "corrupt JPEG picture: a second frame header"},
@@ -207,6 +213,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
          "truncated GIF picture: it ends inside its first image"},
         {"GIF screen of 16384 x 16384", hugeGif,
          "corrupt GIF picture: too little data for 16384 x 16384 pixels"},
+        {"GIF image outside the screen", outside,
+         "corrupt GIF picture: its first image lies outside the screen"},
         {"GIF without an image", noImage, "corrupt GIF picture: it holds no image"},
         {"GIF with an unknown block", unknownBlock, "corrupt GIF picture: an unknown block"},
         {"PNG without its end chunk", Cut(png, png.size() - 12),

@@ -185,5 +185,49 @@ TEST_F(WholeBuild, ReferencePicturesInThePackageMatchTheirConversion) {
         testing::WriteSideBySide(std::string(dir) + "/package-icons.png", rows);
 }
 
+TEST_F(WholeBuild, APictureThatCannotBeUsedStopsTheBuildWithItsReason) {
+    const Bytes photo = testing::EncodeJpeg(testing::PhotoLike(64, 48));
+    const Bytes cutJpeg(photo.begin(), photo.begin() + static_cast<long>(photo.size() / 2));
+    const Bytes badge = testing::EncodePng(testing::AlphaBadge());
+    const Bytes cutPng(badge.begin(), badge.begin() + 100);
+    const Bytes fine = formats::EncodeBitmap(testing::PhotoLike(256, 192));
+    const struct {
+        const char* name;
+        std::string iconName;
+        Bytes icon;
+        std::string borderName;
+        Bytes border;
+        std::string message;  // after "The build stopped: ", {icon} and {border} the paths
+    } cases[] = {
+        {"icon cut short", "cut.png", cutPng, "border.bmp", fine,
+         "cannot use {icon} as icon: corrupt PNG picture: a chunk runs past the end of the "
+         "file"},
+        {"border cut short", "icon.png", badge, "cut.jpg", cutJpeg,
+         "cannot use {border} as border: truncated JPEG picture: it ends before its end marker"},
+        {"icon of no known kind, judged by ndstool", "notes.txt", Bytes{'h', 'i'}, "border.bmp",
+         fine,
+         "ndstool failed (exit status 1).\nndstool: icon.bmp: the icon must be a Windows "
+         "bitmap (.bmp) with a palette"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Write(root_ / c.iconName, c.icon);
+        Write(root_ / c.borderName, c.border);
+        settings_.icon = (root_ / c.iconName).string();
+        settings_.border = (root_ / c.borderName).string();
+        settings_.messages.clear();
+        EXPECT_FALSE(RunBuild(settings_, app_.string()));
+        std::string message = "The build stopped: " + c.message;
+        for (const auto& [key, value] :
+             {std::pair{std::string("{icon}"), settings_.icon}, {"{border}", settings_.border}})
+            if (const size_t at = message.find(key); at != std::string::npos)
+                message.replace(at, key.size(), value);
+        EXPECT_EQ(settings_.messages, std::vector<std::string>{message});
+        EXPECT_FALSE(fs::exists(root_ / "out" / "game.nds"));
+        for (const char* staged : {"icon.bmp", "border.bmp", "x.nds"})
+            EXPECT_FALSE(fs::exists(app_ / "bin" / staged)) << staged;
+    }
+}
+
 }  // namespace
 }  // namespace pellix
