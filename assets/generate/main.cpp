@@ -21,6 +21,7 @@
 #endif
 
 #include "bitmap_writer.h"
+#include "icon_file.h"
 #include "palette.h"
 #include "pictures.h"
 
@@ -83,6 +84,13 @@ int main(int argc, char** argv) {
             SavePng(assets, "desktop/icons/hicolor/" + folder + "/apps/pellix.png",
                     DrawWindowIcon(size));
         }
+        // The Windows program's icon: the same drawing at the title bar's and the large
+        // icon's sizes from 100 % to 200 % scaling, its anti-aliased edge kept as alpha.
+        std::vector<IconImage> images;
+        for (int size : {16, 20, 24, 32, 40, 48, 64})
+            images.push_back(ToIconImage(DrawWindowIcon(size), kWindowIconKey));
+        WriteIconFile(assets + "/window/icon.ico", images);
+        std::printf("wrote %s/window/icon.ico (16 to 64 pixels, 32 bits)\n", assets.c_str());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pellix_artwork: %s\n", e.what());
         return 1;

@@ -3,10 +3,12 @@
 
 #include <cmath>
 #include <set>
+#include <stdexcept>
 #include <tuple>
 
 #include "bitmap_writer.h"
 #include "canvas.h"
+#include "icon_file.h"
 #include "lettering.h"
 #include "palette.h"
 #include "picture.h"
@@ -117,3 +119,45 @@ TEST(ArtworkPalette, QuantiseKeepsTheKeyAndTheLimit) {
 }
 
 }  // namespace
+
+// The icon file: a directory whose offsets and sizes lead to each entry, each a 32-bit DIB
+// of doubled height whose AND mask is set exactly where the image is less than half opaque;
+// a partly covered pixel keeps its painted colour with the coverage as alpha.
+TEST(ArtworkIconFile, EntriesMasksAndAlphaAgree) {
+    Canvas c(16, 16, Colour{195, 246, 246}, 0.0);
+    c.Fill(RoundedBox(0, 0, 8.5, 16, 0), Solid(Colour{200, 0, 0}));
+    const IconImage image = ToIconImage(c, Colour{195, 246, 246});
+    EXPECT_EQ(image.bgra[(0 * 16 + 8) * 4 + 3], 128);       // half covered
+    EXPECT_NEAR(image.bgra[(0 * 16 + 8) * 4 + 2], 200, 1);  // red kept, not mixed
+    EXPECT_EQ(image.bgra[(0 * 16 + 12) * 4 + 3], 0);        // uncovered
+    const IconImage big = ToIconImage(Canvas(32, 32, kWhite), kWhite);
+
+    const std::vector<uint8_t> file = IconFileBytes({image, big});
+    const auto u16 = [&](size_t at) { return file[at] | file[at + 1] << 8; };
+    const auto u32 = [&](size_t at) {
+        return static_cast<uint32_t>(u16(at)) | static_cast<uint32_t>(u16(at + 2)) << 16;
+    };
+    ASSERT_EQ(u16(2), 1);  // an icon
+    ASSERT_EQ(u16(4), 2);
+    size_t expectedOffset = 6 + 2 * 16;
+    for (size_t i = 0; i < 2; ++i) {
+        const size_t entry = 6 + 16 * i;
+        const int n = i == 0 ? 16 : 32;
+        EXPECT_EQ(file[entry], n);
+        EXPECT_EQ(u16(entry + 6), 32);  // bits per pixel
+        const uint32_t size = u32(entry + 8);
+        const uint32_t offset = u32(entry + 12);
+        EXPECT_EQ(offset, expectedOffset);
+        EXPECT_EQ(size, 40u + n * n * 4u + n * 4u);  // header, colours, mask of 4-byte rows
+        EXPECT_EQ(u32(offset + 8), static_cast<uint32_t>(2 * n));  // colour and mask rows
+        expectedOffset += size;
+        if (i == 0) {
+            // Top row of the picture is the last row of each bottom-up block.
+            const size_t maskTopRow = offset + 40 + 16 * 16 * 4 + 15 * 4;
+            EXPECT_EQ(file[maskTopRow], 0x00);      // x 0..7 covered, x 8 at half: opaque
+            EXPECT_EQ(file[maskTopRow + 1], 0x7F);  // x 9..15 transparent
+        }
+    }
+    EXPECT_EQ(file.size(), expectedOffset);
+    EXPECT_THROW(ToIconImage(Canvas(4, 8, kWhite), kWhite), std::invalid_argument);
+}

@@ -1,0 +1,424 @@
+// A top-level window made from a design of window_layout.h: its controls at the monitor's
+// DPI, their fonts and colours, keyboard order, and the relayout when the DPI changes.
+#include "design_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+#include "dpi.h"
+#include "event_pump.h"
+#include "resource.h"
+#include "win_support.h"
+
+namespace pellix::win32 {
+
+const wchar_t kMainWindowClass[] = L"PellixMainWindow";
+const wchar_t kPreviewWindowClass[] = L"PellixPreviewWindow";
+
+namespace {
+
+int g_liveWindows = 0;
+
+using app::ControlKind;
+
+// The artwork a design names, compiled into the program as bitmap resources.
+int PictureResource(const char* file) {
+    if (file == nullptr) return 0;
+    if (std::strcmp(file, "top_banner.bmp") == 0) return IDB_TOP_BANNER;
+    if (std::strcmp(file, "bottom_banner.bmp") == 0) return IDB_BOTTOM_BANNER;
+    if (std::strcmp(file, "preview_placeholder.bmp") == 0) return IDB_PREVIEW_PLACEHOLDER;
+    return 0;
+}
+
+HICON LoadProgramIcon(HINSTANCE instance, int metric, unsigned dpi) {
+    const int size = SystemMetric(metric, dpi);
+    return static_cast<HICON>(
+        ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_PELLIX), IMAGE_ICON, size, size, 0));
+}
+
+}  // namespace
+
+std::wstring Wide(const std::string& text) {
+    if (text.empty()) return {};
+    const int size = static_cast<int>(text.size());
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), n);
+    return wide;
+}
+
+DesignWindow::DesignWindow(const app::WindowSpec& spec, int idBase)
+    : spec_(spec),
+      idBase_(idBase),
+      controls_(spec.controlCount, nullptr),
+      visible_(spec.controlCount, true) {
+    for (std::size_t i = 0; i < spec.controlCount; ++i) {
+        rects_.push_back(spec.controls[i].rect);
+        visible_[i] = spec.controls[i].visible;
+    }
+}
+
+DesignWindow::~DesignWindow() {
+    if (hwnd_ != nullptr) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+    }
+    if (bigIcon_ != nullptr) ::DestroyIcon(bigIcon_);
+    if (smallIcon_ != nullptr) ::DestroyIcon(smallIcon_);
+}
+
+int DesignWindow::LiveWindows() {
+    return g_liveWindows;
+}
+
+HWND DesignWindow::Control(int id) const {
+    return id >= 0 && static_cast<std::size_t>(id) < controls_.size() ? controls_[id] : nullptr;
+}
+
+void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    RegisterControlClasses(instance);
+    WNDCLASSEXW wc{};
+    if (!::GetClassInfoExW(instance, className, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_PELLIX));
+        wc.lpszClassName = className;
+        ::RegisterClassExW(&wc);
+    }
+    // Made at the system's DPI first; the size is set once the window knows its monitor.
+    hwnd_ = ::CreateWindowExW(exStyle, className, Wide(spec_.caption).c_str(), style, CW_USEDEFAULT,
+                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    if (hwnd_ == nullptr)
+        throw std::runtime_error("cannot create the window: " + win::ErrorReason(::GetLastError()));
+    dpi_ = WindowDpi(hwnd_);
+    const SIZE outer = OuterSize(app::TwipsToPixels(spec_.clientWidth, static_cast<int>(dpi_)),
+                                 app::TwipsToPixels(spec_.clientHeight, static_cast<int>(dpi_)),
+                                 style, exStyle, dpi_);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    bigIcon_ = LoadProgramIcon(instance, SM_CXICON, dpi_);
+    smallIcon_ = LoadProgramIcon(instance, SM_CXSMICON, dpi_);
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    CreateControls();
+    Relayout();
+
+    std::vector<HWND> order;
+    for (int id : app::TabOrder(spec_)) order.push_back(controls_[static_cast<std::size_t>(id)]);
+    SetNavigation(hwnd_, std::move(order));
+}
+
+HWND DesignWindow::ContainerWindow(int id) const {
+    const int container = Row(id).container;
+    return container == app::kWindow ? hwnd_ : controls_[static_cast<std::size_t>(container)];
+}
+
+void DesignWindow::CreateControls() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    for (std::size_t i = 0; i < spec_.controlCount; ++i) {
+        const int id = static_cast<int>(i);
+        const app::ControlSpec& row = Row(id);
+        if (row.kind == ControlKind::Shape) continue;  // drawn by its frame
+        HWND parent = ContainerWindow(id);
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+        DWORD exStyle = 0;
+        const wchar_t* className = L"STATIC";
+        switch (row.kind) {
+            case ControlKind::Frame:
+                className = kPanelClass;
+                style |= WS_CLIPCHILDREN;
+                exStyle |= WS_EX_CONTROLPARENT;
+                break;
+            case ControlKind::PictureBox:
+                className = kPictureClass;
+                break;
+            case ControlKind::Label: {
+                const bool overPicture = row.container != app::kWindow &&
+                                         Row(row.container).kind == ControlKind::PictureBox;
+                if (overPicture && row.back.kind == app::Colour::Transparent) {
+                    // Drawn by the picture beneath, so nothing of its own covers the picture.
+                    className = kTitleClass;
+                } else {
+                    style |= SS_NOPREFIX;
+                    if (row.align == app::TextAlign::Centre)
+                        style |= SS_CENTER;
+                    else
+                        style |= row.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+                }
+                break;
+            }
+            case ControlKind::TextBox:
+                className = L"EDIT";
+                style |= WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL;
+                exStyle |= WS_EX_CLIENTEDGE;
+                break;
+            case ControlKind::Button:
+                className = L"BUTTON";
+                style |= WS_TABSTOP | BS_PUSHBUTTON;
+                break;
+            case ControlKind::CheckBox:
+                // Three states, so the design's "greyed" value can be shown; a click moves
+                // only between checked and unchecked (ToggleCheckBox).
+                className = L"BUTTON";
+                style |= WS_TABSTOP | BS_3STATE;
+                break;
+            case ControlKind::Shape:
+                break;
+        }
+        if (row.visible) style |= WS_VISIBLE;
+        if (!row.enabled) style |= WS_DISABLED;
+        HWND control = ::CreateWindowExW(
+            exStyle, className, Wide(row.caption).c_str(), style, 0, 0, 0, 0, parent,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(idBase_ + id)), instance, nullptr);
+        if (control == nullptr)
+            throw std::runtime_error(std::string("cannot create the control ") + row.name + ": " +
+                                     win::ErrorReason(::GetLastError()));
+        // Rows run back to front: each new control goes in front of those made before.
+        ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        controls_[i] = control;
+        if (row.kind == ControlKind::Frame) SetPanelFill(control, BackOf(id));
+        if (row.kind == ControlKind::CheckBox)
+            ::SendMessageW(control, BM_SETCHECK,
+                           row.checkValue == 1   ? BST_CHECKED
+                           : row.checkValue == 2 ? BST_INDETERMINATE
+                                                 : BST_UNCHECKED,
+                           0);
+        if (const int picture = PictureResource(row.picture))
+            SetPicture(control,
+                       static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(picture),
+                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    }
+}
+
+void DesignWindow::Relayout() {
+    for (std::size_t i = 0; i < spec_.controlCount; ++i)
+        PlaceControl(static_cast<int>(i), rects_[i]);
+    for (std::size_t i = 0; i < spec_.controlCount; ++i) {
+        const app::ControlSpec& row = spec_.controls[i];
+        if (controls_[i] == nullptr || row.kind == ControlKind::Frame ||
+            row.kind == ControlKind::PictureBox)
+            continue;
+        const app::FontSpec& font = row.font.face != nullptr ? row.font : spec_.font;
+        ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(font, dpi_)),
+                       TRUE);
+    }
+    fonts_.DropOtherDpis(dpi_);
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
+    rects_[static_cast<std::size_t>(id)] = rect;
+    const RECT r = PixelRect(rect, dpi_);
+    const app::ControlSpec& row = Row(id);
+    if (row.kind == ControlKind::Shape) {
+        SetPanelOutline(ContainerWindow(id), id, r, ToColorRef(row.fore, RGB(0, 0, 0)),
+                        visible_[static_cast<std::size_t>(id)]);
+        return;
+    }
+    RECT box = r;
+    if (row.kind == ControlKind::Label && row.container != app::kWindow &&
+        Row(row.container).kind == ControlKind::Frame) {
+        // The frame draws its outline beneath its children, and a label's box painted in
+        // the frame's colour would hide the part it overlaps (the design's labels run past
+        // the bottom of the unfolded panel). The label ends inside the outline instead.
+        const app::TwipsRect& frame = rects_[static_cast<std::size_t>(row.container)];
+        const RECT inside = PixelRect({0, 0, frame.width, frame.height}, dpi_);
+        box.right = std::max(box.left, std::min(box.right, inside.right - 1));
+        box.bottom = std::max(box.top, std::min(box.bottom, inside.bottom - 1));
+    }
+    ::SetWindowPos(controls_[static_cast<std::size_t>(id)], nullptr, box.left, box.top,
+                   box.right - box.left, box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (row.kind == ControlKind::Frame) {
+        for (std::size_t i = 0; i < spec_.controlCount; ++i)
+            if (spec_.controls[i].container == id && spec_.controls[i].kind == ControlKind::Label)
+                PlaceControl(static_cast<int>(i), rects_[i]);
+    }
+}
+
+void DesignWindow::SetControlVisible(int id, bool visible) {
+    visible_[static_cast<std::size_t>(id)] = visible;
+    if (Row(id).kind == ControlKind::Shape) {
+        PlaceControl(id, rects_[static_cast<std::size_t>(id)]);
+        return;
+    }
+    ::ShowWindow(controls_[static_cast<std::size_t>(id)], visible ? SW_SHOWNA : SW_HIDE);
+}
+
+std::string DesignWindow::ControlText(int id) const {
+    HWND control = Control(id);
+    if (control == nullptr) return "";
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = ::GetWindowTextW(control, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(got));
+    return win::ToUtf8(text);
+}
+
+void DesignWindow::SetControlText(int id, const std::string& text) {
+    if (HWND control = Control(id)) ::SetWindowTextW(control, Wide(text).c_str());
+}
+
+app::TwipsRectF DesignWindow::OuterTwips() const {
+    RECT r{};
+    ::GetWindowRect(hwnd_, &r);
+    const int d = static_cast<int>(dpi_);
+    return {app::PixelsToTwipsF(r.left, d), app::PixelsToTwipsF(r.top, d),
+            app::PixelsToTwipsF(r.right - r.left, d), app::PixelsToTwipsF(r.bottom - r.top, d)};
+}
+
+void DesignWindow::SetClientHeight(int twips) {
+    RECT outer{};
+    RECT client{};
+    ::GetWindowRect(hwnd_, &outer);
+    ::GetClientRect(hwnd_, &client);
+    const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+    const int height = app::TwipsToPixels(twips, static_cast<int>(dpi_)) + frameHeight;
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool DesignWindow::ToggleCheckBox(int controlId) {
+    const int id = controlId - idBase_;
+    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount ||
+        Row(id).kind != ControlKind::CheckBox)
+        return false;
+    HWND box = controls_[static_cast<std::size_t>(id)];
+    const LRESULT state = ::SendMessageW(box, BM_GETCHECK, 0, 0);
+    ::SendMessageW(box, BM_SETCHECK, state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED, 0);
+    return true;
+}
+
+void DesignWindow::FocusRow(int id) {
+    FocusControl(Control(id));
+}
+
+COLORREF DesignWindow::WindowBack() const {
+    return ToColorRef(spec_.back, ::GetSysColor(COLOR_BTNFACE));
+}
+
+COLORREF DesignWindow::BackOf(int id) const {
+    for (int at = id; at != app::kWindow; at = Row(at).container) {
+        const app::Colour& back = Row(at).back;
+        if (back.kind == app::Colour::Rgb) return ToColorRef(back, 0);
+        if (back.kind == app::Colour::System && at == id && Row(at).kind != ControlKind::Label)
+            return ::GetSysColor(Row(at).kind == ControlKind::TextBox ? COLOR_WINDOW
+                                                                      : COLOR_BTNFACE);
+    }
+    return WindowBack();
+}
+
+COLORREF DesignWindow::BackBehind(int id) const {
+    // The frame lying under the control's middle, searched from the control downwards in
+    // the stacking order among the rows of the same container.
+    const app::TwipsRect& r = rects_[static_cast<std::size_t>(id)];
+    const int x = r.left + r.width / 2;
+    const int y = r.top + r.height / 2;
+    for (int below = id - 1; below >= 0; --below) {
+        const app::ControlSpec& row = Row(below);
+        const app::TwipsRect& b = rects_[static_cast<std::size_t>(below)];
+        if (row.container != Row(id).container || row.kind != ControlKind::Frame) continue;
+        if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height)
+            return BackOf(below);
+    }
+    const int container = Row(id).container;
+    return container == app::kWindow ? WindowBack() : BackOf(container);
+}
+
+LRESULT DesignWindow::ControlColours(HWND child, HDC dc) {
+    const int id = ::GetDlgCtrlID(child) - idBase_;
+    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount) return 0;
+    const app::ControlSpec& row = Row(id);
+    switch (row.kind) {
+        case ControlKind::Label:
+            ::SetBkMode(dc, TRANSPARENT);
+            ::SetTextColor(dc, ToColorRef(row.fore, ::GetSysColor(COLOR_WINDOWTEXT)));
+            return reinterpret_cast<LRESULT>(brushes_.Get(BackOf(id)));
+        case ControlKind::TextBox:
+        case ControlKind::CheckBox: {
+            const COLORREF back = BackOf(id);
+            ::SetTextColor(dc, ToColorRef(row.fore, ::GetSysColor(COLOR_WINDOWTEXT)));
+            ::SetBkColor(dc, back);
+            return reinterpret_cast<LRESULT>(brushes_.Get(back));
+        }
+        case ControlKind::Button:
+            return reinterpret_cast<LRESULT>(brushes_.Get(BackBehind(id)));
+        default:
+            return 0;
+    }
+}
+
+LRESULT DesignWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            if (const LRESULT brush =
+                    ControlColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam)))
+                return brush;
+            break;
+        case WM_ERASEBKGND:
+        case WM_PRINTCLIENT: {
+            RECT client;
+            ::GetClientRect(hwnd_, &client);
+            ::FillRect(reinterpret_cast<HDC>(wParam), &client, brushes_.Get(WindowBack()));
+            return 1;
+        }
+        case WM_ACTIVATE:
+            // Keyboard focus returns to where it was when the window is activated again;
+            // the first time, to the first control of the tab order.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = ::GetFocus();
+                if (focus != nullptr && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
+            } else if (!::IsIconic(hwnd_)) {
+                FocusControl(lastFocus_ != nullptr && CanTakeFocus(lastFocus_)
+                                 ? lastFocus_
+                                 : FirstTabStop(hwnd_));
+            }
+            return 0;
+        case WM_DPICHANGED: {
+            dpi_ = HIWORD(wParam);
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                           suggested->right - suggested->left, suggested->bottom - suggested->top,
+                           SWP_NOZORDER | SWP_NOACTIVATE);
+            Relayout();
+            return 0;
+        }
+        default:
+            break;
+    }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK DesignWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self =
+            static_cast<DesignWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        ++g_liveWindows;
+    }
+    auto* self = reinterpret_cast<DesignWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) {
+        ForgetNavigation(window);
+        const LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);
+        if (self != nullptr) {
+            ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            self->hwnd_ = nullptr;
+            self->controls_.assign(self->controls_.size(), nullptr);
+        }
+        if (--g_liveWindows == 0) ::PostQuitMessage(0);
+        if (self != nullptr) self->OnDestroyed();  // may delete the window object
+        return result;
+    }
+    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace pellix::win32

@@ -1,0 +1,294 @@
+// frmPellix on Windows: the designed window over the shared main-window logic. It draws,
+// forwards events to the logic and answers the logic's view calls; it decides nothing.
+#include "main_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "browse_folders.h"
+#include "dpi.h"
+#include "event_pump.h"
+#include "open_file_dialog.h"
+#include "preview_window.h"
+#include "win_support.h"
+
+namespace pellix::win32 {
+
+namespace {
+
+using app::MainControl;
+
+int Id(MainControl control) {
+    return static_cast<int>(control);
+}
+
+// The main window: a sizing border, minimise but no maximise button.
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW & ~WS_MAXIMIZEBOX;
+
+// Closes every dialog box of this thread that is open, as its Cancel button would.
+BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
+    wchar_t name[16] = {};
+    ::GetClassNameW(window, name, 16);
+    if (::lstrcmpW(name, L"#32770") == 0 && ::IsWindowVisible(window))
+        ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
+}  // namespace
+
+void ShowMessageBox(HWND owner, const std::string& text) {
+    ::MessageBoxW(owner, Wide(text).c_str(), Wide(app::kMessageCaption).c_str(), MB_OK);
+}
+
+// The progress of a batch build of dropped ROMs: a small window with the current ROM, the
+// count and a Cancel button, owned by the main window.
+class MainWindow::BatchDialog {
+  public:
+    BatchDialog(HWND owner, std::size_t count) {
+        const unsigned dpi = WindowDpi(owner);
+        const auto px = [dpi](int base) { return ScaleFromBase(base, dpi); };
+        const SIZE outer = OuterSize(px(360), px(90), kDialogStyle, WS_EX_DLGMODALFRAME, dpi);
+        RECT ownerRect{};
+        ::GetWindowRect(owner, &ownerRect);
+        window_ = ::CreateWindowExW(
+            WS_EX_DLGMODALFRAME, L"#32770", L"Quillmere", kDialogStyle,
+            ownerRect.left + (ownerRect.right - ownerRect.left - outer.cx) / 2,
+            ownerRect.top + (ownerRect.bottom - ownerRect.top - outer.cy) / 2, outer.cx, outer.cy,
+            owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        font_ = reinterpret_cast<HFONT>(::SendMessageW(owner, WM_GETFONT, 0, 0));
+        label_ = ::CreateWindowExW(
+            0, L"STATIC", L"",
+            WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX | SS_PATHELLIPSIS, px(12),
+            px(12), px(336), px(36), window_, nullptr, nullptr, nullptr);
+        cancel_ = ::CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                    px(270), px(56), px(78), px(24), window_,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)),
+                                    nullptr, nullptr);
+        for (HWND control : {label_, cancel_})
+            ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        ::SetWindowSubclass(window_, &BatchDialog::Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+        Step(0, count, "");
+        ::ShowWindow(window_, SW_SHOW);
+    }
+    BatchDialog(const BatchDialog&) = delete;
+    BatchDialog& operator=(const BatchDialog&) = delete;
+    ~BatchDialog() {
+        if (window_ != nullptr) ::DestroyWindow(window_);
+    }
+    void Step(std::size_t index, std::size_t count, const std::string& rom) {
+        const std::string text =
+            "Building " + std::to_string(index + 1) + " of " + std::to_string(count) + ":\n" + rom;
+        ::SetWindowTextW(label_, Wide(text).c_str());
+    }
+    bool cancelled() const { return cancelled_; }
+
+  private:
+    static constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR data) {
+        auto* self = reinterpret_cast<BatchDialog*>(data);
+        if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
+            self->cancelled_ = true;
+            ::EnableWindow(self->cancel_, FALSE);
+            return 0;
+        }
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    }
+    HWND window_ = nullptr;
+    HWND label_ = nullptr;
+    HWND cancel_ = nullptr;
+    HFONT font_ = nullptr;
+    bool cancelled_ = false;
+};
+
+MainWindow::MainWindow() : DesignWindow(app::MainWindowSpec(), kMainIdBase), logic_(*this) {}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Open(int show) {
+    Create(kMainWindowClass, kStyle, 0);
+    ::DragAcceptFiles(hwnd(), TRUE);
+    ::ShowWindow(hwnd(), show);
+    ::UpdateWindow(hwnd());
+    logic_.Start();
+}
+
+std::string MainWindow::Text(MainControl control) {
+    return ControlText(Id(control));
+}
+
+void MainWindow::SetText(MainControl control, const std::string& text) {
+    SetControlText(Id(control), text);
+}
+
+int MainWindow::CheckValue(MainControl control) {
+    switch (::SendMessageW(Control(Id(control)), BM_GETCHECK, 0, 0)) {
+        case BST_CHECKED:
+            return 1;
+        case BST_INDETERMINATE:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+void MainWindow::SetCheckValue(MainControl control, int value) {
+    ::SendMessageW(Control(Id(control)), BM_SETCHECK,
+                   value == 1   ? BST_CHECKED
+                   : value == 2 ? BST_INDETERMINATE
+                                : BST_UNCHECKED,
+                   0);
+}
+
+void MainWindow::SetEnabled(MainControl control, bool enabled) {
+    HWND window = Control(Id(control));
+    if (window == nullptr) return;
+    // A control that loses the focus by being disabled hands it on, so the keyboard
+    // still reaches the window (a clicked "Go..." is disabled by its own build).
+    if (!enabled && ::GetFocus() == window) {
+        ::EnableWindow(window, FALSE);
+        FocusControl(NextTabStop(hwnd(), window, false));
+        return;
+    }
+    ::EnableWindow(window, enabled ? TRUE : FALSE);
+}
+
+void MainWindow::SetVisible(MainControl control, bool visible) {
+    SetControlVisible(Id(control), visible);
+}
+
+void MainWindow::Place(MainControl control, const app::TwipsRect& rect) {
+    PlaceControl(Id(control), rect);
+}
+
+void MainWindow::SetWindowHeight(int, int clientTwips) {
+    // Title bars differ from the design's; the client height keeps the bottom banner
+    // ending at the client area's bottom edge.
+    SetClientHeight(clientTwips);
+}
+
+app::TwipsRectF MainWindow::OuterGeometry() {
+    return OuterTwips();
+}
+
+void MainWindow::SetFocus(MainControl control) {
+    FocusRow(Id(control));
+}
+
+void MainWindow::ShowMessage(const std::string& text) {
+    ShowMessageBox(hwnd(), text);
+}
+
+std::string MainWindow::OpenFile(const app::FileDialogRequest& request) {
+    ++choosersOpen_;
+    // No owner: the main window stays usable while the dialog is open.
+    std::string path = modOpenFileDialog::ShowOpenDialog(
+        request.filter, request.defaultExt, request.initialDir, request.flags, nullptr);
+    --choosersOpen_;
+    return path;
+}
+
+std::string MainWindow::BrowseFolder(const app::FolderDialogRequest& request) {
+    ++choosersOpen_;
+    std::string folder =
+        modBrowseFolders::BrowseFolder(hwnd(), request.title, request.flags, request.root);
+    --choosersOpen_;
+    return folder;
+}
+
+void MainWindow::CancelChoosers() {
+    if (choosersOpen_ > 0) ::EnumThreadWindows(::GetCurrentThreadId(), CancelDialog, 0);
+}
+
+void MainWindow::CloseWindow() {
+    if (hwnd() != nullptr) ::DestroyWindow(hwnd());
+}
+
+void MainWindow::ShowPreview(const app::PreviewFacts& facts) {
+    PreviewWindow::ShowFor(facts);
+}
+
+void MainWindow::BatchStarted(std::size_t count) {
+    batch_ = std::make_unique<BatchDialog>(hwnd(), count);
+}
+
+void MainWindow::BatchStep(std::size_t index, std::size_t count, const std::string& rom) {
+    if (batch_) batch_->Step(index, count, rom);
+}
+
+bool MainWindow::BatchCancelled() {
+    return batch_ && batch_->cancelled();
+}
+
+void MainWindow::BatchFinished() {
+    batch_.reset();
+}
+
+void MainWindow::OnCommand(int id, int code) {
+    if (code != BN_CLICKED || ToggleCheckBox(id)) return;
+    switch (static_cast<MainControl>(id - kMainIdBase)) {
+        case MainControl::cmdBrowseROM:
+            logic_.OnBrowseRom();
+            break;
+        case MainControl::cmdBrowseFolder:
+            logic_.OnBrowseFolder();
+            break;
+        case MainControl::cmdBrowseIcon:
+            logic_.OnBrowseIcon();
+            break;
+        case MainControl::cmdBrowseBorder:
+            logic_.OnBrowseBorder();
+            break;
+        case MainControl::cmdGo:
+            logic_.OnGo();
+            break;
+        case MainControl::cmdPreview:
+            logic_.OnPreview();
+            break;
+        case MainControl::cmdCustomize:
+            logic_.OnCustomize();
+            break;
+        default:
+            break;  // IDOK and IDCANCEL from Enter and Esc: no button is default or cancel
+    }
+}
+
+void MainWindow::OnDropFiles(HDROP drop) {
+    std::vector<std::string> paths;
+    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        ::DragQueryFileW(drop, i, path.data(), length + 1);
+        path.resize(length);
+        paths.push_back(win::ToUtf8(path));
+    }
+    POINT at{};
+    ::DragQueryPoint(drop, &at);
+    ::DragFinish(drop);
+    const int d = static_cast<int>(dpi());
+    const app::DropPlace place = app::DropPlaceAt(
+        app::PixelsToTwipsF(at.x, d), app::PixelsToTwipsF(at.y, d), logic_.CustomizeOpen());
+    logic_.OnDrop(paths, place);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_CLOSE:
+            if (logic_.OnCloseRequested()) ::DestroyWindow(hwnd());
+            return 0;
+        default:
+            break;
+    }
+    return DesignWindow::HandleMessage(message, wParam, lParam);
+}
+
+}  // namespace pellix::win32

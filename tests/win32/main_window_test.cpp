@@ -1,0 +1,233 @@
+// The Win32 main window in this process: the view calls the shared logic makes, the
+// colours its controls are painted with, the icon, and the fold at the window's DPI.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "display.h"
+#include "dpi.h"
+#include "main_window.h"
+#include "win_support.h"
+#include "window_driver.h"
+
+namespace pellix::win32 {
+namespace {
+
+using app::MainControl;
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        PELLIX_REQUIRE_DISPLAY();
+        // The window of the test before posted WM_QUIT when it went (the program's last
+        // window closing); a message box would take it as the end of its own loop.
+        MSG quit;
+        while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        window.Open(SW_SHOWNORMAL);
+        ASSERT_NE(window.hwnd(), nullptr);
+    }
+    HWND Ctl(MainControl control) { return window.Control(static_cast<int>(control)); }
+    MainWindow window;
+};
+
+TEST_F(MainWindowTest, CarriesTheProgramIconAtBothSizes) {
+    EXPECT_NE(::SendMessageW(window.hwnd(), WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(::SendMessageW(window.hwnd(), WM_GETICON, ICON_SMALL, 0), 0);
+}
+
+TEST_F(MainWindowTest, TextsAndCheckValuesGoThroughUnchanged) {
+    for (MainControl box : {MainControl::txtROM, MainControl::txtTitle1, MainControl::txtIcon}) {
+        for (const char* text :
+             {"", "C:\\roms\\Jeu été.gba", "日本語 ☕ \xF0\x9F\x8E\xAE", "a;b|c"}) {
+            window.SetText(box, text);
+            EXPECT_EQ(window.Text(box), text);
+        }
+    }
+    for (int value : {0, 2, 1}) {
+        window.SetCheckValue(MainControl::chkPSRAM, value);
+        EXPECT_EQ(window.CheckValue(MainControl::chkPSRAM), value);
+    }
+    // A click (also Space) moves between checked and unchecked only; greyed goes to checked.
+    struct Click {
+        int before, after;
+    };
+    for (const Click c : {Click{1, 0}, Click{0, 1}, Click{2, 1}}) {
+        window.SetCheckValue(MainControl::chkCompression, c.before);
+        ::SendMessageW(Ctl(MainControl::chkCompression), BM_CLICK, 0, 0);
+        EXPECT_EQ(window.CheckValue(MainControl::chkCompression), c.after) << c.before;
+    }
+}
+
+TEST_F(MainWindowTest, ControlsArePaintedInTheDesignColours) {
+    struct Case {
+        MainControl control;
+        UINT message;
+        COLORREF back;  // the brush the control is filled with
+        COLORREF text;
+    };
+    const COLORREF panel = RGB(0, 224, 224);
+    const Case cases[] = {
+        // The check boxes sit on their panel's colour, not the system's button colour.
+        {MainControl::chkPSRAM, WM_CTLCOLORSTATIC, panel, 0},
+        {MainControl::chkCompression, WM_CTLCOLORSTATIC, panel, 0},
+        {MainControl::Label1, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
+        {MainControl::Label4, WM_CTLCOLORSTATIC, panel, RGB(0, 0, 0)},
+        {MainControl::Label8, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
+        {MainControl::txtROM, WM_CTLCOLOREDIT, RGB(0, 128, 128), RGB(255, 255, 255)},
+        {MainControl::txtBorder, WM_CTLCOLOREDIT, RGB(0, 128, 128), RGB(255, 255, 255)},
+        {MainControl::cmdCustomize, WM_CTLCOLORBTN, panel, 0},  // over the panel's strip
+        {MainControl::cmdBrowseROM, WM_CTLCOLORBTN, panel, 0},
+    };
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    for (const Case& c : cases) {
+        HWND control = Ctl(c.control);
+        ::SetTextColor(dc, 0);
+        const auto brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageW(::GetParent(control), c.message, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(control)));
+        ASSERT_NE(brush, nullptr) << static_cast<int>(c.control);
+        LOGBRUSH info{};
+        ::GetObjectW(brush, sizeof info, &info);
+        EXPECT_EQ(info.lbColor, c.back) << static_cast<int>(c.control);
+        if (c.message != WM_CTLCOLORBTN) {
+            EXPECT_EQ(::GetTextColor(dc), c.text) << static_cast<int>(c.control);
+        }
+    }
+    ::DeleteDC(dc);
+
+    // And on the screen: the corners of a check box's box show the panel.
+    ::UpdateWindow(window.hwnd());
+    ::RedrawWindow(window.hwnd(), nullptr, nullptr,
+                   RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HWND check = Ctl(MainControl::chkCompression);
+    HDC screen = ::GetDC(check);
+    RECT box{};
+    ::GetClientRect(check, &box);
+    EXPECT_EQ(::GetPixel(screen, box.right - 1, box.bottom - 1), panel);
+    EXPECT_EQ(::GetPixel(screen, box.right - 1, 0), panel);
+    ::ReleaseDC(check, screen);
+}
+
+TEST_F(MainWindowTest, FoldSetsTheClientHeightAtTheWindowsDpi) {
+    const int dpi = static_cast<int>(WindowDpi(window.hwnd()));
+    const auto clientHeight = [&] {
+        RECT r{};
+        ::GetClientRect(window.hwnd(), &r);
+        return r.bottom;
+    };
+    EXPECT_EQ(clientHeight(), app::TwipsToPixels(6015, dpi));
+    window.logic().OnCustomize();
+    EXPECT_EQ(clientHeight(), app::TwipsToPixels(7365, dpi));
+    EXPECT_TRUE(::IsWindowVisible(Ctl(MainControl::Label9)));
+    // The user makes the window wider; the next fold keeps the width.
+    RECT outer{};
+    ::GetWindowRect(window.hwnd(), &outer);
+    ::SetWindowPos(window.hwnd(), nullptr, 0, 0, outer.right - outer.left + 50, 300,
+                   SWP_NOMOVE | SWP_NOZORDER);
+    window.logic().OnCustomize();
+    EXPECT_EQ(clientHeight(), app::TwipsToPixels(6015, dpi));
+    RECT after{};
+    ::GetWindowRect(window.hwnd(), &after);
+    EXPECT_EQ(after.right - after.left, outer.right - outer.left + 50);
+}
+
+TEST_F(MainWindowTest, DisablingTheFocusedButtonHandsTheFocusOn) {
+    window.SetEnabled(MainControl::cmdGo, true);
+    ::SetFocus(Ctl(MainControl::cmdGo));
+    ASSERT_EQ(::GetFocus(), Ctl(MainControl::cmdGo));
+    window.SetEnabled(MainControl::cmdGo, false);
+    EXPECT_NE(::GetFocus(), nullptr);
+    EXPECT_TRUE(::IsChild(window.hwnd(), ::GetFocus()));
+}
+
+namespace fs = std::filesystem;
+
+// What Explorer hands a window when files are dropped on it: the wide paths at `at`
+// (client coordinates).
+HDROP MakeDrop(const std::vector<fs::path>& files, POINT at) {
+    std::wstring list;
+    for (const fs::path& file : files) list += file.wstring() + L'\0';
+    list += L'\0';
+    const std::size_t bytes = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+    HGLOBAL memory = ::GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->pt = at;
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+                list.size() * sizeof(wchar_t));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(MainWindowTest, DroppedFilesAreChosenOrRefusedWithAMessage) {
+    const fs::path folder = fs::temp_directory_path() / L"pellix drop tëst";
+    fs::create_directories(folder);
+    const fs::path rom = folder / L"Jeu été.gba";
+    const fs::path picture = folder / L"box art.png";
+    const fs::path text = folder / L"notes.txt";
+    for (const fs::path& file : {rom, picture, text}) std::ofstream(file) << "x";
+
+    // The middle of a control, in the window's client coordinates.
+    const auto middle = [&](MainControl control) {
+        const RECT r = pellix::testing::RectIn(Ctl(control), window.hwnd());
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    struct Case {
+        std::vector<fs::path> files;
+        MainControl at;
+        bool unfold;          // open the panel first
+        MainControl changed;  // the box the drop fills, or that a refusal leaves alone
+        bool refused;         // a message says why and nothing changes
+    };
+    const Case cases[] = {
+        {{rom}, MainControl::txtTitle2, false, MainControl::txtROM, false},
+        {{text}, MainControl::txtROM, false, MainControl::txtROM, true},
+        {{picture}, MainControl::txtTitle1, false, MainControl::txtIcon, true},  // panel folded
+        {{picture}, MainControl::txtIcon, true, MainControl::txtIcon, false},
+        {{picture}, MainControl::txtBorder, false, MainControl::txtBorder, false},
+        {{picture, text}, MainControl::txtIcon, false, MainControl::txtIcon, true},
+    };
+    for (const Case& c : cases) {
+        if (c.unfold) window.logic().OnCustomize();
+        const std::string before = window.Text(c.changed);
+        std::wstring message;
+        std::thread user([&] {
+            if (!c.refused) return;
+            HWND box =
+                pellix::testing::WaitForDialog(::GetCurrentProcessId(), [](HWND) { return true; });
+            if (box == nullptr) return;
+            message = pellix::testing::StaticTexts(box);
+
+            pellix::testing::PressDialogButton(box, IDOK);
+        });
+        ::SendMessageW(window.hwnd(), WM_DROPFILES,
+                       reinterpret_cast<WPARAM>(MakeDrop(c.files, middle(c.at))), 0);
+        user.join();
+        if (!c.refused) {
+            EXPECT_EQ(window.Text(c.changed), win::ToUtf8(c.files.front().wstring()));
+        } else {
+            EXPECT_FALSE(message.empty()) << "a refusal is explained";
+            EXPECT_EQ(window.Text(c.changed), before) << "a refused drop changes nothing";
+        }
+    }
+    // The ROM's drop did what Browse... does.
+    EXPECT_EQ(window.Text(MainControl::txtOutput), win::ToUtf8(folder.wstring()) + "\\");
+    EXPECT_EQ(window.Text(MainControl::txtTitle1), "Jeu été");
+    EXPECT_TRUE(::IsWindowEnabled(Ctl(MainControl::cmdGo)));
+    EXPECT_TRUE(::GetWindowLongPtrW(window.hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace pellix::win32
