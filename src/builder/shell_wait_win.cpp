@@ -14,8 +14,10 @@ namespace pellix::modShellWait {
 
 namespace {
 
-// Longest block between two calls of the event pump.
-constexpr DWORD kPollMillis = 5;
+// Longest block between two calls of the event pump. Window messages wake the wait at
+// once, so a longer pause only costs the error pipe's draining, and saves the CPU of
+// waking for nothing.
+constexpr DWORD kPollMillis = 20;
 
 // Held while this process has inheritable handles open for a child being started.
 std::mutex g_spawnMutex;
