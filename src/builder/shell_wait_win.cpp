@@ -73,6 +73,11 @@ RunResult RunAndWait(const std::string& commandLine) {
         result.errorText = "the command line names no program";
         return result;
     }
+    if (CancelRequested()) {
+        result.cancelled = true;
+        result.errorText = "stopped before it started";
+        return result;
+    }
     std::wstring wideLine;
     std::wstring programFile;
     try {
@@ -140,6 +145,13 @@ RunResult RunAndWait(const std::string& commandLine) {
         PumpEvents();
         // A handle that cannot be waited on at all would make this loop spin.
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+        if (CancelRequested()) {
+            // Waited for, so the program lets go of its working folder before we return.
+            ::TerminateProcess(processHandle.h, 1);
+            ::WaitForSingleObject(processHandle.h, 5000);
+            result.cancelled = true;
+            break;
+        }
     }
     Drain(readEnd.h, result.errorText);
 
