@@ -3,6 +3,8 @@
 
 #include <cctype>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <stdexcept>
 
 #include "command_line.h"
@@ -49,24 +51,43 @@ class BuildRefused : public BuildFailure {
     using BuildFailure::BuildFailure;
 };
 
-bool g_running = false;
+// The working folders this process is building in (their Canonical form).
+std::mutex g_busyMutex;
+std::set<std::string> g_busyFolders;
 
-// Clears the running flag however the build ends.
-struct RunningGuard {
-    RunningGuard() { g_running = true; }
-    ~RunningGuard() { g_running = false; }
-    RunningGuard(const RunningGuard&) = delete;
-    RunningGuard& operator=(const RunningGuard&) = delete;
+// Holds one working folder for this process's build, if no other build of it has it.
+class BusyFolder {
+  public:
+    explicit BusyFolder(std::string key) : key_(std::move(key)) {
+        const std::lock_guard<std::mutex> lock(g_busyMutex);
+        held_ = g_busyFolders.insert(key_).second;
+    }
+    ~BusyFolder() {
+        if (!held_) return;
+        const std::lock_guard<std::mutex> lock(g_busyMutex);
+        g_busyFolders.erase(key_);
+    }
+    BusyFolder(const BusyFolder&) = delete;
+    BusyFolder& operator=(const BusyFolder&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    std::string key_;
+    bool held_ = false;
 };
 
-// A path below the installation's bin folder, with the platform separator.
+// Where a build finds its programs and pictures and where it works, each without a
+// trailing separator.
 struct Installation {
-    std::string app;
-    std::string bin;
+    std::string app;   // the installation
+    std::string bin;   // its bin folder: the programs, and the base of relative paths
+    std::string work;  // the working folder: 7.bin, 9.bin, data/ and the staged files
+    bool enterWork;    // make the working folder the current directory, as the window does
 
-    std::string InBin(const std::string& relative) const {
-        std::string path = bin + kSep + relative;
-        for (std::size_t i = bin.size(); i < path.size(); ++i)
+    // A path below the working folder, `relative` written with "/".
+    std::string InWork(const std::string& relative) const {
+        std::string path = work + kSep + relative;
+        for (std::size_t i = work.size(); i < path.size(); ++i)
             if (path[i] == '/') path[i] = kSep;
         return path;
     }
@@ -81,10 +102,23 @@ bool IsBlankLine(const std::string& line) {
     return line.find_first_not_of(' ') == std::string::npos;
 }
 
-// Absolute, normalised form of `path` (relative ones taken from `base`), for comparing.
-std::string Canonical(const std::string& path, const fs::path& base) {
+// `path` made absolute: a relative one is taken from the folder `base` (itself absolute),
+// so the result never depends on the process's current directory.
+fs::path Absolute(const std::string& path, const fs::path& base) {
     fs::path p = modIO::ToPath(path);
     if (p.is_relative()) p = base / p;
+    return p;
+}
+
+// The absolute form of a path as the build's own strings write it.
+std::string AbsoluteText(const std::string& path, const fs::path& base) {
+    if (!modIO::ToPath(path).is_relative()) return path;
+    return Absolute(path, base).u8string();
+}
+
+// Absolute, normalised form of `path` (relative ones taken from `base`), for comparing.
+std::string Canonical(const std::string& path, const fs::path& base) {
+    const fs::path p = Absolute(path, base);
     std::error_code ec;
     fs::path canon = fs::weakly_canonical(p, ec);
     if (ec) canon = p.lexically_normal();
@@ -99,9 +133,9 @@ void RefuseStagedPath(const Installation& inst, const std::string& role, const s
                       const fs::path& base) {
     const std::string mine = Canonical(path, base);
     for (const char* staged : kStagedFiles) {
-        if (mine == Canonical(inst.InBin(staged), base)) {
+        if (mine == Canonical(inst.InWork(staged), base)) {
             throw BuildRefused("The build did not start: " + role + " " + path +
-                               " is one of the working files that a build writes in " + inst.bin +
+                               " is one of the working files that a build writes in " + inst.work +
                                " and deletes afterwards. Choose a file or folder outside it.");
         }
     }
@@ -127,7 +161,7 @@ void RunTool(const ToolRunner& runner, const Installation& inst, const std::stri
              const std::string& arguments, std::initializer_list<const char*> leaves,
              const char* consumes = nullptr) {
     const std::string commandLine = QuoteArgument(inst.Program(name)) + " " + arguments;
-    const modShellWait::RunResult result = runner(commandLine);
+    const modShellWait::RunResult result = runner(commandLine, inst.work);
     if (!result.started) {
         throw BuildFailure("cannot start " + name + ": " + TrimEnd(result.errorText));
     }
@@ -141,17 +175,29 @@ void RunTool(const ToolRunner& runner, const Installation& inst, const std::stri
         throw BuildFailure(text);
     }
     for (const char* file : leaves) {
-        if (!modIO::PathExists(inst.InBin(file))) {
-            throw BuildFailure(name + " ended without leaving " + inst.InBin(file) + ".");
+        if (!modIO::PathExists(inst.InWork(file))) {
+            throw BuildFailure(name + " ended without leaving " + inst.InWork(file) + ".");
         }
     }
-    if (consumes && modIO::PathExists(inst.InBin(consumes))) {
-        throw BuildFailure(name + " ended without replacing " + inst.InBin(consumes) + ".");
+    if (consumes && modIO::PathExists(inst.InWork(consumes))) {
+        throw BuildFailure(name + " ended without replacing " + inst.InWork(consumes) + ".");
     }
 }
 
 void RemoveStaged(const Installation& inst) {
-    for (const char* staged : kStagedFiles) modIO::KillFile(inst.InBin(staged));
+    for (const char* staged : kStagedFiles) modIO::KillFile(inst.InWork(staged));
+}
+
+// A custom picture named in the window: its absolute path when the panel is open and the
+// file is there, else "". A relative name is found where the window's own checks find it,
+// in the current directory; when that folder is gone, nothing is found there.
+std::string CustomPicture(bool customizeOpen, const std::string& text) {
+    if (!customizeOpen || !modIO::PathExists(text)) return "";
+    const fs::path p = modIO::ToPath(text);
+    if (!p.is_relative()) return text;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(p, ec);
+    return ec ? "" : absolute.u8string();
 }
 
 // The steps of a build between disabling and enabling "Go...". Throws BuildFailure.
@@ -165,50 +211,56 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
 
     // The sources. A custom picture counts only while the panel is open and the file is
     // there; it is pinned to an absolute path now, so the file tested is the file copied.
-    const fs::path startDir = fs::current_path();
     std::string icon = app + kSep + "gfx" + kSep + "icon.bmp";
     const std::string iconText = source.IconFile();
-    if (source.CustomizeOpen() && modIO::PathExists(iconText))
-        icon = fs::absolute(modIO::ToPath(iconText)).u8string();
+    if (std::string custom = CustomPicture(source.CustomizeOpen(), iconText); !custom.empty())
+        icon = custom;
     std::string border = app + kSep + "gfx" + kSep + "border.bmp";
     const std::string borderText = source.BorderFile();
-    if (source.CustomizeOpen() && modIO::PathExists(borderText))
-        border = fs::absolute(modIO::ToPath(borderText)).u8string();
+    if (std::string custom = CustomPicture(source.CustomizeOpen(), borderText); !custom.empty())
+        border = custom;
     const std::string title1 = source.Title(1);
     const std::string title2 = source.Title(2);
     const std::string title3 = source.Title(3);
     const std::string banner = BannerText(title1, title2, title3);
-    const std::string rom = source.RomPath();
-    const std::string output = OutputPath(source.OutputFolder(), rom);
+    const std::string romText = source.RomPath();
+    const std::string outputText = OutputPath(source.OutputFolder(), romText);
 
-    // Relative ROM and output paths resolve against bin, the current folder from here on.
+    // Relative ROM and output paths resolve against bin, where the design's build stands
+    // when it copies them; they are pinned now, so no step depends on the current folder.
     const fs::path binPath = modIO::ToPath(inst.bin);
-    RefuseStagedPath(inst, "the ROM", rom, binPath);
-    RefuseStagedPath(inst, "the output file", output, binPath);
-    RefuseStagedPath(inst, "the icon", icon, startDir);
-    RefuseStagedPath(inst, "the border picture", border, startDir);
+    RefuseStagedPath(inst, "the ROM", romText, binPath);
+    RefuseStagedPath(inst, "the output file", outputText, binPath);
+    RefuseStagedPath(inst, "the icon", icon, binPath);
+    RefuseStagedPath(inst, "the border picture", border, binPath);
+    const std::string rom = AbsoluteText(romText, binPath);
+    const std::string output = AbsoluteText(outputText, binPath);
 
-    try {
-        os::ChangeDirectory(inst.bin);
-    } catch (const modIO::FileError& e) {
-        throw BuildFailure(std::string(e.what()));
+    if (inst.enterWork) {
+        try {
+            os::ChangeDirectory(inst.work);
+        } catch (const modIO::FileError& e) {
+            throw BuildFailure(std::string(e.what()));
+        }
     }
-    const std::string data = inst.InBin("data");
-    if (!fs::is_directory(modIO::ToPath(data))) {
-        throw BuildFailure("the staging folder " + data +
-                           " does not exist; the installation is incomplete.");
+    const std::string data = inst.InWork("data");
+    std::error_code dataError;
+    if (!fs::is_directory(modIO::ToPath(data), dataError)) {
+        throw BuildFailure("the staging folder " + data + " does not exist; the " +
+                           (inst.work == inst.bin ? "installation" : "working folder") +
+                           " is incomplete.");
     }
 
     // An interrupted build may have left its files; none of them may reach this package.
     staging = true;
     for (const char* staged : kStagedFiles) {
-        if (!modIO::KillFile(inst.InBin(staged))) {
-            throw BuildFailure("cannot remove " + inst.InBin(staged) +
+        if (!modIO::KillFile(inst.InWork(staged))) {
+            throw BuildFailure("cannot remove " + inst.InWork(staged) +
                                ", left behind by an earlier build.");
         }
     }
 
-    Copy("the ROM", rom, inst.InBin("data/game"));
+    Copy("the ROM", rom, inst.InWork("data/game"));
     const std::string sep(1, kSep);
     // The second mode letter tells the DS side which ROM file the package holds, so it
     // follows what is staged here, not a later change of the check box.
@@ -216,21 +268,21 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     if (compressed) {
         RunTool(runner, inst, "gzip", "--best data" + sep + "game", {"data/game.gz"}, "data/game");
     } else {
-        Copy("the ROM", inst.InBin("data/game"), inst.InBin("data/game.gba"));
-        if (!modIO::KillFile(inst.InBin("data/game")))
-            throw BuildFailure("cannot remove " + inst.InBin("data/game") + ".");
+        Copy("the ROM", inst.InWork("data/game"), inst.InWork("data/game.gba"));
+        if (!modIO::KillFile(inst.InWork("data/game")))
+            throw BuildFailure("cannot remove " + inst.InWork("data/game") + ".");
     }
 
-    Copy("the border picture", border, inst.InBin("border.bmp"));
+    Copy("the border picture", border, inst.InWork("border.bmp"));
     RunTool(runner, inst, "grit", "border.bmp -ftbin -fh! -gB16", {"border.img.bin"});
     RunTool(runner, inst, "gbacrusher", "-l border.img.bin -o data" + sep + "border.lz7",
             {"data/border.lz7"});
-    Copy("the icon", icon, inst.InBin("icon.bmp"));
+    Copy("the icon", icon, inst.InWork("icon.bmp"));
 
     // PSRAM is read now: a change made while a program ran still counts.
     const std::string psram = IsOn(source.PsramValue()) ? "P" : "N";
     const std::string mode = psram + (compressed ? "C" : "U");
-    const std::string modeFile = inst.InBin("data/mode.txt");
+    const std::string modeFile = inst.InWork("data/mode.txt");
     const std::int16_t number = modIO::OpenBinary(modeFile);
     // A failed open or write leaves the position where it was; the length check catches
     // a number that names no open file.
@@ -251,7 +303,7 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     // package or destroys one that is already there.
     const std::string partial = output + kPartialSuffix;
     try {
-        Copy("the package", inst.InBin("x.nds"), partial);
+        Copy("the package", inst.InWork("x.nds"), partial);
         std::error_code ec;
         fs::rename(modIO::ToPath(partial), modIO::ToPath(output), ec);
         if (ec) throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(ec));
@@ -266,7 +318,8 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
 }  // namespace
 
 bool BuildRunning() {
-    return g_running;
+    const std::lock_guard<std::mutex> lock(g_busyMutex);
+    return !g_busyFolders.empty();
 }
 
 std::string BannerText(const std::string& line1, const std::string& line2,
@@ -283,11 +336,28 @@ std::string OutputPath(const std::string& outputFolder, const std::string& romPa
     return path + modIO::BaseName(romPath, ".gba") + ".nds";
 }
 
-bool RunBuild(SettingsSource& source, const std::string& appDir, const ToolRunner& runner) {
-    if (g_running) return false;
-    RunningGuard guard;
+ToolRunner::ToolRunner()
+    : run_([](const std::string& commandLine, const std::string& workingDir) {
+          return modShellWait::RunAndWait(commandLine, workingDir);
+      }) {}
+
+ToolRunner::ToolRunner(modShellWait::RunResult (*run)(const std::string& commandLine)) {
+    if (run ==
+        static_cast<modShellWait::RunResult (*)(const std::string&)>(&modShellWait::RunAndWait)) {
+        *this = ToolRunner();
+    } else {
+        run_ = [run](const std::string& commandLine, const std::string&) {
+            return run(commandLine);
+        };
+    }
+}
+
+namespace {
+
+bool Run(SettingsSource& source, const Installation& inst, const ToolRunner& runner) {
+    const BusyFolder busy(Canonical(inst.work, modIO::ToPath(inst.bin)));
+    if (!busy.held()) return false;
     source.SetGoEnabled(false);
-    const Installation inst{appDir, appDir + kSep + "bin"};
     bool staging = false;
     std::string failure;
     try {
@@ -306,6 +376,27 @@ bool RunBuild(SettingsSource& source, const std::string& appDir, const ToolRunne
     source.ShowMessage("Complete!");
     source.SetGoEnabled(true);
     return true;
+}
+
+// `path` without trailing separators (a root keeps its own).
+std::string WithoutTrailingSeparator(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == kSep) &&
+           !(path.size() == 3 && path[1] == ':'))
+        path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+bool RunBuild(SettingsSource& source, const std::string& appDir, const ToolRunner& runner) {
+    const std::string bin = appDir + kSep + "bin";
+    return Run(source, Installation{appDir, bin, bin, true}, runner);
+}
+
+bool RunBuildIn(SettingsSource& source, const std::string& appDir, const std::string& workDir,
+                const ToolRunner& runner) {
+    const std::string bin = appDir + kSep + "bin";
+    return Run(source, Installation{appDir, bin, WithoutTrailingSeparator(workDir), false}, runner);
 }
 
 }  // namespace pellix

@@ -3,6 +3,8 @@
 
 #include <functional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "shell_wait.h"
 
@@ -27,25 +29,88 @@ class SettingsSource {
     virtual void ShowMessage(const std::string& text) = 0;
 };
 
-// Runs one command line; the default is modShellWait::RunAndWait.
-using ToolRunner = std::function<modShellWait::RunResult(const std::string& commandLine)>;
+// Runs one command line of a build with a working directory and returns when the program
+// has ended. Made from a function of (command line, working folder), or from one of the
+// command line alone, which is left to run its programs in the current directory (only
+// right for RunBuild, which enters the folder first). The default, and
+// modShellWait::RunAndWait under either signature, is modShellWait::RunAndWait in the
+// working folder.
+class ToolRunner {
+  public:
+    using Function = std::function<modShellWait::RunResult(const std::string& commandLine,
+                                                           const std::string& workingDir)>;
 
-// cmdGo_Click's body: switches Go off, resolves the sources, enters `appDir`/bin (the
-// current directory stays there), removes working files an earlier build left, stages the
-// ROM, border, icon and mode file, runs gzip (when compression is on), grit, gbacrusher,
-// ndstool and efs through `runner`, delivers x.nds to the output path under a temporary
-// name and renames it into place, removes the working files, shows "Complete!" and
-// switches Go on. Each setting is read when its step comes. `appDir` is the installation
-// folder without a trailing separator.
+    ToolRunner();
+    ToolRunner(modShellWait::RunResult (*run)(const std::string& commandLine));
+    template <typename F,
+              std::enable_if_t<std::is_invocable_r_v<modShellWait::RunResult, F&,
+                                                     const std::string&, const std::string&>,
+                               int> = 0>
+    ToolRunner(F run) : run_(std::move(run)) {}
+    template <
+        typename F,
+        std::enable_if_t<!std::is_invocable_v<F&, const std::string&, const std::string&> &&
+                             std::is_invocable_r_v<modShellWait::RunResult, F&, const std::string&>,
+                         int> = 0>
+    ToolRunner(F run)
+        : run_([run = std::move(run)](const std::string& commandLine, const std::string&) mutable {
+              return run(commandLine);
+          }) {}
+
+    // Runs `commandLine` in `workingDir` ("" for the current directory).
+    modShellWait::RunResult operator()(const std::string& commandLine,
+                                       const std::string& workingDir = std::string()) const {
+        return run_(commandLine, workingDir);
+    }
+
+  private:
+    Function run_;
+};
+
+// cmdGo_Click's body: a build in the installation's own bin folder, which it makes the
+// current directory as the design has it (the current directory stays there). The same as
+// RunBuildIn(source, appDir, appDir + separator + "bin", runner) otherwise. A failure to
+// enter bin stops the build like any other.
+bool RunBuild(SettingsSource& source, const std::string& appDir,
+              const ToolRunner& runner = ToolRunner());
+
+// One build with the working folder `workDir`: switches Go off, resolves the sources,
+// removes working files an earlier build left in `workDir`, stages the ROM, border, icon
+// and mode file there, runs gzip (when compression is on), grit, gbacrusher, ndstool and
+// efs from `appDir`/bin through `runner` with `workDir` as their working directory,
+// delivers `workDir`/x.nds to the output path under a temporary name and renames it into
+// place, removes the working files, shows "Complete!" and switches Go on. Each setting is
+// read when its step comes. Never changes, and never reads, the process's current
+// directory, except to find a relative icon or border name, as the window's other
+// controls find it; so builds in different working folders may run side by side, in
+// threads of one process or in several processes.
+//
+// `appDir` is the installation folder without a trailing separator: the programs come
+// from its bin folder, the default pictures from its gfx folder. Relative ROM and output
+// paths are taken from that bin folder (so an empty output folder delivers into bin); a
+// caller meaning another folder passes absolute paths.
+//
+// `workDir` is an absolute folder that must hold, before the build starts:
+//   7.bin, 9.bin  the DS-side program images, handed to ndstool by these relative names;
+//   data/         the staging folder; everything in it apart from the build's own files
+//                 is packed into the package as the installation's bin/data is.
+// The build writes x.nds, border.bmp, border.img.bin, icon.bmp, data/mode.txt,
+// data/game, data/game.gz, data/game.gba and data/border.lz7 there and removes them
+// again, whether it succeeds or fails. The installation's bin folder is itself such a
+// folder; a private one is a fresh folder with copies of bin/7.bin, bin/9.bin and of
+// whatever the user keeps in bin/data.
+//
 // Returns true when the package was delivered. Any failure stops the build at that
 // point: the working files are removed, the failure is shown through source.ShowMessage
 // and Go is switched on again. A build whose ROM, output, icon or border path is one of
 // the working files is refused before anything is touched.
-// A call made while another build is running does nothing and returns false.
-bool RunBuild(SettingsSource& source, const std::string& appDir,
-              const ToolRunner& runner = modShellWait::RunAndWait);
+// A call made while this process runs another build in the same working folder does
+// nothing and returns false.
+bool RunBuildIn(SettingsSource& source, const std::string& appDir, const std::string& workDir,
+                const ToolRunner& runner = ToolRunner());
 
-// True while a build is running, from switching Go off to switching it on again.
+// True while this process runs a build (in any working folder), from switching Go off to
+// switching it on again.
 bool BuildRunning();
 
 // The banner text handed to ndstool: "Pellix" when line 1 is blank, else line 1, then

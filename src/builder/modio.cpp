@@ -6,6 +6,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 #ifdef _WIN32
 #include "win_support.h"
@@ -19,8 +20,16 @@ std::array<std::int32_t, 256> NextWritePos{};
 
 namespace {
 
-// The process-wide table of open numbered files; slot 0 is never used.
-std::array<std::unique_ptr<std::fstream>, 256> g_files;
+// One slot of the process-wide table of numbered files.
+struct Slot {
+    bool taken = false;                  // handed out and not closed yet
+    std::unique_ptr<std::fstream> file;  // null when the open failed
+};
+
+// The table; slot 0 is never used. Every use of the table and of NextWritePos is made under
+// g_filesMutex, so builds in several threads each get numbers of their own.
+std::mutex g_filesMutex;
+std::array<Slot, 256> g_files;
 
 bool EndsWithNoCase(const std::string& text, const std::string& tail) {
     if (tail.size() > text.size()) return false;
@@ -107,14 +116,18 @@ std::int32_t SafeFileLen(const std::string& path) {
 }
 
 std::int16_t OpenBinary(const std::string& path) {
+    const std::lock_guard<std::mutex> lock(g_filesMutex);
     std::int16_t number = 0;
     for (std::int16_t n = 1; n <= 255; ++n) {
-        if (!g_files[n]) {
+        if (!g_files[n].taken) {
             number = n;
             break;
         }
     }
     if (number == 0) return 0;
+    // A number whose open fails stays taken until it is closed, so another thread's open
+    // cannot receive it while the caller still writes and closes through it.
+    g_files[number].taken = true;
     const fs::path p = ToPath(path);
     auto file = std::make_unique<std::fstream>(p, std::ios::in | std::ios::out | std::ios::binary);
     if (!file->is_open()) {
@@ -123,14 +136,15 @@ std::int16_t OpenBinary(const std::string& path) {
         file->open(p, std::ios::in | std::ios::out | std::ios::binary);
     }
     if (!file->is_open()) return number;
-    g_files[number] = std::move(file);
+    g_files[number].file = std::move(file);
     NextWritePos[number] = 1;
     return number;
 }
 
 void WriteBinary(std::int16_t fileNumber, const std::string& text, std::int32_t count) {
     if (fileNumber < 0 || fileNumber > 255) return;
-    std::fstream* file = g_files[fileNumber].get();
+    const std::lock_guard<std::mutex> lock(g_filesMutex);
+    std::fstream* file = g_files[fileNumber].file.get();
     if (!file) return;
     std::string bytes = text;
     if (count > 0 && static_cast<std::size_t>(count) < bytes.size()) bytes.resize(count);
@@ -150,7 +164,12 @@ void WriteBinary(std::int16_t fileNumber, const std::string& text, std::int32_t 
 
 bool CloseBinary(std::int16_t fileNumber) {
     if (fileNumber < 0 || fileNumber > 255) return false;
-    std::unique_ptr<std::fstream> file = std::move(g_files[fileNumber]);
+    std::unique_ptr<std::fstream> file;
+    {
+        const std::lock_guard<std::mutex> lock(g_filesMutex);
+        file = std::move(g_files[fileNumber].file);
+        g_files[fileNumber].taken = false;
+    }
     if (!file) return true;
     file->close();
     return !file->fail();

@@ -24,6 +24,8 @@ class FileError : public std::runtime_error {
 
 // Entry n is the 1-based byte position at which the next WriteBinary through file
 // number n lands. OpenBinary sets it to 1; WriteBinary advances it by the bytes written.
+// The numbered-file functions may be called from several threads; each thread reads only
+// the entries of the numbers it holds.
 extern std::array<std::int32_t, 256> NextWritePos;
 
 // A short lower-case reason for a failed operation, such as "no such file".
@@ -49,7 +51,8 @@ std::int32_t SafeFileLen(const std::string& path);
 
 // Opens `path` for binary writes, creating it when missing and keeping its content
 // otherwise, and returns its file number (1..255); 0 when no number is free. When the
-// open itself fails the free number is still returned, naming no open file.
+// open itself fails the free number is still returned, naming no open file; it stays the
+// caller's (no other open receives it) until CloseBinary gives it back.
 std::int16_t OpenBinary(const std::string& path);
 
 // Writes the first `count` characters of `text` (all of them when count <= 0), one byte
@@ -57,8 +60,9 @@ std::int16_t OpenBinary(const std::string& path);
 // without advancing the position.
 void WriteBinary(std::int16_t fileNumber, const std::string& text, std::int32_t count);
 
-// Closes the file open under `fileNumber`; false when closing fails or the number is out
-// of range. A number naming no open file closes nothing and returns true.
+// Closes the file open under `fileNumber` and frees the number; false when closing fails
+// or the number is out of range. A number naming no open file closes nothing and returns
+// true.
 bool CloseBinary(std::int16_t fileNumber);
 
 // Deletes the file at `path`, ignoring any failure, and returns true when no file exists

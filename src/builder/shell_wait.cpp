@@ -2,15 +2,23 @@
 #include "shell_wait.h"
 
 #include <atomic>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 namespace pellix::modShellWait {
 
 namespace {
+std::mutex g_pumpMutex;
 std::function<void()> g_pump;
+std::thread::id g_pumpThread;
 std::atomic<bool> g_cancel{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "CancelAll must be signal-safe");
 }  // namespace
+
+RunResult RunAndWait(const std::string& commandLine) {
+    return RunAndWait(commandLine, std::string());
+}
 
 void CancelAll() {
     g_cancel.store(true);
@@ -25,12 +33,19 @@ void ResetCancel() {
 }
 
 void SetEventPump(std::function<void()> pump) {
+    const std::lock_guard<std::mutex> lock(g_pumpMutex);
     g_pump = std::move(pump);
+    g_pumpThread = std::this_thread::get_id();
 }
 
 void PumpEvents() {
-    // A copy, so a pump that replaces itself while running stays alive to the end.
-    const std::function<void()> pump = g_pump;
+    std::function<void()> pump;
+    {
+        const std::lock_guard<std::mutex> lock(g_pumpMutex);
+        if (g_pumpThread != std::this_thread::get_id()) return;
+        // A copy, so a pump that replaces itself while running stays alive to the end.
+        pump = g_pump;
+    }
     if (pump) pump();
 }
 

@@ -18,9 +18,15 @@ struct RunResult {
 // The most of a program's standard error kept in RunResult::errorText (its last bytes).
 constexpr std::size_t kErrorTextLimit = 4096;
 
-// Starts `commandLine` (split by the Windows command-line rules, no shell) in the current
-// directory, with no console and stdin from the null device, and returns when it ends.
-// While waiting, calls the event pump at least every 20 ms without spinning.
+// Starts `commandLine` (split by the Windows command-line rules, no shell) with
+// `workingDir` as its working directory ("" keeps the caller's current directory), with no
+// console and stdin from the null device, and returns when it ends. The program path is
+// best absolute: a relative one is not looked up in `workingDir` on every platform. While
+// waiting, calls the event pump at least every 20 ms without spinning. Safe to call from
+// several threads at once; each child inherits only its own standard handles.
+RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir);
+
+// The same in the caller's current directory.
 RunResult RunAndWait(const std::string& commandLine);
 
 // Stops every program run through RunAndWait, now and from now on: a running one is killed
@@ -35,10 +41,13 @@ bool CancelRequested();
 void ResetCancel();
 
 // Installs the function that dispatches the window's pending events during a wait
-// (an empty function removes it). The main window fills this in at start.
+// (an empty function removes it). The main window fills this in at start. The pump is
+// called only on the thread that installed it, since window events belong to that thread;
+// waits on other threads just wait.
 void SetEventPump(std::function<void()> pump);
 
-// Calls the installed event pump once, if there is one. For the platform's RunAndWait.
+// Calls the installed event pump once, if there is one and this is its thread. For the
+// platform's RunAndWait.
 void PumpEvents();
 
 }  // namespace pellix::modShellWait

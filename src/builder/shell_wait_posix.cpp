@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -80,7 +81,7 @@ void Finish(int status, RunResult& result) {
 
 }  // namespace
 
-RunResult RunAndWait(const std::string& commandLine) {
+RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir) {
     RunResult result;
     const std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) {
@@ -91,6 +92,16 @@ RunResult RunAndWait(const std::string& commandLine) {
         result.cancelled = true;
         result.errorText = "stopped before it started";
         return result;
+    }
+    // The child's change of folder fails with the same error as a missing program would,
+    // so a missing folder is named here.
+    if (!workingDir.empty()) {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(modIO::ToPath(workingDir), ec)) {
+            result.errorText = "cannot start " + args[0] + ": the working folder " + workingDir +
+                               " does not exist";
+            return result;
+        }
     }
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -109,6 +120,7 @@ RunResult RunAndWait(const std::string& commandLine) {
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, writeEnd.fd, 2);
+    if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
 

@@ -1,6 +1,7 @@
 // Windows tool runner: CreateProcessW with no console, stderr through a pipe, a pumping wait.
 #include <windows.h>
 
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ namespace {
 
 // Longest block between two calls of the event pump.
 constexpr DWORD kPollMillis = 5;
+
+// Held while this process has inheritable handles open for a child being started.
+std::mutex g_spawnMutex;
 
 // Owns a kernel handle.
 struct Handle {
@@ -66,7 +70,7 @@ std::wstring ProgramFile(const std::string& program) {
 
 }  // namespace
 
-RunResult RunAndWait(const std::string& commandLine) {
+RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir) {
     RunResult result;
     const std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) {
@@ -80,16 +84,29 @@ RunResult RunAndWait(const std::string& commandLine) {
     }
     std::wstring wideLine;
     std::wstring programFile;
+    std::wstring wideDir;
     try {
         wideLine = win::ToWide(commandLine);
         programFile = ProgramFile(args[0]);
+        wideDir = win::ToWide(workingDir);
     } catch (const std::range_error&) {
         result.errorText = "cannot start " + args[0] + ": the command line is not valid UTF-8";
         return result;
     }
+    if (!workingDir.empty()) {
+        const DWORD attributes = ::GetFileAttributesW(wideDir.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            result.errorText = "cannot start " + args[0] + ": the working folder " + workingDir +
+                               " does not exist";
+            return result;
+        }
+    }
 
     // The child's standard handles: input and output the null device, errors into a pipe
-    // whose reading end stays with us alone.
+    // whose reading end stays with us alone. They are inheritable, and a child inherits every
+    // inheritable handle of the process, so they exist only inside this lock: a program
+    // started by another thread meanwhile would otherwise keep this pipe open.
+    std::unique_lock<std::mutex> spawnLock(g_spawnMutex);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     Handle nul(::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
@@ -120,13 +137,14 @@ RunResult RunAndWait(const std::string& commandLine) {
     std::vector<wchar_t> line(wideLine.begin(), wideLine.end());
     line.push_back(L'\0');
     PROCESS_INFORMATION process{};
-    const BOOL created =
-        ::CreateProcessW(programFile.empty() ? nullptr : programFile.c_str(), line.data(), nullptr,
-                         nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    const BOOL created = ::CreateProcessW(
+        programFile.empty() ? nullptr : programFile.c_str(), line.data(), nullptr, nullptr, TRUE,
+        CREATE_NO_WINDOW, nullptr, wideDir.empty() ? nullptr : wideDir.c_str(), &startup, &process);
     const DWORD startError = ::GetLastError();
     // Only the child may hold the writing end now, so the pipe closes when it is gone.
     writeEnd.reset();
     nul.reset();
+    spawnLock.unlock();
     if (!created) {
         result.errorText = "cannot start " + args[0] + ": " + win::ErrorReason(startError);
         return result;

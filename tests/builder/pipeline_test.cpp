@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 
 #include "modio.h"
 #include "test_support.h"
@@ -106,6 +111,17 @@ class Pipeline : public ::testing::Test {
             if (duringTool_) duringTool_(tool);
             return pellix::modShellWait::RunAndWait(line);
         });
+    }
+
+    // A private working folder below the test's base: copies of bin's 7.bin and 9.bin and
+    // a data folder holding one file of the user's.
+    fs::path MakeWorkFolder(const std::string& name) const {
+        const fs::path work = base_ / name;
+        fs::create_directories(work / "data");
+        fs::copy_file(bin_ / "7.bin", work / "7.bin");
+        fs::copy_file(bin_ / "9.bin", work / "9.bin");
+        WriteFile(work / "data" / "readme.txt", "KEEP");
+        return work;
     }
 
     std::string ToolOf(const std::string& line) const {
@@ -541,6 +557,101 @@ TEST_F(Pipeline, ASecondGoDuringABuildStartsNothing) {
     EXPECT_TRUE(second.events.empty());
     EXPECT_EQ(ToolsRun(),
               (std::vector<std::string>{"gzip", "grit", "gbacrusher", "ndstool", "efs"}));
+}
+
+TEST_F(Pipeline, ABuildInAWorkingFolderOfItsOwnStagesThereAndLeavesBinAlone) {
+    const fs::path work = MakeWorkFolder("work folder");
+    const fs::path before = fs::current_path();
+    std::vector<std::pair<std::string, std::string>> runs;
+    const bool built = pellix::RunBuildIn(source_, app_.string(), work.string(),
+                                          [&](const std::string& line, const std::string& dir) {
+                                              runs.emplace_back(ToolOf(line), dir);
+                                              return pellix::modShellWait::RunAndWait(line, dir);
+                                          });
+    ASSERT_TRUE(built) << source_.messages.back();
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"gzip", work.string()},    {"grit", work.string()}, {"gbacrusher", work.string()},
+        {"ndstool", work.string()}, {"efs", work.string()},
+    };
+    EXPECT_EQ(runs, expected);
+    const auto calls = ReadToolLog(work);
+    ASSERT_EQ(calls.size(), 5u);
+    for (const auto& call : calls) EXPECT_EQ(fs::path(call.back()), fs::canonical(work));
+    EXPECT_EQ(ReadFile(Delivered()),
+              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
+              "game.gz 12 GZ:ROM BYTES\n"
+              "mode.txt 2 PC\n"
+              "readme.txt 4 KEEP\n");
+    EXPECT_EQ(source_.messages, std::vector<std::string>{"Complete!"});
+    EXPECT_TRUE(ToolsRun().empty());  // nothing ran in bin
+    for (const char* f : kStaged) EXPECT_FALSE(fs::exists(work / f)) << f;
+    EXPECT_EQ(fs::current_path(), before);
+    EXPECT_FALSE(pellix::BuildRunning());
+}
+
+TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
+    // Each build waits inside grit until the other has reached it too, so they overlap for
+    // certain; meanwhile a third build asks for a folder that is busy and does nothing.
+    struct Job {
+        fs::path work, rom, out;
+        FakeSource source;
+        bool built = false;
+    };
+    Job jobs[2];
+    for (int i = 0; i < 2; ++i) {
+        Job& job = jobs[i];
+        job.work = MakeWorkFolder("work " + std::to_string(i));
+        job.rom = base_ / ("game " + std::to_string(i) + ".gba");
+        WriteFile(job.rom, "ROM OF GAME " + std::to_string(i));
+        job.out = base_ / ("out " + std::to_string(i));
+        fs::create_directory(job.out);
+        job.source.rom = job.rom.string();
+        job.source.output = job.out.string();
+        job.source.compression = i;
+    }
+    std::mutex mutex;
+    std::condition_variable changed;
+    int inGrit = 0;
+    bool overlapped = false;
+    FakeSource third;
+    bool thirdBuilt = true;
+    const pellix::ToolRunner runner = [&](const std::string& line, const std::string& dir) {
+        if (ToolOf(line) == "grit") {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++inGrit;
+            changed.notify_all();
+            overlapped =
+                changed.wait_for(lock, std::chrono::seconds(20), [&] { return inGrit == 2; });
+            if (dir == jobs[0].work.string()) {
+                third.rom = romFile_.string();
+                thirdBuilt = pellix::RunBuildIn(third, app_.string(), jobs[0].work.string());
+            }
+        }
+        return pellix::modShellWait::RunAndWait(line, dir);
+    };
+    std::thread threads[2];
+    for (int i = 0; i < 2; ++i)
+        threads[i] = std::thread([&, i] {
+            jobs[i].built =
+                pellix::RunBuildIn(jobs[i].source, app_.string(), jobs[i].work.string(), runner);
+        });
+    for (std::thread& t : threads) t.join();
+
+    EXPECT_TRUE(overlapped);
+    EXPECT_FALSE(thirdBuilt);
+    EXPECT_TRUE(third.events.empty());
+    const char* const games[] = {"game.gba 13 ROM OF GAME 0", "game.gz 16 GZ:ROM OF GAME 1"};
+    const char* const modes[] = {"mode.txt 2 PU", "mode.txt 2 PC"};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(jobs[i].built) << jobs[i].source.messages.back();
+        const std::string package = ReadFile(jobs[i].out / ("game " + std::to_string(i) + ".nds"));
+        EXPECT_NE(package.find(games[i]), std::string::npos) << package;
+        EXPECT_NE(package.find(modes[i]), std::string::npos) << package;
+        EXPECT_EQ(ReadToolLog(jobs[i].work).size(), 4u + i);  // gzip only when compressing
+        for (const char* f : kStaged) EXPECT_FALSE(fs::exists(jobs[i].work / f)) << f;
+    }
+    EXPECT_FALSE(pellix::BuildRunning());
 }
 
 TEST_F(Pipeline, AnInstallationFolderWithAQuoteIsRefused) {

@@ -63,6 +63,26 @@ TEST_F(ShellWait, ArgumentsAndWorkingDirectoryArriveUnchanged) {
     EXPECT_EQ(calls[0], expected);
 }
 
+TEST_F(ShellWait, AProgramRunsInTheWorkingFolderItIsGiven) {
+    const fs::path folder = dir_.path() / "work dir";
+    fs::create_directory(folder);
+    WriteFile(folder / "x.nds", "");
+    const RunResult r = RunAndWait(Tool("efs") + " x.nds", folder.string());
+    EXPECT_EQ(r.exitCode, 0) << r.errorText;
+    const auto calls = ReadToolLog(folder);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(fs::path(calls[0].back()), fs::canonical(folder));
+    EXPECT_FALSE(fs::exists(dir_.path() / "tool-log.txt"));
+    EXPECT_EQ(fs::current_path(), dir_.path());
+
+    const std::string gone = (dir_.path() / "gone").string();
+    const RunResult missing = RunAndWait(Tool("efs") + " x.nds", gone);
+    EXPECT_FALSE(missing.started);
+    EXPECT_NE(missing.errorText.find("the working folder " + gone + " does not exist"),
+              std::string::npos)
+        << missing.errorText;
+}
+
 TEST_F(ShellWait, ExitStatusAndStandardErrorAreReturned) {
     WriteFile("fail-grit", "3 grit: border.bmp: not a bitmap or PNG picture");
     const RunResult failed = RunAndWait(Tool("grit") + " border.bmp");
