@@ -185,7 +185,7 @@ TEST(RunBatch, AnInterruptStartsNothingMore) {
              [&](const Job& job, const BatchSettings&, const std::string&, std::string&) {
                  if (job.rom == "r2") modShellWait::CancelAll();
                  // r1 finishes its package after the interrupt: it is kept.
-                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                 std::this_thread::sleep_for(std::chrono::milliseconds(job.rom == "r1" ? 400 : 50));
                  return job.rom == "r0" || job.rom == "r1";
              });
     modShellWait::ResetCancel();

@@ -289,8 +289,8 @@ class Process {
     bool ended_ = false;
 };
 
-// Runs the program to its end (at most `seconds`).
-inline Ended Run(const std::string& program, const std::vector<std::string>& args,
+// Runs the program to its end (at most `seconds`, then it is killed).
+inline Ended RunToEnd(const std::string& program, const std::vector<std::string>& args,
                  const fs::path& folder,
                  const std::vector<std::pair<std::string, std::string>>& env = {},
                  double seconds = 120, bool asNobody = false) {

@@ -99,7 +99,7 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         {{"--output", "missing", "a.gba"}, "--output: no such folder: missing"},
     };
     for (const Row& row : rows) {
-        const Ended run = Run(Cli(), row.args, work_, Environment());
+        const Ended run = RunToEnd(Cli(), row.args, work_, Environment());
         SCOPED_TRACE(row.message);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_EQ(run.err, "pellix-cli: " + row.message + "\nTry 'pellix-cli --help'.\n");
@@ -107,10 +107,10 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
     }
     EXPECT_FALSE(fs::exists(work_ / "a.nds"));
 
-    const Ended help = Run(Cli(), {"--help"}, work_);
+    const Ended help = RunToEnd(Cli(), {"--help"}, work_);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: pellix-cli [OPTIONS] ROM...\n", 0), 0u) << help.out;
-    const Ended version = Run(Cli(), {"--version", "a.gba"}, work_);
+    const Ended version = RunToEnd(Cli(), {"--version", "a.gba"}, work_);
     EXPECT_EQ(version.out, "pellix-cli " PELLIX_VERSION "\n");
 }
 
@@ -133,7 +133,7 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
 #endif
     std::vector<std::string> args = {"-j", "2", "-o", "out", "--icon", "icon4.bmp"};
     for (std::size_t i = 0; i < good.size(); ++i) {
-        WriteBytes(work_ / "roms" / fs::u8path(good[i] + ".gba"), MakeRom(20000 + i * 15000, i));
+        WriteBytes(work_ / "roms" / fs::u8path(good[i] + ".gba"), MakeRom(20000 + i * 15000, static_cast<std::uint32_t>(i)));
         args.push_back("roms/" + good[i] + ".gba");
     }
     // Larger than 16 MiB: built without PSRAM, with a notice.
@@ -159,7 +159,7 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
 #else
     fs::permissions(work_ / "roms" / "locked.gba", fs::perms::none);
 #endif
-    const Ended run = Run(Cli(), args, work_, Environment(), 600, RunningAsRoot());
+    const Ended run = RunToEnd(Cli(), args, work_, Environment(), 600, RunningAsRoot());
 #ifdef _WIN32
     ::CloseHandle(lock);
 #endif
@@ -205,7 +205,7 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     }
 
     // With --force the existing package is replaced.
-    const Ended forced = Run(Cli(), {"--force", "-o", "out", "roms/old.gba"}, work_, Environment(),
+    const Ended forced = RunToEnd(Cli(), {"--force", "-o", "out", "roms/old.gba"}, work_, Environment(),
                              120, RunningAsRoot());
     EXPECT_EQ(forced.exitCode, 0) << forced.out << forced.err;
     EXPECT_EQ(Utf8(formats::ReadNdsFile((work_ / "out" / "old.nds").u8string()).banner.titles[0]), "old");
