@@ -12,6 +12,7 @@
 #include "cli_fixture.h"
 #include "cli_options.h"
 #include "shell_wait.h"
+#include "test_support.h"
 
 namespace pellix::app {
 namespace {
@@ -193,6 +194,61 @@ TEST(RunBatch, AnInterruptStartsNothingMore) {
     const JobState expected[] = {JobState::Built,       JobState::Built,       JobState::Interrupted,
                                  JobState::Interrupted, JobState::Interrupted, JobState::Interrupted};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(jobs[i].state, expected[i]) << i;
+}
+
+// Sets an environment variable, which the programs a build runs inherit, for a while.
+struct ScopedEnv {
+    std::string name;
+    ScopedEnv(std::string n, const std::string& value) : name(std::move(n)) {
+#ifdef _WIN32
+        _putenv_s(name.c_str(), value.c_str());
+#else
+        setenv(name.c_str(), value.c_str(), 1);
+#endif
+    }
+    ~ScopedEnv() {
+#ifdef _WIN32
+        _putenv_s(name.c_str(), "");
+#else
+        unsetenv(name.c_str());
+#endif
+    }
+};
+
+TEST(RunBatch, AnInterruptMidBuildLeavesNoWorkingFolderAndNoPackage) {
+    test::TempDir root("pellix-batch-stop");
+    const fs::path app = root.path() / "inst";
+    fs::create_directories(app / "bin" / "data");
+    fs::create_directories(app / "gfx");
+    for (const char* sub : {"tmp", "out", "roms"}) fs::create_directories(root.path() / sub);
+    test::InstallFakeTools(app / "bin");
+    for (const char* file : {"bin/7.bin", "bin/9.bin", "gfx/icon.bmp", "gfx/border.bmp"})
+        test::WriteFile(app / file, "x");
+    std::vector<std::string> roms;
+    for (int i = 0; i < 4; ++i) {
+        roms.push_back((root.path() / "roms" / ("r" + std::to_string(i) + ".gba")).u8string());
+        test::WriteFile(fs::u8path(roms.back()), "ROM");
+    }
+    const std::string tmp = (root.path() / "tmp").u8string();
+    const ScopedEnv slow("PELLIX_FAKE_TOOL_SLEEP_MS", "300"), tmpdir("TMPDIR", tmp),
+        tmp1("TMP", tmp), tmp2("TEMP", tmp);
+    BatchSettings settings;
+    settings.outputFolder = (root.path() / "out").u8string();
+    std::vector<Job> jobs = PlanBatch(roms, settings);
+
+    // Each build runs five programs of 300 ms; the first two are stopped in their second.
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));
+        modShellWait::CancelAll();
+    });
+    Recorder recorder;
+    RunBatch(jobs, settings, app.u8string(), 2, recorder);
+    stopper.join();
+    modShellWait::ResetCancel();
+    EXPECT_EQ(recorder.started.size(), 2u);
+    for (const Job& job : jobs) EXPECT_EQ(job.state, JobState::Interrupted) << job.rom << job.reason;
+    EXPECT_TRUE(fs::is_empty(root.path() / "tmp")) << "a working folder was left behind";
+    EXPECT_TRUE(fs::is_empty(root.path() / "out"));
 }
 
 TEST(Report, LinesSizesTimesAndEstimate) {

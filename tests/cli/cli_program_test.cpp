@@ -220,6 +220,10 @@ TEST_F(PellixCli, AnInterruptStopsTheBatchAndLeavesNothingHalfDone) {
     }
     Env env = Environment();
     env.push_back({"PELLIX_FAKE_TOOL_SLEEP_MS", "800"});  // every gzip run takes that long
+#ifdef _WIN32
+    // Control events go to the processes of a console; a test run may have none.
+    const bool console = ::AllocConsole() || ::GetConsoleWindow() != nullptr;
+#endif
     Process cli(Cli("slow"), args, work_, env, RunningAsRoot());
     // Interrupted once the first package is there, while the next two are being built.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -227,15 +231,19 @@ TEST_F(PellixCli, AnInterruptStopsTheBatchAndLeavesNothingHalfDone) {
            std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const bool sent = cli.Interrupt();
+#ifdef _WIN32
+    // wine without a display has no console to make, and without one it delivers no
+    // control event (GenerateConsoleCtrlEvent fails); the stopping itself is tested in
+    // cli_batch_test, through the same flag the control handler sets.
+    if (!sent)
+        GTEST_SKIP() << "no console control event can be sent here (console: " << console
+                     << ", error " << ::GetLastError() << ")";
     const Ended run = cli.Wait(60);
     ASSERT_FALSE(run.timedOut) << run.out;
-#ifdef _WIN32
-    if (!sent || run.exitCode != 130)
-        GTEST_SKIP() << "the console control event did not arrive (wine without a console "
-                        "delivers none); exit status "
-                     << run.exitCode;
-    EXPECT_EQ(run.exitCode, 130);
+    EXPECT_EQ(run.exitCode, 130) << run.out << run.err;
 #else
+    const Ended run = cli.Wait(60);
+    ASSERT_FALSE(run.timedOut) << run.out;
     ASSERT_TRUE(sent);
     EXPECT_EQ(run.signal, SIGINT) << "exit status " << run.exitCode << "\n" << run.out << run.err;
 #endif
