@@ -112,6 +112,20 @@ class JobSource : public SettingsSource {
     const BatchSettings& settings_;
 };
 
+// Runs a program of a build, trying a start that failed once more after a moment: with
+// several builds at once a system near its limit of processes refuses one now and then
+// (EAGAIN), and wine under load has been seen to fail one with "internal error". A
+// program that is missing fails the same way twice.
+modShellWait::RunResult RunRetryingStart(const std::string& commandLine,
+                                         const std::string& workingDir) {
+    modShellWait::RunResult result = modShellWait::RunAndWait(commandLine, workingDir);
+    if (!result.started && !result.cancelled && !modShellWait::CancelRequested()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        result = modShellWait::RunAndWait(commandLine, workingDir);
+    }
+    return result;
+}
+
 }  // namespace
 
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings) {
@@ -204,7 +218,7 @@ bool BuildInWorkFolder(const Job& job, const BatchSettings& settings, const std:
                        std::string& message) {
     WorkFolder folder(appDir);
     JobSource source(job, settings);
-    const bool built = RunBuildIn(source, appDir, folder.path());
+    const bool built = RunBuildIn(source, appDir, folder.path(), ToolRunner(RunRetryingStart));
     message = source.message;
     if (message.rfind(kStoppedPrefix, 0) == 0) message.erase(0, sizeof kStoppedPrefix - 1);
     if (!built && message.empty()) message = "the build did not start";

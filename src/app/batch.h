@@ -71,7 +71,8 @@ using JobBuilder = std::function<bool(const Job& job, const BatchSettings& setti
                                       const std::string& appDir, std::string& message)>;
 
 // The real build: a fresh working folder (below the system's temporary folder), the
-// pipeline run in it with the job's settings, the folder removed afterwards.
+// pipeline run in it with the job's settings, the folder removed afterwards. A program
+// that could not be started is tried once more.
 bool BuildInWorkFolder(const Job& job, const BatchSettings& settings, const std::string& appDir,
                        std::string& message);
 

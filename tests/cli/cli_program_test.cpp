@@ -134,6 +134,13 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     std::vector<std::string> args = {"-j", "2", "-o", "out", "--icon", "icon4.bmp"};
     for (std::size_t i = 0; i < good.size(); ++i) {
         WriteBytes(work_ / "roms" / fs::u8path(good[i] + ".gba"), MakeRom(20000 + i * 15000, static_cast<std::uint32_t>(i)));
+#ifdef _WIN32
+        // No shell expands a wildcard there; the program does.
+        if (good[i].rfind("r0", 0) == 0) {
+            if (good[i] == "r01") args.push_back("roms/r0?.gba");
+            continue;
+        }
+#endif
         args.push_back("roms/" + good[i] + ".gba");
     }
     // Larger than 16 MiB: built without PSRAM, with a notice.
