@@ -45,15 +45,17 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const fs::path root = fs::temp_directory_path() / ("pellix-bench-batch-" + std::to_string(::getpid()));
-    MakeInstallation(root / "inst", {PELLIX_CLI_PROGRAM, GRIT_PROGRAM, GBACRUSHER_PROGRAM,
-                                     NDSTOOL_PROGRAM, EFS_PROGRAM, GZIP_PROGRAM, STANDIN_DIR,
-                                     GFX_DIR});
+    const fs::path root =
+        fs::temp_directory_path() / ("pellix-bench-batch-" + std::to_string(::getpid()));
+    MakeInstallation(root / "inst",
+                     {PELLIX_CLI_PROGRAM, GRIT_PROGRAM, GBACRUSHER_PROGRAM, NDSTOOL_PROGRAM,
+                      EFS_PROGRAM, GZIP_PROGRAM, STANDIN_DIR, GFX_DIR});
     fs::create_directories(root / "roms");
     std::vector<std::string> roms;
     for (int i = 0; i < count; ++i) {
         const std::string name = "roms/rom" + std::to_string(i) + ".gba";
-        WriteBytes(root / name, MakeRom(static_cast<std::size_t>(mib) << 20, static_cast<std::uint32_t>(i)));
+        WriteBytes(root / name,
+                   MakeRom(static_cast<std::size_t>(mib) << 20, static_cast<std::uint32_t>(i)));
         roms.push_back(name);
     }
     std::printf("%d ROMs of %d MiB, compression on, %u cores\n", count, mib, cores);

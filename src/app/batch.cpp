@@ -132,8 +132,8 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     std::vector<Job> jobs;
     std::set<std::string> romKeys;
     std::error_code ec;
-    const fs::path outputFolder =
-        settings.outputFolder.empty() ? fs::path()
+    const fs::path outputFolder = settings.outputFolder.empty()
+                                      ? fs::path()
                                       : fs::absolute(modIO::ToPath(settings.outputFolder), ec);
     for (const std::string& rom : roms) {
         Job job;
@@ -145,8 +145,8 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         if (problem.empty() && !romKeys.insert(FileKey(romPath)).second) continue;  // named twice
 
         const RomChoice choice = ChooseRom(job.romPath);
-        job.outputFolder = settings.outputFolder.empty() ? choice.outputFolder
-                                                         : WithSeparator(outputFolder);
+        job.outputFolder =
+            settings.outputFolder.empty() ? choice.outputFolder : WithSeparator(outputFolder);
         job.output = OutputPath(job.outputFolder, job.romPath);
         job.titles[0] = choice.title1;
         if (settings.titleGiven) {
@@ -292,7 +292,8 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
     {
         std::unique_lock<std::mutex> lock(mutex);
         while (working > 0) {
-            if (!allDone.wait_for(lock, std::chrono::milliseconds(500), [&] { return working == 0; }))
+            if (!allDone.wait_for(lock, std::chrono::milliseconds(500),
+                                  [&] { return working == 0; }))
                 observer.Tick();
         }
     }

@@ -32,8 +32,8 @@ enum class JobState {
 
 // One ROM of a batch and what became of it.
 struct Job {
-    std::string rom;     // as given
-    std::string romPath;  // absolute
+    std::string rom;           // as given
+    std::string romPath;       // absolute
     std::string outputFolder;  // absolute, as the pipeline is given it
     std::string output;        // the package's absolute path
     std::string titles[3];

@@ -66,10 +66,14 @@ std::string JobLine(const Job& job) {
         case JobState::Built:
             return "ok       " + job.rom + "  " + FormatSize(job.romSize) + " -> " +
                    FormatSize(job.packageSize) + "  " + FormatDuration(job.seconds);
-        case JobState::Failed: return "FAILED   " + job.rom + ": " + Indented(job.reason);
-        case JobState::Skipped: return "skipped  " + job.rom + ": " + Indented(job.reason);
-        case JobState::Interrupted: return "stopped  " + job.rom + ": " + Indented(job.reason);
-        case JobState::Waiting: break;
+        case JobState::Failed:
+            return "FAILED   " + job.rom + ": " + Indented(job.reason);
+        case JobState::Skipped:
+            return "skipped  " + job.rom + ": " + Indented(job.reason);
+        case JobState::Interrupted:
+            return "stopped  " + job.rom + ": " + Indented(job.reason);
+        case JobState::Waiting:
+            break;
     }
     return "waiting  " + job.rom;
 }
@@ -87,7 +91,10 @@ std::string ProgressLine(int done, int total, int running, double elapsed, doubl
 
 ConsoleReport::ConsoleReport(std::ostream& out, std::ostream& err, bool terminal, bool quiet,
                              Clock clock)
-    : out_(out), err_(err), terminal_(terminal && !quiet), quiet_(quiet),
+    : out_(out),
+      err_(err),
+      terminal_(terminal && !quiet),
+      quiet_(quiet),
       clock_(clock ? std::move(clock) : Clock(SteadySeconds)) {}
 
 void ConsoleReport::Planned(const std::vector<Job>& jobs) {
@@ -127,7 +134,8 @@ double ConsoleReport::SecondsLeft() const {
     if (done_ == 0 || start_ < 0) return -1;
     const double elapsed = clock_() - start_;
     if (bytesDone_ <= 0) return elapsed / done_ * (total_ - done_);
-    return elapsed * static_cast<double>(bytesTotal_ - bytesDone_) / static_cast<double>(bytesDone_);
+    return elapsed * static_cast<double>(bytesTotal_ - bytesDone_) /
+           static_cast<double>(bytesDone_);
 }
 
 void ConsoleReport::Summary(const std::vector<Job>& jobs) {
@@ -139,11 +147,19 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs) {
     int built = 0, failed = 0, skipped = 0, stopped = 0;
     for (const Job& job : jobs) {
         switch (job.state) {
-            case JobState::Built: ++built; break;
-            case JobState::Failed: ++failed; break;
-            case JobState::Skipped: ++skipped; break;
+            case JobState::Built:
+                ++built;
+                break;
+            case JobState::Failed:
+                ++failed;
+                break;
+            case JobState::Skipped:
+                ++skipped;
+                break;
             case JobState::Interrupted:
-            case JobState::Waiting: ++stopped; break;
+            case JobState::Waiting:
+                ++stopped;
+                break;
         }
     }
     std::string line = std::to_string(jobs.size()) + (jobs.size() == 1 ? " ROM: " : " ROMs: ") +

@@ -13,8 +13,19 @@ namespace pellix::app {
 
 namespace {
 
-enum class Opt { Output, Title, Icon, Border, Jobs, NoPsram, NoCompression, Force, Quiet, Help,
-                 Version };
+enum class Opt {
+    Output,
+    Title,
+    Icon,
+    Border,
+    Jobs,
+    NoPsram,
+    NoCompression,
+    Force,
+    Quiet,
+    Help,
+    Version
+};
 
 struct OptionSpec {
     const char* shortName;  // "" when there is none
@@ -42,9 +53,10 @@ bool StartsWith(const std::string& text, const std::string& head) {
 }
 
 int ParseJobs(const std::string& name, const std::string& value) {
-    const std::string wrong = name + " needs a number from 1 to " + std::to_string(kMaxJobs) +
-                              ", not '" + value + "'";
-    if (value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos)
+    const std::string wrong =
+        name + " needs a number from 1 to " + std::to_string(kMaxJobs) + ", not '" + value + "'";
+    if (value.empty() || value.size() > 4 ||
+        value.find_first_not_of("0123456789") != std::string::npos)
         throw UsageError(wrong);
     const int jobs = std::stoi(value);
     if (jobs < 1 || jobs > kMaxJobs) throw UsageError(wrong);
@@ -71,17 +83,39 @@ void Apply(const OptionSpec& spec, const std::string& name, const std::string& v
            CliOptions& options) {
     if (spec.value && value.empty()) throw UsageError(name + " needs a " + spec.value);
     switch (spec.opt) {
-        case Opt::Output: options.outputFolder = value; break;
-        case Opt::Title: SplitTitle(name, value, options); break;
-        case Opt::Icon: options.icon = value; break;
-        case Opt::Border: options.border = value; break;
-        case Opt::Jobs: options.jobs = ParseJobs(name, value); break;
-        case Opt::NoPsram: options.psram = false; break;
-        case Opt::NoCompression: options.compression = false; break;
-        case Opt::Force: options.force = true; break;
-        case Opt::Quiet: options.quiet = true; break;
-        case Opt::Help: options.help = true; break;
-        case Opt::Version: options.version = true; break;
+        case Opt::Output:
+            options.outputFolder = value;
+            break;
+        case Opt::Title:
+            SplitTitle(name, value, options);
+            break;
+        case Opt::Icon:
+            options.icon = value;
+            break;
+        case Opt::Border:
+            options.border = value;
+            break;
+        case Opt::Jobs:
+            options.jobs = ParseJobs(name, value);
+            break;
+        case Opt::NoPsram:
+            options.psram = false;
+            break;
+        case Opt::NoCompression:
+            options.compression = false;
+            break;
+        case Opt::Force:
+            options.force = true;
+            break;
+        case Opt::Quiet:
+            options.quiet = true;
+            break;
+        case Opt::Help:
+            options.help = true;
+            break;
+        case Opt::Version:
+            options.version = true;
+            break;
     }
 }
 
@@ -143,8 +177,7 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
         }
         Apply(*spec, name, value, options);
     }
-    if (options.roms.empty() && !options.help && !options.version)
-        throw UsageError("no ROM given");
+    if (options.roms.empty() && !options.help && !options.version) throw UsageError("no ROM given");
     return options;
 }
 
@@ -203,7 +236,8 @@ std::string UsageText(int defaultJobs) {
            "      --version         show the version\n"
            "\n"
            "Exit status: 0 every package was built, 1 a ROM failed or was skipped,\n"
-           "2 the command line is wrong; an interrupted run ends as interrupted.\n";
+           "2 the command line is wrong. Ctrl-C stops the builds and cleans up; the run\n"
+           "then ends as interrupted (a shell shows 130).\n";
 }
 
 }  // namespace pellix::app

@@ -12,7 +12,8 @@ struct RunResult {
     int exitCode = -1;      // the program's exit status when it started (-1 if killed by a signal)
     int signal = 0;         // the signal that ended it, when one did (POSIX only)
     std::string errorText;  // why it could not start (when !started), or the program's stderr
-    bool cancelled = false;  // CancelAll stopped the program, or kept it from starting
+    // CancelAll stopped the program, or kept it from starting.
+    bool cancelled = false;
 };
 
 // The most of a program's standard error kept in RunResult::errorText (its last bytes).

@@ -19,8 +19,7 @@ namespace {
 
 // What a build itself writes into data/. A window build that was interrupted may have
 // left them in bin/data; the pipeline would clear them, so copying them is wasted work.
-constexpr const char* kBuildDataFiles[] = {"game", "game.gz", "game.gba", "border.lz7",
-                                           "mode.txt"};
+constexpr const char* kBuildDataFiles[] = {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"};
 
 bool IsBuildDataFile(const fs::path& name) {
     for (const char* file : kBuildDataFiles)
@@ -34,8 +33,8 @@ std::string FreshName() {
     static std::atomic<unsigned> counter{0};
     static const unsigned seed = [] {
         std::random_device device;
-        return device() ^ static_cast<unsigned>(
-                              std::chrono::steady_clock::now().time_since_epoch().count());
+        return device() ^
+               static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
     }();
     std::mt19937 gen(seed + 7919u * counter.fetch_add(1));
     char name[32];
@@ -51,7 +50,8 @@ void CopyInto(const fs::path& from, const fs::path& to) {
 void CopyUserData(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::recursive_directory_iterator it(from, ec);
-    if (ec) throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
+    if (ec)
+        throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
     for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
         const fs::path relative = it->path().lexically_relative(from);
@@ -65,7 +65,8 @@ void CopyUserData(const fs::path& from, const fs::path& to) {
             CopyInto(it->path(), target);
         }
     }
-    if (ec) throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
+    if (ec)
+        throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
 }
 
 // Lets everything below `folder` be deleted: Windows refuses to delete a read-only file,
@@ -87,9 +88,9 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
         folder = base / FreshName();
         if (fs::create_directory(folder, ec)) break;
         if (ec || attempt == 100)
-            throw modIO::FileError("cannot make a working folder in " + base.u8string(),
-                                   modIO::ErrorReason(ec ? ec : std::make_error_code(
-                                                                    std::errc::file_exists)));
+            throw modIO::FileError(
+                "cannot make a working folder in " + base.u8string(),
+                modIO::ErrorReason(ec ? ec : std::make_error_code(std::errc::file_exists)));
     }
     path_ = folder.u8string();
     try {

@@ -53,8 +53,7 @@ TEST_F(WorkFolderTest, HoldsTheImagesAndTheUsersDataAndGoesAway) {
         WorkFolder folder(app_.string(), parent_.string());
         first = folder.path();
         EXPECT_EQ(fs::path(first).parent_path(), parent_);
-        const std::set<std::string> expected = {"7.bin=ARM7", "9.bin=ARM9",
-                                                "data/cheats.txt=mine",
+        const std::set<std::string> expected = {"7.bin=ARM7", "9.bin=ARM9", "data/cheats.txt=mine",
                                                 "data/extra/notes.txt=also mine"};
         EXPECT_EQ(Contents(first), expected);
 

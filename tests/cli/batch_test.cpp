@@ -44,10 +44,12 @@ TEST(CommandLine, OptionsMeanWhatTheySay) {
          "roms=a.gba| out= icon= border= title=One/Two/Three j=0"},
         {{"--title=;Collection", "a.gba"}, "roms=a.gba| out= icon= border= title=/Collection/ j=0"},
         {{"-j4", "--jobs", "3", "a.gba", "-j", "7"}, "roms=a.gba| out= icon= border= j=7"},
-        {{"--icon", "i.bmp", "--border=b.png", "a.gba"}, "roms=a.gba| out= icon=i.bmp border=b.png j=0"},
+        {{"--icon", "i.bmp", "--border=b.png", "a.gba"},
+         "roms=a.gba| out= icon=i.bmp border=b.png j=0"},
         {{"--no-psram", "--no-compression", "--force", "-q", "a.gba"},
          "roms=a.gba| out= icon= border= j=0 no-psram no-compression force quiet"},
-        {{"a.gba", "--", "-odd.gba", "--force"}, "roms=a.gba|-odd.gba|--force| out= icon= border= j=0"},
+        {{"a.gba", "--", "-odd.gba", "--force"},
+         "roms=a.gba|-odd.gba|--force| out= icon= border= j=0"},
         {{"-", "a.gba"}, "roms=-|a.gba| out= icon= border= j=0"},
         {{"--help"}, "roms= out= icon= border= j=0 help"},
         {{"-h", "--version"}, "roms= out= icon= border= j=0 help version"},
@@ -61,7 +63,8 @@ class Plan : public ::testing::Test {
     void SetUp() override {
         previous_ = fs::current_path();
         dir_ = fs::temp_directory_path() /
-               ("pellix-plan-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+               ("pellix-plan-" +
+                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(dir_ / "a");
         fs::create_directories(dir_ / "b");
         fs::create_directories(dir_ / "out");
@@ -111,13 +114,15 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
         {plain[2], JobState::Failed, "no such file"},
         {plain[3], JobState::Failed, "it is a folder, not a ROM"},
         {plain[4], JobState::Failed, "no such file"},
-        {plain[5], JobState::Failed, "the package " + (dir_ / "game.nds").u8string() +
-                                         " would replace a ROM of this batch"},
+        {plain[5], JobState::Failed,
+         "the package " + (dir_ / "game.nds").u8string() + " would replace a ROM of this batch"},
         {plain[6], JobState::Waiting, ""},
         {intoOut[0], JobState::Failed,
          "the package " + out + "twin.nds would also be made from b/twin.gba; none of them"},
-        {intoOut[1], JobState::Failed, "the package " + out + "twin.nds would also be made from a/twin.gba"},
-        {intoOut[2], JobState::Skipped, "the package " + out + "kept.nds exists (--force replaces it)"},
+        {intoOut[1], JobState::Failed,
+         "the package " + out + "twin.nds would also be made from a/twin.gba"},
+        {intoOut[2], JobState::Skipped,
+         "the package " + out + "kept.nds exists (--force replaces it)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.job.rom);
@@ -167,7 +172,8 @@ TEST(RunBatch, BuildsSideBySideUpToTheLimitAndSettlesEveryJob) {
                  return job.rom != "r2";
              });
     EXPECT_EQ(most, 3);
-    EXPECT_EQ(recorder.started, (std::vector<std::string>{"r0", "r1", "r2", "r3", "r5", "r6", "r7", "r8"}));
+    EXPECT_EQ(recorder.started,
+              (std::vector<std::string>{"r0", "r1", "r2", "r3", "r5", "r6", "r7", "r8"}));
     EXPECT_EQ(recorder.finished.size(), 8u);
     EXPECT_GE(recorder.ticks, 1);
     EXPECT_EQ(jobs[2].state, JobState::Failed);
@@ -191,8 +197,9 @@ TEST(RunBatch, AnInterruptStartsNothingMore) {
              });
     modShellWait::ResetCancel();
     EXPECT_EQ(recorder.started.size(), 3u);
-    const JobState expected[] = {JobState::Built,       JobState::Built,       JobState::Interrupted,
-                                 JobState::Interrupted, JobState::Interrupted, JobState::Interrupted};
+    const JobState expected[] = {JobState::Built,       JobState::Built,
+                                 JobState::Interrupted, JobState::Interrupted,
+                                 JobState::Interrupted, JobState::Interrupted};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(jobs[i].state, expected[i]) << i;
 }
 
@@ -246,7 +253,8 @@ TEST(RunBatch, AnInterruptMidBuildLeavesNoWorkingFolderAndNoPackage) {
     stopper.join();
     modShellWait::ResetCancel();
     EXPECT_EQ(recorder.started.size(), 2u);
-    for (const Job& job : jobs) EXPECT_EQ(job.state, JobState::Interrupted) << job.rom << job.reason;
+    for (const Job& job : jobs)
+        EXPECT_EQ(job.state, JobState::Interrupted) << job.rom << job.reason;
     EXPECT_TRUE(fs::is_empty(root.path() / "tmp")) << "a working folder was left behind";
     EXPECT_TRUE(fs::is_empty(root.path() / "out"));
 }
@@ -305,7 +313,8 @@ TEST(Report, LinesSizesTimesAndEstimate) {
     onTerminal.Finished(two[0]);
     onTerminal.Summary(two);
     const std::string shown = tty.str();
-    EXPECT_NE(shown.find("\r[------------------------]  0/2  1 building"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r[------------------------]  0/2  1 building"), std::string::npos)
+        << shown;
     EXPECT_EQ(shown.substr(shown.rfind('\r') + 1, 5), "2 ROM");
     two[1].state = JobState::Skipped;
     two[1].reason = "exists";

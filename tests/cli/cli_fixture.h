@@ -120,8 +120,8 @@ inline std::string ReadText(const fs::path& path) {
 }
 
 struct Ended {
-    int exitCode = -1;    // the exit status when the program exited
-    int signal = 0;       // the signal that ended it (POSIX)
+    int exitCode = -1;      // the exit status when the program exited
+    int signal = 0;         // the signal that ended it (POSIX)
     bool timedOut = false;  // it was killed for taking too long
     std::string out, err;
 };
@@ -213,7 +213,9 @@ class Process {
     }
 
     // What the program has written to standard output so far.
-    std::string OutputSoFar() const { return ReadText(outPath_); }
+    std::string OutputSoFar() const {
+        return ReadText(outPath_);
+    }
 
     // Interrupts it as Ctrl-C would; false when the system would not deliver that.
     bool Interrupt() {
@@ -291,9 +293,9 @@ class Process {
 
 // Runs the program to its end (at most `seconds`, then it is killed).
 inline Ended RunToEnd(const std::string& program, const std::vector<std::string>& args,
-                 const fs::path& folder,
-                 const std::vector<std::pair<std::string, std::string>>& env = {},
-                 double seconds = 120, bool asNobody = false) {
+                      const fs::path& folder,
+                      const std::vector<std::pair<std::string, std::string>>& env = {},
+                      double seconds = 120, bool asNobody = false) {
     Process process(program, args, folder, env, asNobody);
     return process.Wait(seconds);
 }

@@ -14,8 +14,8 @@ namespace {
 using Env = std::vector<std::pair<std::string, std::string>>;
 
 Programs ThePrograms(const std::string& gzip) {
-    return {PELLIX_CLI_PROGRAM, GRIT_PROGRAM, GBACRUSHER_PROGRAM, NDSTOOL_PROGRAM, EFS_PROGRAM,
-            gzip,               STANDIN_DIR,  GFX_DIR};
+    return {PELLIX_CLI_PROGRAM, GRIT_PROGRAM, GBACRUSHER_PROGRAM, NDSTOOL_PROGRAM,
+            EFS_PROGRAM,        gzip,         STANDIN_DIR,        GFX_DIR};
 }
 
 std::string Utf8(const std::u16string& text) {
@@ -35,8 +35,10 @@ bool RunningAsRoot() {
 class PellixCli : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        root_ = fs::temp_directory_path() / fs::u8path("pellix-cli-test-" + std::to_string(
-                    std::chrono::steady_clock::now().time_since_epoch().count()));
+        root_ =
+            fs::temp_directory_path() /
+            fs::u8path("pellix-cli-test-" +
+                       std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         const std::string gzip = std::string(GZIP_PROGRAM).empty() ? FAKE_TOOL : GZIP_PROGRAM;
         MakeInstallation(root_ / "inst", ThePrograms(gzip));
         // A file the user keeps in bin/data goes into every package.
@@ -118,7 +120,8 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     // The icon every package is to show.
     formats::Picture icon = formats::MakePalettedPicture(32, 32, 4, {});
     for (int i = 0; i < 16; ++i)
-        icon.palette.push_back({static_cast<uint8_t>(i * 16), 64, static_cast<uint8_t>(255 - i * 16)});
+        icon.palette.push_back(
+            {static_cast<uint8_t>(i * 16), 64, static_cast<uint8_t>(255 - i * 16)});
     for (size_t i = 0; i < icon.indices.size(); ++i) {
         icon.indices[i] = static_cast<uint8_t>((i / 32 * 3 + i % 32) % 16);
         icon.pixels[i] = icon.palette[icon.indices[i]];
@@ -133,7 +136,8 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
 #endif
     std::vector<std::string> args = {"-j", "2", "-o", "out", "--icon", "icon4.bmp"};
     for (std::size_t i = 0; i < good.size(); ++i) {
-        WriteBytes(work_ / "roms" / fs::u8path(good[i] + ".gba"), MakeRom(20000 + i * 15000, static_cast<std::uint32_t>(i)));
+        WriteBytes(work_ / "roms" / fs::u8path(good[i] + ".gba"),
+                   MakeRom(20000 + i * 15000, static_cast<std::uint32_t>(i)));
 #ifdef _WIN32
         // No shell expands a wildcard there; the program does.
         if (good[i].rfind("r0", 0) == 0) {
@@ -155,7 +159,8 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     fs::create_directories(work_ / "roms" / "b");
     WriteBytes(work_ / "roms" / "a" / "twin.gba", MakeRom(5000, 9));
     WriteBytes(work_ / "roms" / "b" / "twin.gba", MakeRom(5000, 10));
-    for (const char* bad : {"roms/old.gba", "roms/locked.gba", "roms/a/twin.gba", "roms/b/twin.gba"})
+    for (const char* bad :
+         {"roms/old.gba", "roms/locked.gba", "roms/a/twin.gba", "roms/b/twin.gba"})
         args.push_back(bad);
 
 #ifdef _WIN32
@@ -198,10 +203,12 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
 
     for (const std::string& name : good) {
         SCOPED_TRACE(name);
-        const formats::NdsPackage p = formats::ReadNdsFile((work_ / "out" / fs::u8path(name + ".nds")).u8string());
+        const formats::NdsPackage p =
+            formats::ReadNdsFile((work_ / "out" / fs::u8path(name + ".nds")).u8string());
         std::vector<std::string> files;
         for (const auto& f : p.files) files.push_back(f.path);
-        ASSERT_EQ(files, (std::vector<std::string>{"border.lz7", "game.gz", "mode.txt", "readme.txt"}));
+        ASSERT_EQ(files,
+                  (std::vector<std::string>{"border.lz7", "game.gz", "mode.txt", "readme.txt"}));
         const auto mode = p.Contents(p.files[2]);
         EXPECT_EQ(std::string(mode.begin(), mode.end()), name == "huge" ? "NC" : "PC");
         const auto readme = p.Contents(p.files[3]);
@@ -212,10 +219,11 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     }
 
     // With --force the existing package is replaced.
-    const Ended forced = RunToEnd(Cli(), {"--force", "-o", "out", "roms/old.gba"}, work_, Environment(),
-                             120, RunningAsRoot());
+    const Ended forced = RunToEnd(Cli(), {"--force", "-o", "out", "roms/old.gba"}, work_,
+                                  Environment(), 120, RunningAsRoot());
     EXPECT_EQ(forced.exitCode, 0) << forced.out << forced.err;
-    EXPECT_EQ(Utf8(formats::ReadNdsFile((work_ / "out" / "old.nds").u8string()).banner.titles[0]), "old");
+    EXPECT_EQ(Utf8(formats::ReadNdsFile((work_ / "out" / "old.nds").u8string()).banner.titles[0]),
+              "old");
 }
 
 TEST_F(PellixCli, AnInterruptStopsTheBatchAndLeavesNothingHalfDone) {

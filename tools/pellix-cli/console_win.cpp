@@ -36,7 +36,8 @@ BOOL WINAPI OnControl(DWORD type) {
             // so the clean-up is waited for here.
             if (g_cleanedUp) ::WaitForSingleObject(g_cleanedUp, 4500);
             return TRUE;
-        default: return FALSE;
+        default:
+            return FALSE;
     }
 }
 
