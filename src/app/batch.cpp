@@ -59,6 +59,8 @@ std::string RomProblem(const fs::path& path) {
     const fs::file_status status = fs::status(path, ec);
     if (!fs::exists(status)) return "no such file";
     if (fs::is_directory(status)) return "it is a folder, not a ROM";
+    // A device or a pipe could block the open below, or never end.
+    if (!fs::is_regular_file(status)) return "it is not a file";
     errno = 0;
     std::ifstream file(path, std::ios::binary);
     if (!file) {

@@ -126,6 +126,7 @@ std::string Problem(const std::string& path, bool folder) {
     if (!fs::exists(status)) return folder ? "no such folder" : "no such file";
     if (folder) return fs::is_directory(status) ? "" : "not a folder";
     if (fs::is_directory(status)) return "it is a folder";
+    if (!fs::is_regular_file(status)) return "not a file";
     std::ifstream file(modIO::ToPath(path), std::ios::binary);
     if (!file) return "cannot be read";
     return "";

@@ -108,6 +108,9 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     const std::string out = (dir_ / "out").u8string() + sep;
     ASSERT_EQ(plain.size(), 7u);  // good.gba named twice is one ROM
     ASSERT_EQ(intoOut.size(), 3u);
+#ifndef _WIN32
+    EXPECT_EQ(PlanBatch({"/dev/null"}, settings)[0].reason, "it is not a file");
+#endif
     const Row rows[] = {
         {plain[0], JobState::Waiting, ""},
         {plain[1], JobState::Waiting, ""},

@@ -23,7 +23,8 @@ void PrepareOutput();
 bool OutputIsTerminal();
 
 // From now on an interrupt (Ctrl-C, SIGTERM, SIGHUP; on Windows also closing the console)
-// calls modShellWait::CancelAll and nothing else, so the builds stop and clean up.
+// calls modShellWait::CancelAll and nothing else, so the builds stop and clean up. A
+// reader of standard output that goes away no longer ends the program (SIGPIPE).
 void StopOnInterrupt();
 
 // Ends the program as interrupted once everything is cleaned up: by the signal that came,

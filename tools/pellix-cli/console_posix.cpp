@@ -42,6 +42,9 @@ void StopOnInterrupt() {
     // Restarted calls: a copy or a write in progress is not broken off by the signal.
     action.sa_flags = SA_RESTART;
     for (int number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(number, &action, nullptr);
+    // Output into a pipe whose reader has gone (pellix-cli ... | head) must not end the
+    // program before it has cleaned up; the lines are lost, the builds go on.
+    ::signal(SIGPIPE, SIG_IGN);
 }
 
 void EndIfInterrupted() {
