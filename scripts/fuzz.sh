@@ -1,26 +1,38 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and AddressSanitizer and runs each for a while.
-# Usage: scripts/fuzz.sh [SECONDS per target, default 60] [TARGET...]
+# Builds the libFuzzer targets with clang, AddressSanitizer and UndefinedBehaviorSanitizer
+# (both fatal) and runs them one after another.
+# Usage: scripts/fuzz.sh [SECONDS per target, default 600] [TARGET...]
+# With no TARGET, every target that tests/fuzz/CMakeLists.txt declares is run. Inputs that
+# make a target fail are kept in build-fuzz/artifacts/TARGET/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh clang libclang-rt-14-dev
-seconds=${1:-60}
+seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bitmap fuzz_png fuzz_package fuzz_lz77)
+if [ ${#targets[@]} -eq 0 ]; then
+  mapfile -t targets < <(sed -n 's/^pellix_add_fuzzer(\([a-z0-9_]*\) .*/\1/p' tests/fuzz/CMakeLists.txt)
+fi
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DPELLIX_FUZZ=ON -DPELLIX_BUILD_UI=OFF -DPELLIX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j2 --target "${targets[@]}" ndstool
 
-# Seeds: the installation's own pictures, and a package made of them.
+# Seeds: the checked-in ones in tests/fuzz/seeds/TARGET/ (a fuzzer cannot guess its way
+# past a signature such as PNG's), the installation's own pictures, and a package made of
+# them.
 corpus="$build/corpus"
-mkdir -p "$corpus"/{fuzz_bitmap,fuzz_png,fuzz_package,fuzz_lz77}
-for f in assets/gfx/*.bmp assets/window/*.bmp; do
-  cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
+for t in "${targets[@]}"; do
+  mkdir -p "$corpus/$t" "$build/artifacts/$t"
+  if [ -d "tests/fuzz/seeds/$t" ]; then cp tests/fuzz/seeds/"$t"/* "$corpus/$t/"; fi
 done
-if [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
+if [ -d "$corpus/fuzz_bitmap" ]; then
+  for f in assets/gfx/*.bmp assets/window/*.bmp; do
+    cp "$f" "$corpus/fuzz_bitmap/$(basename "$(dirname "$f")")-$(basename "$f")"
+  done
+fi
+if [ -d "$corpus/fuzz_package" ] && [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
   seed=$(mktemp -d)
   mkdir -p "$seed/data/sub"
   printf 'PC' >"$seed/data/mode.txt"
@@ -31,15 +43,23 @@ if [ ! -f "$corpus/fuzz_package/seed.nds" ]; then
   rm -rf "$seed"
 fi
 
+# One target at a time: the machine's cores are shared.
+export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=0:detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
 for t in "${targets[@]}"; do
   log="$build/$t.log"
   if "$build/tests/fuzz/$t" "$corpus/$t" -max_total_time="$seconds" -rss_limit_mb=2048 \
-       -print_final_stats=1 >"$log" 2>&1; then
-    echo "$t: clean, $(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}') runs in $seconds s"
+       -artifact_prefix="$build/artifacts/$t/" -print_final_stats=1 >"$log" 2>&1; then
+    runs=$(grep -m1 '^stat::number_of_executed_units' "$log" | awk '{print $2}')
+    last=$(grep -E '^#[0-9]+' "$log" | tail -1)
+    cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+    ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+    corp=$(sed -n 's/.* corp: \([0-9]*\/[0-9A-Za-z]*\).*/\1/p' <<<"$last")
+    echo "$t: clean, $runs runs in $seconds s, coverage $cov edges, $ft features, corpus $corp"
   else
-    echo "$t: FAILED, see $log"
-    grep -E '^(==|SUMMARY)' "$log" | head -5
+    echo "$t: FAILED, see $log and $build/artifacts/$t/"
+    grep -E '^(==|SUMMARY)|runtime error' "$log" | head -5
     status=1
   fi
 done

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -36,8 +37,10 @@ constexpr const char* kStagedFiles[] = {
     "data/game.gba", "data/game.gz", "data/game",      "data/border.lz7",
 };
 
-// Suffix of the temporary name the package is copied to before it replaces the output.
-constexpr const char* kPartialSuffix = ".pellix-partial";
+// The file in the working folder whose lock one build holds from before it touches any
+// working file until it has removed them. Outside data/, so it is never packed; it stays
+// when the build ends, since removing it would let a second locker lock another file.
+constexpr const char* kLockFile = "pellix.lock";
 
 // A step failed; what() says which and why, for the user.
 class BuildFailure : public std::runtime_error {
@@ -141,6 +144,21 @@ void RefuseStagedPath(const Installation& inst, const std::string& role, const s
     }
 }
 
+// Refuses an output path inside a staging folder (the working folder's data, or the
+// installation's bin/data): the package would be packed into every later one.
+void RefuseOutputInStaging(const Installation& inst, const std::string& outputText,
+                           const fs::path& base) {
+    const std::string output = Canonical(outputText, base);
+    for (const std::string& folder : {inst.InWork("data"), inst.bin + kSep + "data"}) {
+        if (output.rfind(Canonical(folder, base) + kSep, 0) == 0) {
+            throw BuildRefused("The build did not start: the output file " + outputText +
+                               " is in the staging folder " + folder +
+                               ", whose whole content goes into every package. Choose a "
+                               "folder outside it.");
+        }
+    }
+}
+
 void Copy(const std::string& what, const std::string& from, const std::string& to) {
     const std::string failed = "cannot copy " + what + " " + from + " to " + to + ": ";
     try {
@@ -202,7 +220,7 @@ std::string CustomPicture(bool customizeOpen, const std::string& text) {
 
 // The steps of a build between disabling and enabling "Go...". Throws BuildFailure.
 void Build(SettingsSource& source, const Installation& inst, const ToolRunner& runner,
-           bool& staging) {
+           std::optional<os::FileLock>& lock, bool& staging) {
     const std::string app = inst.app;
     if (app.find('"') != std::string::npos) {
         throw BuildRefused("The build did not start: the installation folder " + app +
@@ -233,6 +251,7 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     RefuseStagedPath(inst, "the output file", outputText, binPath);
     RefuseStagedPath(inst, "the icon", icon, binPath);
     RefuseStagedPath(inst, "the border picture", border, binPath);
+    RefuseOutputInStaging(inst, outputText, binPath);
     const std::string rom = AbsoluteText(romText, binPath);
     const std::string output = AbsoluteText(outputText, binPath);
 
@@ -249,6 +268,21 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
         throw BuildFailure("the staging folder " + data + " does not exist; the " +
                            (inst.work == inst.bin ? "installation" : "working folder") +
                            " is incomplete.");
+    }
+
+    // Another process building here (a second window on this installation, say) would mix
+    // its files with ours. It is refused rather than made to wait: a wait has no end the
+    // user can see (a program may run for ever) and would be given settings read now.
+    const std::string lockFile = inst.InWork(kLockFile);
+    try {
+        lock.emplace(lockFile);
+    } catch (const modIO::FileError& e) {
+        throw BuildFailure(std::string(e.what()));
+    }
+    if (!lock->held()) {
+        throw BuildRefused("The build did not start: another build is running in " + inst.work +
+                           " (in another Pellix window or program). Try again when it has "
+                           "finished.");
     }
 
     // An interrupted build may have left its files; none of them may reach this package.
@@ -300,16 +334,21 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     RunTool(runner, inst, "efs", "x.nds", {"x.nds"});
 
     // Delivered under a temporary name first, so a failed copy never leaves a truncated
-    // package or destroys one that is already there.
-    const std::string partial = output + kPartialSuffix;
+    // package or destroys one that is already there. The name is that of a file the copy
+    // creates, so no file of the user's is overwritten, or removed, on the way.
+    const std::string package = inst.InWork("x.nds");
+    std::string partial;
     try {
-        Copy("the package", inst.InWork("x.nds"), partial);
-        std::error_code ec;
-        fs::rename(modIO::ToPath(partial), modIO::ToPath(output), ec);
-        if (ec) throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(ec));
-    } catch (...) {
+        partial = modIO::CopyFileBeside(package, output);
+    } catch (const modIO::FileError& e) {
+        throw BuildFailure("cannot copy the package " + package + " to " + output + ": " +
+                           e.reason());
+    }
+    std::error_code renameError;
+    fs::rename(modIO::ToPath(partial), modIO::ToPath(output), renameError);
+    if (renameError) {
         modIO::KillFile(partial);
-        throw;
+        throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(renameError));
     }
     RemoveStaged(inst);
     staging = false;
@@ -358,10 +397,12 @@ bool Run(SettingsSource& source, const Installation& inst, const ToolRunner& run
     const BusyFolder busy(Canonical(inst.work, modIO::ToPath(inst.bin)));
     if (!busy.held()) return false;
     source.SetGoEnabled(false);
+    // Held until the working files are gone, failure or not.
+    std::optional<os::FileLock> lock;
     bool staging = false;
     std::string failure;
     try {
-        Build(source, inst, runner, staging);
+        Build(source, inst, runner, lock, staging);
     } catch (const BuildRefused& e) {
         failure = e.what();
     } catch (const std::exception& e) {

@@ -96,9 +96,11 @@ bool RunBuild(SettingsSource& source, const std::string& appDir,
 //                 is packed into the package as the installation's bin/data is.
 // The build writes x.nds, border.bmp, border.img.bin, icon.bmp, data/mode.txt,
 // data/game, data/game.gz, data/game.gba and data/border.lz7 there and removes them
-// again, whether it succeeds or fails. The installation's bin folder is itself such a
-// folder; a private one is a fresh folder with copies of bin/7.bin, bin/9.bin and of
-// whatever the user keeps in bin/data.
+// again, whether it succeeds or fails. It also keeps pellix.lock there, an empty file it
+// leaves in place: while a build holds its lock, a build of another process in the same
+// folder is refused with a message (the lock goes with the process, a crash included). The
+// installation's bin folder is itself such a folder; a private one is a fresh folder with copies of
+// bin/7.bin, bin/9.bin and of whatever the user keeps in bin/data.
 //
 // Returns true when the package was delivered. Any failure stops the build at that
 // point: the working files are removed, the failure is shown through source.ShowMessage

@@ -3,13 +3,23 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <random>
+#include <vector>
 
 #ifdef _WIN32
+#include <windows.h>
+
 #include "win_support.h"
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace fs = std::filesystem;
@@ -74,28 +84,140 @@ std::string BaseName(const std::string& path, const std::string& extension) {
     return work.substr(slash + 1);
 }
 
-bool CopyFileTo(const std::string& source, const std::string& destination) {
-    const std::string what = "cannot copy " + source + " to " + destination;
-    const fs::path from = ToPath(source);
-    const fs::path to = ToPath(destination);
+namespace {
+
+#ifdef _WIN32
+std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool exclusive) {
+    return win::CopyFileBytes(from, to, exclusive);
+}
+#else
+// A plain read and write loop: the library's copy reports a short copy (a full disk) as
+// an input/output error, and this one reports what the write said.
+std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool exclusive) {
+    const auto lastError = [] { return std::error_code(errno, std::generic_category()); };
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return lastError();
+    const int out =
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), 0666);
+    if (out < 0) {
+        const std::error_code error = lastError();
+        ::close(in);
+        return error;
+    }
+    std::error_code error;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            error = lastError();
+            break;
+        }
+        for (ssize_t done = 0; done < got && !error;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno != EINTR) error = lastError();
+            if (put > 0) done += put;
+        }
+        if (error) break;
+    }
+    ::close(in);
+    // A network disk may tell of a full disk only when the file is closed.
+    if (::close(out) != 0 && !error) error = lastError();
+    return error;
+}
+#endif
+
+CopyBytesFunction g_copyBytes = &SystemCopyBytes;
+
+// The checks both copies make first, so the message names the side that is wrong; the
+// copy itself says only "no such file" for either.
+void CheckCopy(const std::string& what, const fs::path& from, const fs::path& to) {
     std::error_code ec;
-    // Name the side that is wrong; the copy itself only says "no such file" for both.
     const fs::file_status status = fs::status(from, ec);
     if (!fs::exists(status)) throw FileError(what, "no such file");
     if (fs::is_directory(status)) throw FileError(what, "the source is a folder");
     const fs::path folder = to.parent_path();
-    if (!folder.empty() && !fs::is_directory(folder, ec))
-        throw FileError(what, "the folder " + folder.u8string() + " does not exist");
-    if (fs::is_directory(to, ec)) throw FileError(what, "the destination is a folder");
-#ifdef _WIN32
-    if (const std::error_code copyError = win::CopyFileReplacing(from, to))
-        throw FileError(what, win::ErrorReason(static_cast<unsigned long>(copyError.value())));
-#else
-    if (!fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) || ec) {
-        throw FileError(what, ErrorReason(ec ? ec : std::make_error_code(std::errc::io_error)));
+    if (!folder.empty()) {
+        const fs::file_status folderStatus = fs::status(folder, ec);
+        if (fs::exists(folderStatus) && !fs::is_directory(folderStatus))
+            throw FileError(what, folder.u8string() + " is a file, not a folder");
+        if (!fs::is_directory(folderStatus))
+            throw FileError(what, "the folder " + folder.u8string() + " does not exist");
     }
+    if (fs::is_directory(to, ec)) throw FileError(what, "the destination is a folder");
+    // Emptying the destination first would destroy the source.
+    if (fs::equivalent(from, to, ec))
+        throw FileError(what, "the source and the destination are the same file");
+}
+
+// Why a copy to `to` failed, for the user.
+std::string CopyFailureReason(const std::error_code& error, const fs::path& to) {
+    if (IsDiskFull(error)) {
+        const fs::path folder = to.parent_path();
+        return "the disk holding " + (folder.empty() ? std::string(".") : folder.u8string()) +
+               " is full";
+    }
+#ifdef _WIN32
+    if (error.category() == std::system_category())
+        return win::ErrorReason(static_cast<unsigned long>(error.value()));
 #endif
+    return ErrorReason(error);
+}
+
+bool IsFileExists(const std::error_code& error) {
+#ifdef _WIN32
+    if (error.category() == std::system_category())
+        return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
+#endif
+    return error == std::errc::file_exists;
+}
+
+}  // namespace
+
+bool IsDiskFull(const std::error_code& error) {
+#ifdef _WIN32
+    if (error.category() == std::system_category())
+        return error.value() == ERROR_DISK_FULL || error.value() == ERROR_HANDLE_DISK_FULL;
+#endif
+    return error == std::errc::no_space_on_device;
+}
+
+CopyBytesFunction SetCopyBytes(CopyBytesFunction copy) {
+    const CopyBytesFunction before = g_copyBytes;
+    g_copyBytes = copy ? copy : &SystemCopyBytes;
+    return before;
+}
+
+bool CopyFileTo(const std::string& source, const std::string& destination) {
+    const std::string what = "cannot copy " + source + " to " + destination;
+    const fs::path from = ToPath(source);
+    const fs::path to = ToPath(destination);
+    CheckCopy(what, from, to);
+    if (const std::error_code error = g_copyBytes(from, to, false))
+        throw FileError(what, CopyFailureReason(error, to));
     return PathExists(destination);
+}
+
+std::string CopyFileBeside(const std::string& source, const std::string& destination) {
+    const std::string what = "cannot copy " + source + " to " + destination;
+    const fs::path from = ToPath(source);
+    CheckCopy(what, from, ToPath(destination));
+    std::random_device random;
+    std::error_code error;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".pellix-%08x.part", static_cast<unsigned>(random()));
+        const std::string name = destination + suffix;
+        error = g_copyBytes(from, ToPath(name), true);
+        if (!error) return name;
+        // Someone else's file of that name is left alone; any other failure left our own.
+        if (IsFileExists(error)) continue;
+        std::error_code ignored;
+        fs::remove(ToPath(name), ignored);
+        throw FileError(what, CopyFailureReason(error, ToPath(name)));
+    }
+    throw FileError(what, "no free temporary name beside it");
 }
 
 bool PathExists(const std::string& path) {

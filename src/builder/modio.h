@@ -39,8 +39,29 @@ std::filesystem::path ToPath(const std::string& path);
 std::string BaseName(const std::string& path, const std::string& extension);
 
 // Copies `source` to `destination`, replacing a file that is there, and returns whether
-// a file exists at the destination afterwards. A failed copy throws FileError.
+// a file exists at the destination afterwards. A failed copy throws FileError; a full disk
+// reads "the disk holding FOLDER is full".
 bool CopyFileTo(const std::string& source, const std::string& destination);
+
+// Copies `source` to a file of a new name beside `destination` (the name with
+// ".pellix-" and eight random hex digits and ".part" added), created exclusively, so no
+// file that was there is ever overwritten, and returns that name. Throws
+// FileError("cannot copy SOURCE to DESTINATION", reason) as CopyFileTo does, having removed
+// what it wrote.
+std::string CopyFileBeside(const std::string& source, const std::string& destination);
+
+// The operating system's copy of a file's bytes to `to`, which it creates (when
+// `exclusive`, only if nothing is there, else replacing what is): the seam through which
+// tests act out a full disk. A failed copy may leave a partial `to` behind.
+using CopyBytesFunction = std::error_code (*)(const std::filesystem::path& from,
+                                              const std::filesystem::path& to, bool exclusive);
+
+// Makes every copy go through `copy` (nullptr: the system's) and returns the one before.
+// For tests; not to be called while a copy may run on another thread.
+CopyBytesFunction SetCopyBytes(CopyBytesFunction copy);
+
+// Whether `error` says the disk is full.
+bool IsDiskFull(const std::error_code& error);
 
 // Whether a regular file (not a folder) exists at `path`; false for "" and on any error.
 bool PathExists(const std::string& path);

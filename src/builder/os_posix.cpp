@@ -1,4 +1,6 @@
 // POSIX side of the operating-system services: executable path and current directory.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +32,34 @@ void ChangeDirectory(const std::string& dir) {
         throw modIO::FileError("cannot enter the folder " + dir,
                                modIO::ErrorReason({errno, std::generic_category()}));
     }
+}
+
+FileLock::FileLock(const std::string& path) {
+    // Read access is all flock needs, so a read-only lock file still serves.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throw modIO::FileError("cannot open the lock file " + path,
+                               modIO::ErrorReason({errno, std::generic_category()}));
+    }
+    handle_ = fd;
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        held_ = true;
+    } else if (errno != EWOULDBLOCK) {
+        const int error = errno;
+        ::close(fd);
+        handle_ = -1;
+        throw modIO::FileError("cannot lock the file " + path,
+                               modIO::ErrorReason({error, std::generic_category()}));
+    }
+}
+
+FileLock::~FileLock() {
+    // Closing the only descriptor of the open file drops the lock.
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
 }  // namespace pellix::os

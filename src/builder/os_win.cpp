@@ -57,4 +57,36 @@ void ChangeDirectory(const std::string& dir) {
     }
 }
 
+FileLock::FileLock(const std::string& path) {
+    std::wstring wide;
+    try {
+        wide = win::ToWide(path);
+    } catch (const std::range_error&) {
+        throw modIO::FileError("cannot open the lock file " + path, "the name is not valid UTF-8");
+    }
+    // Shared for reading, writing and deleting, so only the byte-range lock excludes; the
+    // handle is not inheritable, so no program started meanwhile keeps it.
+    const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw modIO::FileError("cannot open the lock file " + path,
+                               win::ErrorReason(::GetLastError()));
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+    OVERLAPPED at{};
+    if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        held_ = true;
+    } else if (const DWORD error = ::GetLastError(); error != ERROR_LOCK_VIOLATION) {
+        ::CloseHandle(file);
+        handle_ = -1;
+        throw modIO::FileError("cannot lock the file " + path, win::ErrorReason(error));
+    }
+}
+
+FileLock::~FileLock() {
+    // Closing the handle releases its locks.
+    if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
 }  // namespace pellix::os

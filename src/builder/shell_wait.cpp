@@ -20,6 +20,13 @@ RunResult RunAndWait(const std::string& commandLine) {
     return RunAndWait(commandLine, std::string());
 }
 
+void KeepLastLines(std::string& text) {
+    if (text.size() <= kErrorTextLimit) return;
+    text.erase(0, text.size() - kErrorTextLimit);
+    const std::size_t lineEnd = text.find('\n');
+    if (lineEnd != std::string::npos && lineEnd + 1 < text.size()) text.erase(0, lineEnd + 1);
+}
+
 void CancelAll() {
     g_cancel.store(true);
 }

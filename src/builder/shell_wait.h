@@ -19,6 +19,10 @@ struct RunResult {
 // The most of a program's standard error kept in RunResult::errorText (its last bytes).
 constexpr std::size_t kErrorTextLimit = 4096;
 
+// Cuts `text` to its last kErrorTextLimit bytes when it is longer, then drops the cut
+// line at the front unless it is the only one, so a long error output ends in whole lines.
+void KeepLastLines(std::string& text);
+
 // Starts `commandLine` (split by the Windows command-line rules, no shell) with
 // `workingDir` as its working directory ("" keeps the caller's current directory), with no
 // console and stdin from the null device, and returns when it ends. The program path is

@@ -44,14 +44,15 @@ struct Fd {
     }
 };
 
-// Appends what can be read now; returns false once the pipe is closed for good.
+// Appends what can be read now, keeping the end of the text (see KeepLastLines); returns
+// false once the pipe is closed for good.
 bool Drain(int fd, std::string& text) {
-    char buffer[1024];
+    char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             text.append(buffer, static_cast<std::size_t>(n));
-            if (text.size() > kErrorTextLimit) text.erase(0, text.size() - kErrorTextLimit);
+            KeepLastLines(text);
             continue;
         }
         if (n == 0) return false;
@@ -107,13 +108,20 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
+    // Only our reading end is non-blocking: the writing end becomes the program's stderr,
+    // and a program whose write fails with EAGAIN when the pipe is full may give up.
     int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         result.errorText = "cannot make a pipe: " + Reason(errno);
         return result;
     }
     Fd readEnd(pipeFds[0]);
     Fd writeEnd(pipeFds[1]);
+    const int readFlags = ::fcntl(readEnd.fd, F_GETFL);
+    if (readFlags < 0 || ::fcntl(readEnd.fd, F_SETFL, readFlags | O_NONBLOCK) != 0) {
+        result.errorText = "cannot make a pipe: " + Reason(errno);
+        return result;
+    }
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

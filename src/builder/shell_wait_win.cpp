@@ -51,7 +51,7 @@ void Drain(HANDLE pipe, std::string& text) {
             if (buffer[i] == '\n' && !text.empty() && text.back() == '\r') text.pop_back();
             text += buffer[i];
         }
-        if (text.size() > kErrorTextLimit) text.erase(0, text.size() - kErrorTextLimit);
+        KeepLastLines(text);
     }
 }
 
@@ -117,7 +117,8 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     }
     HANDLE readRaw = nullptr;
     HANDLE writeRaw = nullptr;
-    if (!::CreatePipe(&readRaw, &writeRaw, &inherit, 0)) {
+    // A roomy pipe lets a talkative program run on between two of our reads.
+    if (!::CreatePipe(&readRaw, &writeRaw, &inherit, 65536)) {
         result.errorText = "cannot make a pipe: " + win::ErrorReason(::GetLastError());
         return result;
     }

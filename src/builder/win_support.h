@@ -17,10 +17,11 @@ std::string ToUtf8(const std::wstring& text);
 // "no such file", without the trailing full stop and line end of the system's text.
 std::string ErrorReason(unsigned long code);
 
-// Copies `from` to `to`, replacing a file already there; the error of the copy, if any.
-// (The runtime's filesystem::copy_file takes any two files on one drive for the same file
-// on Windows and refuses to replace them.)
-std::error_code CopyFileReplacing(const std::filesystem::path& from,
-                                  const std::filesystem::path& to);
+// Copies `from` to `to`, replacing a file already there unless `exclusive` (then a file
+// there is an error, ERROR_FILE_EXISTS); the error of the copy, if any. (The runtime's
+// filesystem::copy_file takes any two files on one drive for the same file on Windows and
+// refuses to replace them.)
+std::error_code CopyFileBytes(const std::filesystem::path& from, const std::filesystem::path& to,
+                              bool exclusive);
 
 }  // namespace pellix::win

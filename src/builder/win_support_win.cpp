@@ -41,9 +41,9 @@ std::string ErrorReason(unsigned long code) {
     return text;
 }
 
-std::error_code CopyFileReplacing(const std::filesystem::path& from,
-                                  const std::filesystem::path& to) {
-    if (::CopyFileW(from.c_str(), to.c_str(), FALSE)) return {};
+std::error_code CopyFileBytes(const std::filesystem::path& from, const std::filesystem::path& to,
+                              bool exclusive) {
+    if (::CopyFileW(from.c_str(), to.c_str(), exclusive ? TRUE : FALSE)) return {};
     return {static_cast<int>(::GetLastError()), std::system_category()};
 }
 

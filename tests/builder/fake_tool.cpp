@@ -6,11 +6,14 @@
 //   fail-NAME   holds "STATUS MESSAGE": print MESSAGE on stderr and exit with STATUS
 //   sleep-NAME  holds a number of milliseconds to wait before doing anything
 //   skip-NAME   exit 0 without writing any output
+//   noise-NAME  holds a byte count: write that many bytes of numbered lines to stderr, then
+//               "THE END"; a write that fails makes the tool exit with status 3
 // PELLIX_FAKE_TOOL_SLEEP_MS in the environment, a number of milliseconds, makes every call
 // wait that long first (for runs whose working folders a test cannot reach).
 // Outputs hold a short tag and the input's bytes, so tests can follow data through.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -84,6 +87,22 @@ int main(int argc, char** argv) {
     if (fs::exists("sleep-" + name)) {
         const int ms = std::stoi(ReadAll("sleep-" + name));
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    if (fs::exists("noise-" + name)) {
+        const long total = std::stol(ReadAll("noise-" + name));
+        std::string chunk;
+        for (long line = 0; static_cast<long>(chunk.size()) < total; ++line)
+            chunk += "line " + std::to_string(line) + ": " + std::string(60, 'e') + "\n";
+        chunk += "THE END\n";
+        // One plain write at a time, as a program's error output goes out; a pipe that
+        // refuses to wait shows as a short write or EAGAIN.
+        std::size_t done = 0;
+        while (done < chunk.size()) {
+            const std::size_t n = std::fwrite(chunk.data() + done, 1, chunk.size() - done, stderr);
+            if (n == 0 || std::ferror(stderr)) return 3;
+            done += n;
+        }
+        if (std::fflush(stderr) != 0) return 3;
     }
     if (fs::exists("fail-" + name)) {
         std::istringstream control(ReadAll("fail-" + name));

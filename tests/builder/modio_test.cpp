@@ -77,6 +77,12 @@ TEST_F(ModIOFiles, CopyFailuresAreRaisedWithTheirReason) {
          "cannot copy " + At("folder") + " to " + At("dst") + ": the source is a folder"},
         {At("src"), At("folder"),
          "cannot copy " + At("src") + " to " + At("folder") + ": the destination is a folder"},
+        {At("src"), At("src/dst"),
+         "cannot copy " + At("src") + " to " + At("src/dst") + ": " + At("src") +
+             " is a file, not a folder"},
+        {At("src"), At("src"),
+         "cannot copy " + At("src") + " to " + At("src") +
+             ": the source and the destination are the same file"},
     };
     for (const auto& c : cases) {
         try {
@@ -87,7 +93,34 @@ TEST_F(ModIOFiles, CopyFailuresAreRaisedWithTheirReason) {
         }
     }
     EXPECT_FALSE(fs::exists(At("dst")));
+    EXPECT_EQ(ReadFile(At("src")), "x");
 }
+
+TEST_F(ModIOFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
+    WriteFile(At("src"), "package");
+    WriteFile(At("out.nds"), "EARLIER");
+    const std::string first = CopyFileBeside(At("src"), At("out.nds"));
+    const std::string second = CopyFileBeside(At("src"), At("out.nds"));
+    EXPECT_NE(first, second);
+    for (const std::string& name : {first, second}) {
+        EXPECT_EQ(name.rfind(At("out.nds.pellix-"), 0), 0u) << name;
+        EXPECT_EQ(ReadFile(name), "package");
+    }
+    EXPECT_EQ(ReadFile(At("out.nds")), "EARLIER");
+}
+
+#ifndef _WIN32
+TEST_F(ModIOFiles, AFullDiskIsCalledThat) {
+    // /dev/full answers every write with ENOSPC, as a full disk does.
+    WriteFile(At("src"), std::string(100000, 'x'));
+    try {
+        CopyFileTo(At("src"), "/dev/full");
+        ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.reason(), "the disk holding /dev is full");
+    }
+}
+#endif
 
 TEST_F(ModIOFiles, PathExistsOnlyForFiles) {
     WriteFile(At("file"), "");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "command_line.h"
 #include "modio.h"
 #include "test_support.h"
 
@@ -69,6 +71,23 @@ struct FakeSource : pellix::SettingsSource {
     }
 };
 
+// Acts out a disk that fills up while a copy whose destination name holds g_fullDiskAt
+// is written: half the bytes land, then the system's "disk full". Other copies are real.
+std::string g_fullDiskAt;
+pellix::modIO::CopyBytesFunction g_realCopy = nullptr;
+
+std::error_code FullDiskCopy(const fs::path& from, const fs::path& to, bool exclusive) {
+    if (g_fullDiskAt.empty() || to.u8string().find(g_fullDiskAt) == std::string::npos)
+        return g_realCopy(from, to, exclusive);
+    const std::string bytes = ReadFile(from);
+    WriteFile(to, bytes.substr(0, bytes.size() / 2));
+#ifdef _WIN32
+    return {112, std::system_category()};  // ERROR_DISK_FULL
+#else
+    return std::make_error_code(std::errc::no_space_on_device);
+#endif
+}
+
 class Pipeline : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -97,6 +116,8 @@ class Pipeline : public ::testing::Test {
         source_.output = (base_ / "my roms").string() + kSep;
     }
     void TearDown() override {
+        pellix::modIO::SetCopyBytes(nullptr);
+        g_fullDiskAt.clear();
         pellix::modShellWait::SetEventPump({});
         fs::current_path(previous_);
     }
@@ -136,6 +157,14 @@ class Pipeline : public ::testing::Test {
         return path;
     }
     fs::path Delivered() const { return base_ / "my roms" / "My Game.nds"; }
+    // The names in the output folder, sorted.
+    std::vector<std::string> OutputFolderNames() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(base_ / "my roms"))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
     std::vector<std::string> StagedLeft() const {
         std::vector<std::string> left;
         for (const char* f : kStaged)
@@ -156,6 +185,8 @@ class Pipeline : public ::testing::Test {
 };
 
 TEST_F(Pipeline, ABuildRunsTheFiveProgramsAndDeliversThePackage) {
+    // A file of the user's that looks like a temporary name is none of the build's business.
+    WriteFile(Delivered().string() + ".pellix-partial", "USER FILE");
     ASSERT_TRUE(Build());
     const std::string q = "\"";
     const std::vector<std::string> expected = {
@@ -180,7 +211,9 @@ TEST_F(Pipeline, ABuildRunsTheFiveProgramsAndDeliversThePackage) {
     EXPECT_EQ(source_.messages, std::vector<std::string>{"Complete!"});
     EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
     EXPECT_TRUE(StagedLeft().empty());
-    EXPECT_FALSE(fs::exists(Delivered().string() + ".pellix-partial"));
+    EXPECT_EQ(ReadFile(Delivered().string() + ".pellix-partial"), "USER FILE");
+    EXPECT_EQ(OutputFolderNames(), (std::vector<std::string>{"My Game.gba", "My Game.nds",
+                                                             "My Game.nds.pellix-partial"}));
     EXPECT_EQ(fs::current_path(), fs::canonical(bin_));
     EXPECT_FALSE(pellix::BuildRunning());
 }
@@ -420,8 +453,25 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         {"output folder missing",
          [&](const fs::path&) { source_.output = (base_ / "gone").string(); },
          {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
-         "cannot copy the package {bin}/x.nds to {root}/gone/My Game.nds.pellix-partial: "
+         "cannot copy the package {bin}/x.nds to {root}/gone/My Game.nds: "
          "the folder {root}/gone does not exist"},
+        {"output folder is a file",
+         [&](const fs::path&) {
+             WriteFile(base_ / "notes.txt", "NOTES");
+             source_.output = (base_ / "notes.txt").string();
+         },
+         {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
+         "cannot copy the package {bin}/x.nds to {root}/notes.txt/My Game.nds: "
+         "{root}/notes.txt is a file, not a folder"},
+        {"disk full staging the ROM",
+         [](const fs::path&) { g_fullDiskAt = "game"; },
+         {},
+         "cannot copy the ROM {rom} to {bin}/data/game: the disk holding {bin}/data is full"},
+        {"disk full delivering the package",
+         [](const fs::path&) { g_fullDiskAt = "My Game.nds.pellix-"; },
+         {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
+         "cannot copy the package {bin}/x.nds to {out}/My Game.nds: the disk holding {out} is "
+         "full"},
         {"staging folder missing",
          [](const fs::path& app) { fs::remove_all(app / "bin" / "data"); },
          {},
@@ -431,9 +481,12 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         SCOPED_TRACE(c.name);
         Install(root_.path() / c.name);
         WriteFile(Delivered(), "EARLIER PACKAGE");
+        g_realCopy = pellix::modIO::SetCopyBytes(&FullDiskCopy);
         c.arrange(app_);
 
         EXPECT_FALSE(Build());
+        pellix::modIO::SetCopyBytes(g_realCopy);
+        g_fullDiskAt.clear();
         EXPECT_EQ(ToolsRun(), c.toolsRun);
         std::string message = "The build stopped: " + c.message;
         // The table writes the paths after a placeholder with "/"; the build writes them with
@@ -446,7 +499,8 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         const std::map<std::string, std::string> vars = {{"{bin}", bin_.string()},
                                                          {"{app}", app_.string()},
                                                          {"{rom}", romFile_.string()},
-                                                         {"{root}", base_.string()}};
+                                                         {"{root}", base_.string()},
+                                                         {"{out}", (base_ / "my roms").string()}};
         for (const auto& [key, value] : vars)
             for (std::size_t at; (at = message.find(key)) != std::string::npos;)
                 message.replace(at, key.size(), value);
@@ -459,20 +513,86 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
         EXPECT_TRUE(StagedLeft().empty());
         EXPECT_EQ(ReadFile(Delivered()), "EARLIER PACKAGE");
+        for (const std::string& name : OutputFolderNames())  // no temporary file left
+            EXPECT_TRUE(name == "My Game.gba" || name == "My Game.nds") << name;
         EXPECT_FALSE(pellix::BuildRunning());
     }
 }
 
 TEST_F(Pipeline, ADeliveryThatCannotReplaceTheOutputKeepsNoPartialFile) {
     fs::create_directory(Delivered());  // a folder where the package should go
+    WriteFile(Delivered().string() + ".pellix-partial", "USER FILE");
     EXPECT_FALSE(Build());
     ASSERT_EQ(source_.messages.size(), 1u);
-    EXPECT_EQ(source_.messages[0].rfind(
-                  "The build stopped: cannot write " + Delivered().string() + ": ", 0),
-              0u)
-        << source_.messages[0];
-    EXPECT_FALSE(fs::exists(Delivered().string() + ".pellix-partial"));
+    EXPECT_EQ(source_.messages[0], "The build stopped: cannot copy the package " + Bin("x.nds") +
+                                       " to " + Delivered().string() +
+                                       ": the destination is a folder");
+    EXPECT_EQ(ReadFile(Delivered().string() + ".pellix-partial"), "USER FILE");
+    EXPECT_EQ(OutputFolderNames(), (std::vector<std::string>{"My Game.gba", "My Game.nds",
+                                                             "My Game.nds.pellix-partial"}));
     EXPECT_TRUE(fs::is_directory(Delivered()));
+}
+
+TEST_F(Pipeline, AnOutputFolderInsideAStagingFolderIsRefusedBeforeAnythingIsTouched) {
+    const fs::path work = MakeWorkFolder("work");
+    fs::create_directory(bin_ / "data" / "sub");
+    const std::string binData = bin_.string() + kSep + "data";
+    const std::string workData = work.string() + kSep + "data";
+    struct Case {
+        std::string outputFolder;
+        fs::path workDir;  // empty: the window's build in bin
+        std::string stagingFolder;
+    };
+    const Case cases[] = {
+        {(bin_ / "data").string(), {}, binData},
+        {(bin_ / "data").string() + kSep, {}, binData},
+        {(bin_ / "data" / "sub").string(), {}, binData},
+        {"data", {}, binData},  // relative names are taken from bin
+        {(bin_ / "data" / ".." / "data").string(), {}, binData},
+        {(work / "data").string(), work, workData},
+        {(bin_ / "data").string(), work, binData},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outputFolder + " in " + c.workDir.string());
+        source_ = FakeSource{};
+        source_.rom = romFile_.string();
+        source_.output = c.outputFolder;
+        const bool built = c.workDir.empty()
+                               ? Build()
+                               : pellix::RunBuildIn(source_, app_.string(), c.workDir.string());
+        EXPECT_FALSE(built);
+        ASSERT_EQ(source_.messages.size(), 1u);
+        EXPECT_EQ(source_.messages[0],
+                  "The build did not start: the output file " +
+                      pellix::OutputPath(c.outputFolder, source_.rom) +
+                      " is in the staging folder " + c.stagingFolder +
+                      ", whose whole content goes into every package. Choose a folder outside "
+                      "it.");
+        EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
+        EXPECT_TRUE(ToolsRun().empty());
+        EXPECT_TRUE(ReadToolLog(work).empty());
+    }
+    EXPECT_FALSE(fs::exists(bin_ / "data" / "My Game.nds"));
+    EXPECT_FALSE(fs::exists(work / "data" / "My Game.nds"));
+}
+
+TEST_F(Pipeline, ABuildOutlivesAReplacedInstallationFolder) {
+    // A reinstall while the window is open replaces bin, the window's current folder.
+    ASSERT_TRUE(Build()) << source_.messages.back();
+    ASSERT_EQ(fs::current_path(), fs::canonical(bin_));
+    std::error_code removeError;
+    fs::remove_all(bin_, removeError);
+    if (removeError) GTEST_SKIP() << "this system keeps the current folder from being removed";
+    fs::create_directories(bin_ / "data");
+    pellix::test::InstallFakeTools(bin_);
+    WriteFile(bin_ / "7.bin", "ARM7");
+    WriteFile(bin_ / "9.bin", "ARM9");
+    fs::remove(Delivered());
+
+    source_.messages.clear();
+    ASSERT_TRUE(Build()) << source_.messages.back();
+    EXPECT_EQ(ReadFile(Delivered()).rfind("border.lz7", 0), 0u);
+    EXPECT_EQ(fs::current_path(), fs::canonical(bin_));
 }
 
 TEST_F(Pipeline, AnExistingPackageIsReplaced) {
@@ -629,6 +749,9 @@ TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
         }
         return pellix::modShellWait::RunAndWait(line, dir);
     };
+    // The window's event pump belongs to its own thread; builds elsewhere must not call it.
+    std::atomic<int> foreignPumps{0};
+    pellix::modShellWait::SetEventPump([&] { ++foreignPumps; });
     std::thread threads[2];
     for (int i = 0; i < 2; ++i)
         threads[i] = std::thread([&, i] {
@@ -638,6 +761,7 @@ TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
     for (std::thread& t : threads) t.join();
 
     EXPECT_TRUE(overlapped);
+    EXPECT_EQ(foreignPumps, 0);
     EXPECT_FALSE(thirdBuilt);
     EXPECT_TRUE(third.events.empty());
     const char* const games[] = {"game.gba 13 ROM OF GAME 0", "game.gz 16 GZ:ROM OF GAME 1"};
@@ -652,6 +776,67 @@ TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
         for (const char* f : kStaged) EXPECT_FALSE(fs::exists(jobs[i].work / f)) << f;
     }
     EXPECT_FALSE(pellix::BuildRunning());
+}
+
+TEST_F(Pipeline, AnotherProcessBuildingInTheFolderKeepsThisBuildOutUntilItEnds) {
+    using pellix::QuoteArgument;
+    const std::string refusal = "The build did not start: another build is running in " +
+                                bin_.string() +
+                                " (in another Pellix window or program). Try again when it "
+                                "has finished.";
+    WriteFile(base_ / "probe.gba", "PROBE ROM");
+    fs::create_directory(base_ / "probe out");
+    const std::string probe = QuoteArgument(PELLIX_BUILD_PROBE) + " " +
+                              QuoteArgument(app_.string()) + " " +
+                              QuoteArgument((base_ / "probe.gba").string()) + " " +
+                              QuoteArgument((base_ / "probe out").string());
+    const auto reset = [&] {
+        source_ = FakeSource{};
+        source_.rom = romFile_.string();
+        source_.output = (base_ / "my roms").string();
+    };
+    pellix::modShellWait::RunResult other;
+
+    // The other process is in ndstool: this build is refused and touches nothing, and the
+    // other's package holds its own ROM.
+    WriteFile(bin_ / "sleep-ndstool", "1500");
+    std::thread building([&] { other = pellix::modShellWait::RunAndWait(probe); });
+    const bool inNdstool = pellix::test::WaitFor([&] {
+        const auto tools = ToolsRun();
+        return std::find(tools.begin(), tools.end(), "ndstool") != tools.end();
+    });
+    EXPECT_FALSE(Build());
+    building.join();
+    ASSERT_TRUE(inNdstool);
+    EXPECT_EQ(source_.messages, std::vector<std::string>{refusal});
+    EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
+    EXPECT_EQ(other.exitCode, 0) << other.errorText;
+    EXPECT_NE(ReadFile(base_ / "probe out" / "probe.nds").find("game.gz 12 GZ:PROBE ROM"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(Delivered()));
+    fs::remove(bin_ / "sleep-ndstool");
+
+    // The other process dies with its files staged: while it lives this build is refused,
+    // once it is killed this one runs and packs nothing of the other's.
+    const fs::path ready = base_ / "probe ready";
+    std::thread dying([&] {
+        other = pellix::modShellWait::RunAndWait(probe + " " + QuoteArgument(ready.string()));
+    });
+    const bool staged = pellix::test::WaitFor([&] { return fs::exists(ready); });
+    reset();
+    EXPECT_FALSE(Build());
+    EXPECT_EQ(source_.messages, std::vector<std::string>{refusal});
+    if (staged) pellix::test::KillProcess(std::stol(ReadFile(ready)));
+    dying.join();
+    ASSERT_TRUE(staged);
+    EXPECT_NE(other.exitCode, 0);
+    reset();
+    ASSERT_TRUE(Build()) << source_.messages.back();
+    EXPECT_EQ(ReadFile(Delivered()),
+              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
+              "game.gz 12 GZ:ROM BYTES\n"
+              "mode.txt 2 PC\n");
+    EXPECT_TRUE(StagedLeft().empty());
 }
 
 TEST_F(Pipeline, AnInstallationFolderWithAQuoteIsRefused) {

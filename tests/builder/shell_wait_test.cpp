@@ -104,6 +104,19 @@ TEST_F(ShellWait, OnlyTheLastPartOfALongErrorIsKept) {
     EXPECT_EQ(r.errorText.substr(r.errorText.size() - 8), "THE END\n");
 }
 
+TEST_F(ShellWait, AProgramMayWriteMoreErrorTextThanAPipeHolds) {
+    // 1 MiB is far beyond a pipe's buffer: the program must be made to wait, not fail, and
+    // the message keeps whole lines from the end.
+    WriteFile("noise-efs", std::to_string(1 << 20));
+    WriteFile("x.nds", "");
+    const RunResult r = RunAndWait(Tool("efs") + " x.nds");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_LE(r.errorText.size(), kErrorTextLimit);
+    EXPECT_EQ(r.errorText.rfind("line ", 0), 0u) << r.errorText.substr(0, 80);
+    ASSERT_GE(r.errorText.size(), 8u);
+    EXPECT_EQ(r.errorText.substr(r.errorText.size() - 8), "THE END\n");
+}
+
 TEST_F(ShellWait, EventsAreDispatchedWhileTheProgramRuns) {
     WriteFile("sleep-efs", "300");
     WriteFile("x.nds", "");

@@ -6,6 +6,13 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <signal.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -67,6 +74,26 @@ void InstallFakeTools(const fs::path& binDir) {
         fs::copy_file(PELLIX_FAKE_TOOL, binDir / (name + suffix),
                       fs::copy_options::overwrite_existing);
     }
+}
+
+bool WaitFor(const std::function<bool()>& ready) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void KillProcess(long pid) {
+#ifdef _WIN32
+    const HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) return;
+    ::TerminateProcess(process, 9);
+    ::CloseHandle(process);
+#else
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+#endif
 }
 
 }  // namespace pellix::test

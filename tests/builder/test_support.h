@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,12 @@ std::vector<ToolCall> ReadToolLog(const std::filesystem::path& dir);
 
 // Copies the fake tool into `binDir` under the five program names.
 void InstallFakeTools(const std::filesystem::path& binDir);
+
+// Asks `ready` every few milliseconds until it is true (returns true) or 20 s have passed
+// (returns false).
+bool WaitFor(const std::function<bool()>& ready);
+
+// Ends the process `pid` at once, as a crash would (SIGKILL; TerminateProcess on Windows).
+void KillProcess(long pid);
 
 }  // namespace pellix::test
