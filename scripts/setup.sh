@@ -2,9 +2,11 @@
 # Installs what Pellix needs to build and test on Debian 12; skips what is already there.
 # Usage: scripts/setup.sh [EXTRA-PACKAGE...]  (the Windows and fuzzing scripts add theirs)
 set -euo pipefail
+# gzip: the installation ships its own; the system's stays because the gzip tests read
+# their packages back with it, the benchmarks compare against it and fuzz.sh makes seeds.
 packages=("$@" cmake g++ make ninja-build pkg-config gzip
           qt6-base-dev libgl1-mesa-dev
-          libstb-dev
+          libstb-dev libdeflate-dev zlib1g-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-liberation fonts-dejavu-core)
 missing=()

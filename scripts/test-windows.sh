@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/setup.sh g++-mingw-w64-x86-64-posix wine64 googletest
+scripts/setup.sh g++-mingw-w64-x86-64-posix wine64 googletest libz-mingw-w64-dev
 
 build=${PELLIX_WIN_BUILD_DIR:-build-win}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

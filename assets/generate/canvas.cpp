@@ -151,9 +151,11 @@ Shape Move(Shape s, double dx, double dy) {
     return [s = std::move(s), dx, dy](double x, double y) { return s(x - dx, y - dy); };
 }
 
-Canvas::Canvas(int width, int height, Colour background, double alpha)
+Canvas::Canvas(int width, int height, Colour background, double alpha, double scale)
     : width_(width),
       height_(height),
+      scale_(scale),
+      background_(background),
       pixels_(size_t(width) * size_t(height), background),
       alpha_(size_t(width) * size_t(height), alpha) {}
 
@@ -162,14 +164,25 @@ void Canvas::Fill(const Shape& shape, const Paint& paint, double opacity, double
         for (int x = 0; x < width_; ++x) {
             // Sample at the pixel's centre; a distance of half a pixel either side of
             // the edge ramps the coverage from full to none.
-            const double px = x + 0.5, py = y + 0.5;
-            const double cover = Clamp01(0.5 - shape(px, py) / softness) * opacity;
+            const double px = (x + 0.5) / scale_, py = (y + 0.5) / scale_;
+            const double cover = Clamp01(0.5 - shape(px, py) * scale_ / softness) * opacity;
             if (cover <= 0) continue;
             const size_t i = index(x, y);
             pixels_[i] = Mix(pixels_[i], paint(px, py), cover);
             alpha_[i] += (1 - alpha_[i]) * cover;
         }
     }
+}
+
+Colour Canvas::painted(int x, int y) const {
+    // Each fill mixed its paint into the colour and its coverage into alpha alike, so the
+    // colour is background * (1 - alpha) + painted * alpha.
+    const size_t i = index(x, y);
+    const double a = alpha_[i];
+    if (a <= 0) return background_;
+    const Colour c = pixels_[i];
+    return {(c.r - background_.r * (1 - a)) / a, (c.g - background_.g * (1 - a)) / a,
+            (c.b - background_.b * (1 - a)) / a};
 }
 
 void Canvas::Fill(const Paint& paint, double opacity) {

@@ -50,7 +50,9 @@ Shape Move(Shape s, double dx, double dy);
 // An RGB picture with a coverage channel, painted back to front.
 class Canvas {
   public:
-    Canvas(int width, int height, Colour background, double alpha = 1.0);
+    // Shapes and paints are given in drawing units; `scale` pixels make one unit, so the
+    // same drawing comes out at any size.
+    Canvas(int width, int height, Colour background, double alpha = 1.0, double scale = 1.0);
 
     int width() const { return width_; }
     int height() const { return height_; }
@@ -64,11 +66,16 @@ class Canvas {
     Colour at(int x, int y) const { return pixels_[index(x, y)]; }
     // How much of the pixel has been painted over a transparent background (0 to 1).
     double coverage(int x, int y) const { return alpha_[index(x, y)]; }
+    // The colour painted on the pixel without the background's share, for pictures with
+    // alpha; the background where nothing was painted.
+    Colour painted(int x, int y) const;
 
   private:
     size_t index(int x, int y) const { return size_t(y) * size_t(width_) + size_t(x); }
 
     int width_, height_;
+    double scale_;
+    Colour background_;
     std::vector<Colour> pixels_;
     std::vector<double> alpha_;
 };

@@ -1,8 +1,24 @@
 // pellix_artwork: draws the default pictures and the windows' artwork into an assets folder.
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <stdexcept>
 #include <string>
+#include <vector>
+
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+#pragma GCC diagnostic ignored "-Wsign-conversion"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#endif
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
 
 #include "bitmap_writer.h"
 #include "palette.h"
@@ -22,6 +38,28 @@ void Save(const std::string& assets, const std::string& name,
                 picture.bitsPerPixel);
 }
 
+uint8_t ToByte(double v) {
+    return uint8_t(std::lround(v < 0 ? 0 : v > 255 ? 255 : v));
+}
+
+// Writes the canvas as an RGBA PNG: the painted colour, and its coverage as alpha.
+void SavePng(const std::string& assets, const std::string& name, const artwork::Canvas& canvas) {
+    const std::string path = assets + "/" + name;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::vector<uint8_t> rgba;
+    for (int y = 0; y < canvas.height(); ++y) {
+        for (int x = 0; x < canvas.width(); ++x) {
+            const artwork::Colour c = canvas.painted(x, y);
+            rgba.insert(rgba.end(), {ToByte(c.r), ToByte(c.g), ToByte(c.b),
+                                     ToByte(255 * canvas.coverage(x, y))});
+        }
+    }
+    if (!stbi_write_png(path.c_str(), canvas.width(), canvas.height(), 4, rgba.data(),
+                        canvas.width() * 4))
+        throw std::runtime_error("cannot write " + path);
+    std::printf("wrote %s (%d x %d, RGBA)\n", path.c_str(), canvas.width(), canvas.height());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -39,6 +77,12 @@ int main(int argc, char** argv) {
         Save(assets, "window/bottom_banner.bmp", TrueColour(DrawBottomBanner()));
         Save(assets, "window/icon.bmp", Quantise(DrawWindowIcon(), 8, 256, ToRgb(kWindowIconKey)));
         Save(assets, "window/preview_placeholder.bmp", TrueColour(DrawPlaceholder()));
+        // The application icon for Linux desktops, in the sizes their menus and docks use.
+        for (int size : {16, 32, 48, 64, 128, 256}) {
+            const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+            SavePng(assets, "desktop/icons/hicolor/" + folder + "/apps/pellix.png",
+                    DrawWindowIcon(size));
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pellix_artwork: %s\n", e.what());
         return 1;

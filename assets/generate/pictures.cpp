@@ -301,8 +301,8 @@ Canvas DrawBottomBanner() {
     return c;
 }
 
-Canvas DrawWindowIcon() {
-    Canvas c(32, 32, kWindowIconKey, 0.0);
+Canvas DrawWindowIcon(int size) {
+    Canvas c(size, size, kWindowIconKey, 0.0, size / 32.0);
     constexpr Colour kEdge{24, 24, 28};
     // The lid, tipped back a little so it narrows towards the top.
     const Shape lid =

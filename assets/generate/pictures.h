@@ -16,7 +16,9 @@ Canvas DrawBorder();        // gfx/border.bmp: 256 x 192 around the 240 x 160 GB
 Canvas DrawMenuEntry();     // gfx/preview.bmp: 191 x 47 DS menu entry
 Canvas DrawTopBanner();     // window/top_banner.bmp: 569 x 57 with the title lettering
 Canvas DrawBottomBanner();  // window/bottom_banner.bmp: 569 x 57, a leaf with drops
-Canvas DrawWindowIcon();    // window/icon.bmp: 32 x 32, keyed, reduced to 256 colours
-Canvas DrawPlaceholder();   // window/preview_placeholder.bmp: 191 x 47, greys only
+// window/icon.bmp: 32 x 32, keyed, reduced to 256 colours; the same drawing at `size`
+// pixels square gives the desktop's application icons (desktop/icons/hicolor).
+Canvas DrawWindowIcon(int size = 32);
+Canvas DrawPlaceholder();  // window/preview_placeholder.bmp: 191 x 47, greys only
 
 }  // namespace artwork

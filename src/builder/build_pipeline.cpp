@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "modio.h"
 #include "os.h"
+#include "picture_staging.h"
 
 namespace fs = std::filesystem;
 
@@ -308,10 +309,12 @@ void Build(SettingsSource& source, const Installation& inst, const ToolRunner& r
     }
 
     Copy("the border picture", border, inst.InWork("border.bmp"));
+    ConvertStagedBorder(border, inst.InWork("border.bmp"));
     RunTool(runner, inst, "grit", "border.bmp -ftbin -fh! -gB16", {"border.img.bin"});
     RunTool(runner, inst, "gbacrusher", "-l border.img.bin -o data" + sep + "border.lz7",
             {"data/border.lz7"});
     Copy("the icon", icon, inst.InWork("icon.bmp"));
+    ConvertStagedIcon(icon, inst.InWork("icon.bmp"));
 
     // PSRAM is read now: a change made while a program ran still counts.
     const std::string psram = IsOn(source.PsramValue()) ? "P" : "N";

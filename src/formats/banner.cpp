@@ -46,6 +46,8 @@ uint16_t Bgr555(Rgb8 c) {
     return static_cast<uint16_t>((c.r >> 3) | ((c.g >> 3) << 5) | ((c.b >> 3) << 10));
 }
 
+}  // namespace
+
 void CheckIcon(const Picture& icon) {
     if (icon.width != nds::kIconSize || icon.height != nds::kIconSize) {
         throw FormatError("the icon must be 32 x 32 pixels, not " + std::to_string(icon.width) +
@@ -66,8 +68,6 @@ void CheckIcon(const Picture& icon) {
         }
     }
 }
-
-}  // namespace
 
 std::u16string BannerTitle(const std::string& utf8) {
     std::u16string units;

@@ -19,6 +19,11 @@ std::u16string BannerTitle(const std::string& utf8);
 // Throws FormatError naming what is wrong with the icon or the text.
 std::vector<uint8_t> MakeBanner(const Picture& icon, const std::string& utf8Text);
 
+// Checks that `icon` can be a DS menu icon as it is: 32 x 32 pixels with a palette
+// (1, 4 or 8 bits per pixel), every pixel using index 0 to 15. Throws FormatError
+// naming what is wrong ("the icon must be 32 x 32 pixels, not 48 x 48").
+void CheckIcon(const Picture& icon);
+
 // Reads an icon file, which must be a Windows bitmap. Throws FormatError with the reason
 // only ("no such file", "the icon must be 32 x 32 pixels, not 48 x 48"); the caller
 // names the file. The picture is checked the same way MakeBanner checks it.

@@ -38,7 +38,8 @@ std::string size_text(int64_t width, int64_t height) {
 
 Picture read_pixels(const uint8_t* data, size_t size, size_t pixelOffset, int64_t width,
                     int64_t height, bool topDown, int bpp, std::vector<Rgb8> palette,
-                    const Channel& red, const Channel& green, const Channel& blue) {
+                    const Channel& red, const Channel& green, const Channel& blue,
+                    const Channel& alpha) {
     if (width <= 0 || height <= 0)
         throw FormatError("bad bitmap size: " + size_text(width, height) + " pixels");
     if (width > bmp::kMaxDimension || height > bmp::kMaxDimension)
@@ -48,6 +49,9 @@ Picture read_pixels(const uint8_t* data, size_t size, size_t pixelOffset, int64_
         (static_cast<uint64_t>(width) * static_cast<uint64_t>(bpp) + 31) / 32 * 4;
     if (pixelOffset > size || rowBytes * static_cast<uint64_t>(height) > size - pixelOffset)
         throw FormatError("truncated bitmap: the pixel data ends early");
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > kMaxPicturePixels)
+        throw FormatError("bitmap too large: " + size_text(width, height) + " pixels, at most " +
+                          std::to_string(kMaxPicturePixels) + " pixels");
 
     Picture picture;
     picture.width = static_cast<int>(width);
@@ -58,6 +62,7 @@ Picture read_pixels(const uint8_t* data, size_t size, size_t pixelOffset, int64_
     picture.pixels.resize(w * h);
     const bool paletted = bpp <= 8;
     if (paletted) picture.indices.resize(w * h);
+    if (alpha.max != 0) picture.alpha.resize(w * h);
 
     for (size_t y = 0; y < h; ++y) {
         const size_t fileRow = topDown ? y : h - 1 - y;
@@ -84,6 +89,7 @@ Picture read_pixels(const uint8_t* data, size_t size, size_t pixelOffset, int64_
                 case 16: {
                     const uint32_t pixel = get_u16le(row + 2 * x);
                     out[x] = {red.Extract(pixel), green.Extract(pixel), blue.Extract(pixel)};
+                    if (alpha.max != 0) picture.alpha[y * w + x] = alpha.Extract(pixel);
                     break;
                 }
                 case 24:
@@ -92,12 +98,21 @@ Picture read_pixels(const uint8_t* data, size_t size, size_t pixelOffset, int64_
                 default: {  // 32
                     const uint32_t pixel = get_u32le(row + 4 * x);
                     out[x] = {red.Extract(pixel), green.Extract(pixel), blue.Extract(pixel)};
+                    if (alpha.max != 0) picture.alpha[y * w + x] = alpha.Extract(pixel);
                     break;
                 }
             }
         }
     }
     if (paletted) picture.palette = std::move(palette);
+    // An alpha channel that is all 0 was left unused by the writer; one that is all 255
+    // says nothing. Either way the picture is opaque.
+    bool clear = true, opaque = true;
+    for (uint8_t a : picture.alpha) {
+        clear = clear && a == 0;
+        opaque = opaque && a == 255;
+    }
+    if (clear || opaque) std::vector<uint8_t>().swap(picture.alpha);
     return picture;
 }
 
@@ -136,7 +151,7 @@ Picture read_core(const uint8_t* data, size_t size, size_t pixelOffset) {
         palette = read_palette(data, size, headerEnd, size_t{1} << bpp, bmp::kCorePaletteEntrySize);
     const Channel none(0);
     return read_pixels(data, size, pixelOffset, width, height, false, bpp, std::move(palette), none,
-                       none, none);
+                       none, none, none);
 }
 
 }  // namespace
@@ -181,7 +196,7 @@ Picture ReadBitmap(const uint8_t* data, size_t size) {
         throw FormatError("bad bitmap: colour masks on a " + std::to_string(bpp) + "-bit bitmap");
 
     std::vector<Rgb8> palette;
-    uint32_t redMask = 0, greenMask = 0, blueMask = 0;
+    uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
     if (bpp <= 8) {
         // The palette follows the header, as long as the header declares it (0 = full).
         const size_t full = size_t{1} << bpp;
@@ -194,6 +209,11 @@ Picture ReadBitmap(const uint8_t* data, size_t size) {
         redMask = get_u32le(data + bmp::kRedMaskOffset);
         greenMask = get_u32le(data + bmp::kGreenMaskOffset);
         blueMask = get_u32le(data + bmp::kBlueMaskOffset);
+        // The alpha mask: in a V3 or later header, or the fourth mask after a 40-byte one.
+        const bool alphaMasked =
+            headerSize >= bmp::kV3HeaderSize || compression == bmp::kCompressionAlphaBitfields;
+        if (alphaMasked && size >= bmp::kAlphaMaskOffset + 4)
+            alphaMask = get_u32le(data + bmp::kAlphaMaskOffset);
     } else if (bpp == 16) {
         redMask = 0x7C00;  // 5-5-5
         greenMask = 0x03E0;
@@ -204,7 +224,7 @@ Picture ReadBitmap(const uint8_t* data, size_t size) {
         blueMask = 0x000000FF;
     }
     return read_pixels(data, size, pixelOffset, width, height, topDown, bpp, std::move(palette),
-                       Channel(redMask), Channel(greenMask), Channel(blueMask));
+                       Channel(redMask), Channel(greenMask), Channel(blueMask), Channel(alphaMask));
 }
 
 }  // namespace pellix::formats

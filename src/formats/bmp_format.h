@@ -31,6 +31,7 @@ constexpr size_t kClrImportantOffset = 50;  // u32: 0
 constexpr size_t kRedMaskOffset = 54;    // u32
 constexpr size_t kGreenMaskOffset = 58;  // u32
 constexpr size_t kBlueMaskOffset = 62;   // u32
+constexpr size_t kAlphaMaskOffset = 66;  // u32: V3 and later headers, or after the three above
 
 // Info header sizes.
 constexpr uint32_t kCoreHeaderSize = 12;   // OS/2 BITMAPCOREHEADER (16-bit fields, RGB palette)

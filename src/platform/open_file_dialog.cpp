@@ -5,16 +5,19 @@
 #include <QFileDialog>
 
 #include "chooser_loop.h"
+#include "file_filter.h"
 
 namespace pellix::modOpenFileDialog {
 
 QStringList NameFilters(const std::string& filter) {
-    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
     QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+    for (const app::FilterEntry& entry : app::FilterEntries(filter)) {
+        QStringList patterns;
+        for (const std::string& pattern : entry.patterns) {
+            patterns << QString::fromUtf8(pattern.c_str());
+        }
+        filters << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(entry.description.c_str()),
+                                                 patterns.join(QLatin1Char(' ')));
     }
     return filters;
 }

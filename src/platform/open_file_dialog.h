@@ -14,9 +14,8 @@ namespace pellix::modOpenFileDialog {
 constexpr std::uint32_t OFN_FILEMUSTEXIST = 0x1000;
 
 // Turns a filter of the form "Description|pattern|Description|pattern" into the dialog's
-// name filters, in the same order ("GBA ROMs (*.gba)"). Several patterns of one entry may
-// be separated by ";" as well as by spaces. A description left without a pattern at the end
-// is dropped.
+// name filters, in the same order ("GBA ROMs (*.gba)"), read as app::FilterEntries reads
+// them: "*.*" lists every file, names without a dot included ("All files (*)").
 QStringList NameFilters(const std::string& filter);
 
 // Shows a modal file-open dialog and returns the full path of the chosen file (native

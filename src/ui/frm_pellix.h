@@ -1,4 +1,5 @@
-// frmPellix: the main window, whose controls are the only store of a build's settings.
+// frmPellix: the main window, whose controls are the only store of a build's settings. It draws
+// the shared design and forwards its events to the shared main window logic.
 #pragma once
 
 #include <QCheckBox>
@@ -10,9 +11,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "build_pipeline.h"
+
+class QProgressDialog;
+
+namespace pellix::app {
+class MainWindowLogic;
+}
 
 namespace pellix::ui {
 
@@ -39,14 +48,16 @@ Choosers PlatformChoosers();
 using MessageBoxFn = std::function<void(QWidget* owner, const QString& text)>;
 void PlatformMessageBox(QWidget* owner, const QString& text);
 
-// The main window. Its handlers read and write the controls directly; the build reads
-// them through the SettingsSource reads at the moment each step needs a value.
+// The main window. Its handlers (app::MainWindowLogic) read and write the controls; the
+// build reads them through the SettingsSource reads at the moment each step needs a value.
+// Files dropped onto it go to the same logic: ROMs anywhere, pictures onto the icon or
+// border row while the panel is open.
 class frmPellix : public QWidget, public SettingsSource {
     Q_OBJECT
   public:
     // Builds the designed start state: panel folded, boxes empty, "Go..." disabled, both
-    // check boxes checked, client area 569 x 401. Installs the event pump the tool runner
-    // calls while a build waits for a program.
+    // check boxes checked, client area 569 x 401; the focus goes to txtROM when first shown.
+    // Installs the event pump the tool runner calls while a build waits for a program.
     frmPellix();
     ~frmPellix() override;
 
@@ -66,6 +77,9 @@ class frmPellix : public QWidget, public SettingsSource {
     int CompressionValue() override;
     void SetGoEnabled(bool enabled) override;
     void ShowMessage(const std::string& text) override;
+
+    // The progress dialog of a batch build of dropped ROMs, while one runs; else nullptr.
+    QProgressDialog* BatchDialog() const { return batchDialog_; }
 
     // The controls, by their design names (also their objectNames). Frames and shapes are
     // plain widgets; the picture boxes are labels holding the banner pictures.
@@ -110,30 +124,24 @@ class frmPellix : public QWidget, public SettingsSource {
     // chooser still open is cancelled and its result dropped.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Local files may be dropped anywhere on the window.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
-    void cmdBrowseROM_Click();
-    void cmdBrowseFolder_Click();
-    void cmdBrowseIcon_Click();
-    void cmdBrowseBorder_Click();
-    void cmdGo_Click();
-    void cmdPreview_Click();
-    void cmdCustomize_Click();
-    void CollapseCustomize();
-    void ExpandCustomize();
+    class View;
+    friend class View;
 
     void BuildControls();
-    void SetTabOrder();
-    // Runs a handler body; an error that escapes it is shown in a message box.
-    void Guarded(const std::function<void()>& body);
 
     Choosers choosers_;
     MessageBoxFn messageBox_;
-    ToolRunner runner_;
-    bool customizeOpen_ = false;
-    bool building_ = false;
-    bool closeRequested_ = false;  // asked to close while a build ran
-    bool closed_ = false;          // closed while a chooser may still be open
+    std::vector<QWidget*> controls_;  // by app::MainControl
+    QProgressDialog* batchDialog_ = nullptr;
+    bool started_ = false;
+    std::unique_ptr<View> view_;
+    std::unique_ptr<app::MainWindowLogic> logic_;
 };
 
 }  // namespace pellix::ui

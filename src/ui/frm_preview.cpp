@@ -14,26 +14,13 @@
 #include <QPointer>
 
 #include <cmath>
+#include <cstring>
 
-#include "app_directory.h"
-#include "modio.h"
+#include "design_widgets.h"
 
 namespace pellix::ui {
 
 namespace {
-
-// Design layout in twips; 15 twips make one pixel at 96 dots per inch.
-constexpr int kTwipsPerPixel = 15;
-constexpr int Px(int twips) {
-    return twips / kTwipsPerPixel;
-}
-
-constexpr int kClientWidth = 3135;
-constexpr int kClientHeight = 1695;
-
-const char kCaption[] = "Preview Customisations";
-const char kNote[] = "NOTE: Border customisations aren't shown.";
-const char kMessageCaption[] = "Quillmere";
 
 QPointer<frmPreview>& Current() {
     static QPointer<frmPreview> current;
@@ -48,32 +35,37 @@ PreviewMessage& MessageHandler() {
 void DefaultMessage(const QString& text) {
     // No owner: the main window may already be gone when the preview is opened from a
     // build's event pump, and the message must outlive neither.
-    QMessageBox box(QMessageBox::Warning, kMessageCaption, text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(app::kMessageCaption), text,
+                    QMessageBox::Ok);
     box.exec();
 }
 
-QFont DesignFont() {
-    QFont font;
-    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial"});
-    font.setPointSizeF(8.25);
-    return font;
+void Report(const QString& text) {
+    const PreviewMessage& handler = MessageHandler();
+    if (handler)
+        handler(text);
+    else
+        DefaultMessage(text);
 }
 
-// The builder's paths are UTF-8 strings.
-QString LocalPath(const std::string& path) {
-    return QString::fromStdString(path);
-}
-std::string NativePath(const QString& path) {
-    return path.toStdString();
+// The facts of a main window seen through a PreviewSource (pixels become twips).
+app::PreviewFacts FactsOf(const PreviewSource& main) {
+    app::PreviewFacts facts;
+    const QRectF frame = main.FrameGeometry();
+    facts.mainOuter = {app::PixelsToTwipsF(frame.left()), app::PixelsToTwipsF(frame.top()),
+                       app::PixelsToTwipsF(frame.width()), app::PixelsToTwipsF(frame.height())};
+    facts.customizeCaption = ToUtf8(main.CustomizeCaption());
+    facts.iconText = ToUtf8(main.IconText());
+    for (int line = 1; line <= 3; ++line) facts.titles[line - 1] = ToUtf8(main.TitleText(line));
+    facts.borderText = ToUtf8(main.BorderText());
+    return facts;
 }
 
-// Reads a whole picture file; throws PictureLoadError naming the file and the reason.
-QPixmap LoadPicture(const QString& path) {
-    const QString prefix = QStringLiteral("Cannot load the picture %1: ").arg(path);
+// Reads a whole picture file; "" when it loaded, else a short reason.
+QString ReadPicture(const QString& path, QPixmap& pixmap) {
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
-        throw PictureLoadError((prefix + "no such file").toStdString());
-    if (info.isDir()) throw PictureLoadError((prefix + "it is a folder").toStdString());
+    if (path.isEmpty() || !info.exists()) return "no such file";
+    if (info.isDir()) return "it is a folder";
 
     QImageReader reader(path);
     // The extension says nothing reliable: a renamed PNG still loads, a renamed text
@@ -81,27 +73,21 @@ QPixmap LoadPicture(const QString& path) {
     reader.setDecideFormatFromContent(true);
     const QImage image = reader.read();
     if (image.isNull()) {
-        QString why;
         switch (reader.error()) {
             case QImageReader::FileNotFoundError:
-                why = "no such file";
-                break;
+                return "no such file";
             case QImageReader::DeviceError:
-                why = "the file cannot be read";
-                break;
+                return "the file cannot be read";
             case QImageReader::UnsupportedFormatError:
-                why = "not a picture";
-                break;
+                return "not a picture";
             case QImageReader::InvalidDataError:
-                why = "the picture is damaged";
-                break;
+                return "the picture is damaged";
             default:
-                why = reader.errorString();
-                break;
+                return reader.errorString();
         }
-        throw PictureLoadError((prefix + why).toStdString());
     }
-    return QPixmap::fromImage(image);
+    pixmap = QPixmap::fromImage(image);
+    return {};
 }
 
 // The background the design carries until the first successful load replaces it: the
@@ -121,30 +107,6 @@ QPixmap Placeholder() {
     painter.drawRect(153, 6, 33, 33);
     painter.end();
     return QPixmap::fromImage(image);
-}
-
-// A picture box: draws its picture at its top-left corner, unscaled, cut at its edges.
-QLabel* NewPictureBox(QWidget* parent, const char* name, int left, int top, int width, int height) {
-    auto* box = new QLabel(parent);
-    box->setObjectName(name);
-    box->setGeometry(Px(left), Px(top), Px(width), Px(height));
-    box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    box->setScaledContents(false);
-    box->setFrameShape(QFrame::NoFrame);
-    return box;
-}
-
-QLabel* NewTitleLabel(QWidget* parent, const char* name, int top) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setGeometry(Px(840), Px(top), Px(1935), Px(255));
-    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    // Titles are shown exactly as typed: no markup, no wrapping; a long line is cut off
-    // at the label's edges.
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(false);
-    label->setAutoFillBackground(false);  // let the background picture show through
-    return label;
 }
 
 }  // namespace
@@ -184,6 +146,10 @@ QString WidgetPreviewSource::TitleText(int line) const {
     }
 }
 
+QString WidgetPreviewSource::BorderText() const {
+    return ChildText("txtBorder");
+}
+
 QIcon WidgetPreviewSource::WindowIcon() const {
     return main_->windowIcon();
 }
@@ -191,7 +157,6 @@ QIcon WidgetPreviewSource::WindowIcon() const {
 // --- frmPreview -----------------------------------------------------------------------
 
 frmPreview::frmPreview() : QWidget(nullptr) {
-    setObjectName("frmPreview");
     // A tool window: a title bar with only a close button and no taskbar button of its own.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -199,65 +164,91 @@ frmPreview::frmPreview() : QWidget(nullptr) {
     // Tool windows do not keep the program running by default; this one does, so the run
     // ends only when the preview, too, has been closed.
     setAttribute(Qt::WA_QuitOnClose, true);
-    setWindowTitle(kCaption);
-    setFont(DesignFont());
-    setFixedSize(Px(kClientWidth), Px(kClientHeight));
+    const app::WindowSpec& design = app::PreviewWindowSpec();
+    controls_ = BuildDesignedWindow(*this, design);
+    setFixedSize(Pixels(design.clientWidth), Pixels(design.clientHeight));
 
-    picBG = NewPictureBox(this, "picBG", 120, 120, 2865, 705);
+    picBG = static_cast<QLabel*>(Control(app::PreviewControl::picBG));
+    lblTitle1 = static_cast<QLabel*>(Control(app::PreviewControl::lblTitle1));
+    lblTitle2 = static_cast<QLabel*>(Control(app::PreviewControl::lblTitle2));
+    lblTitle3 = static_cast<QLabel*>(Control(app::PreviewControl::lblTitle3));
+    picIcon = static_cast<QLabel*>(Control(app::PreviewControl::picIcon));
+    Label1 = static_cast<QLabel*>(Control(app::PreviewControl::Label1));
+    cmdClose = static_cast<QPushButton*>(Control(app::PreviewControl::cmdClose));
+    picBorder = static_cast<QLabel*>(Control(app::PreviewControl::picBorder));
+
     picBG->setPixmap(Placeholder());
-    lblTitle1 = NewTitleLabel(picBG, "lblTitle1", 60);
-    lblTitle2 = NewTitleLabel(picBG, "lblTitle2", 240);
-    lblTitle3 = NewTitleLabel(picBG, "lblTitle3", 420);
-
-    // picIcon belongs to the window, not to picBG, and lies above it.
-    picIcon = NewPictureBox(this, "picIcon", 225, 210, 480, 480);
-    picIcon->raise();
-
-    Label1 = new QLabel(kNote, this);
-    Label1->setObjectName("Label1");
-    Label1->setGeometry(Px(240), Px(960), Px(1095), Px(615));
-    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label1->setWordWrap(true);
-    QPalette notePalette = Label1->palette();
-    notePalette.setColor(QPalette::WindowText, QColor(192, 0, 192));
-    Label1->setPalette(notePalette);
-
-    cmdClose = new QPushButton("Close", this);
-    cmdClose->setObjectName("cmdClose");
-    cmdClose->setGeometry(Px(1680), Px(1080), Px(1215), Px(375));
-    cmdClose->setAutoDefault(false);
-    cmdClose->setDefault(false);
     connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
+}
+
+QWidget* frmPreview::Control(app::PreviewControl control) const {
+    return controls_.at(static_cast<std::size_t>(control));
+}
+
+app::TwipsSizeF frmPreview::OuterSize() {
+    return {app::PixelsToTwipsF(width() + frameExtra_.width()),
+            app::PixelsToTwipsF(height() + frameExtra_.height())};
+}
+
+void frmPreview::MoveTo(double leftTwips, double topTwips) {
+    // Rounded only here; the result is not pulled back onto the screen.
+    move(static_cast<int>(std::lround(app::TwipsToPixelsF(leftTwips))),
+         static_cast<int>(std::lround(app::TwipsToPixelsF(topTwips))));
+}
+
+std::string frmPreview::LoadPicture(app::PreviewControl box, const std::string& path) {
+    QPixmap pixmap;
+    const QString reason = ReadPicture(FromUtf8(path), pixmap);
+    if (!reason.isEmpty()) return ToUtf8(reason);
+    static_cast<QLabel*>(Control(box))->setPixmap(pixmap);
+    return "";
+}
+
+void frmPreview::SetText(app::PreviewControl label, const std::string& text) {
+    static_cast<QLabel*>(Control(label))->setText(FromUtf8(text));
+}
+
+bool frmPreview::ShowIcon(const app::IconImage& icon) {
+    QImage image(icon.width, icon.height, QImage::Format_RGBA8888);
+    for (int y = 0; y < icon.height; ++y) {
+        std::memcpy(image.scanLine(y), icon.rgba.data() + std::size_t(y) * icon.width * 4,
+                    std::size_t(icon.width) * 4);
+    }
+    picIcon->setPixmap(QPixmap::fromImage(image));
+    return true;
+}
+
+bool frmPreview::ShowBorder(const app::BorderImage& border) {
+    QImage image(border.width, border.height, QImage::Format_RGB888);
+    for (int y = 0; y < border.height; ++y) {
+        std::memcpy(image.scanLine(y), border.rgb.data() + std::size_t(y) * border.width * 3,
+                    std::size_t(border.width) * 3);
+    }
+    QPainter painter(&image);
+    painter.setPen(ToQColor(app::kGameAreaOutline));
+    const QRect area = Pixels(app::kBorderGameArea);
+    // The outline lies just outside the game area, on the border the player sees.
+    painter.drawRect(area.adjusted(-1, -1, 0, 0));
+    painter.end();
+    picBorder->setPixmap(QPixmap::fromImage(image));
+    picBorder->show();
+    Label1->hide();
+    setFixedSize(Pixels(app::kPreviewBorderClientWidth), Pixels(app::kPreviewBorderClientHeight));
+    return true;
+}
+
+void frmPreview::ShowMessage(const std::string& text) {
+    Report(FromUtf8(text));
 }
 
 void frmPreview::Form_Load(const PreviewSource& main) {
     setWindowIcon(main.WindowIcon());
-
-    // Centre over the main window's outer frame. The halves stay fractional until the
-    // position is set, and the result is not pulled back onto the screen.
-    const QRectF mainFrame = main.FrameGeometry();
-    const QSizeF extra = main.FrameExtra();
-    const double width = Px(kClientWidth) + extra.width();
-    const double height = Px(kClientHeight) + extra.height();
-    const double left = mainFrame.width() / 2 - width / 2 + mainFrame.left();
-    const double top = mainFrame.height() / 2 - height / 2 + mainFrame.top();
-    move(static_cast<int>(std::lround(left)), static_cast<int>(std::lround(top)));
-
-    const std::string appDir = pellix::ApplicationDirectory();
-    picBG->setPixmap(LoadPicture(LocalPath(appDir + "/gfx/preview.bmp")));
-
-    // Both tests are made every time, so a failing existence test is never skipped.
-    const QString iconText = main.IconText();
-    const bool unfolded = main.CustomizeCaption().contains('-');
-    const bool iconExists = pellix::modIO::PathExists(NativePath(iconText));
-    const QString iconFile =
-        unfolded && iconExists ? iconText : LocalPath(appDir + "/gfx/icon.bmp");
-
-    lblTitle1->setText(main.TitleText(1));
-    lblTitle2->setText(main.TitleText(2));
-    lblTitle3->setText(main.TitleText(3));
-
-    picIcon->setPixmap(LoadPicture(iconFile));
+    SetFrameExtra(main.FrameExtra());
+    try {
+        app::PreviewLogic(*this).Load(FactsOf(main));
+    } catch (const app::PreviewPictureError& error) {
+        throw PictureLoadError(error.message);
+    }
 }
 
 void frmPreview::cmdClose_Click() {
@@ -273,28 +264,27 @@ void frmPreview::closeEvent(QCloseEvent* event) {
 
 // --- entry points ---------------------------------------------------------------------
 
-void ShowPreview(const PreviewSource& main) {
+void ShowPreview(const app::PreviewFacts& facts, const QSizeF& frameExtra, const QIcon& icon) {
     if (frmPreview* loaded = Current()) {
         loaded->raise();
         loaded->activateWindow();
         return;
     }
     auto* preview = new frmPreview();
-    try {
-        preview->Form_Load(main);
-    } catch (const std::exception& e) {
-        // A half-filled preview would misrepresent the menu entry: discard it and say
-        // which picture failed. The next press tries again from the start.
+    preview->setWindowIcon(icon);
+    preview->SetFrameExtra(frameExtra);
+    // A half-filled preview would misrepresent the menu entry: on a failure the logic has
+    // said which picture failed, and the window is discarded. The next press tries again.
+    if (!app::PreviewLogic(*preview).LoadOrReport(facts)) {
         delete preview;
-        const PreviewMessage& handler = MessageHandler();
-        if (handler)
-            handler(QString::fromStdString(e.what()));
-        else
-            DefaultMessage(QString::fromStdString(e.what()));
         return;
     }
     Current() = preview;
     preview->show();
+}
+
+void ShowPreview(const PreviewSource& main) {
+    ShowPreview(FactsOf(main), main.FrameExtra(), main.WindowIcon());
 }
 
 void ShowPreview(QWidget* mainWindow) {

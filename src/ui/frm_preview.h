@@ -1,4 +1,5 @@
-// frmPreview: the small window that shows how the package's DS menu entry will look.
+// frmPreview: the small window that shows how the package's DS menu entry will look. It draws
+// the shared design; what it shows is decided by the shared preview logic.
 #pragma once
 
 #include <QIcon>
@@ -10,6 +11,10 @@
 
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "preview_logic.h"
 
 namespace pellix::ui {
 
@@ -24,10 +29,11 @@ class PreviewSource {
     // Outer size minus client size of the main window, used as the preview's own frame
     // allowance until the window system has drawn a frame around it.
     virtual QSizeF FrameExtra() const = 0;
-    virtual QString CustomizeCaption() const = 0;   // caption of cmdCustomize
-    virtual QString IconText() const = 0;           // text of txtIcon, as typed
-    virtual QString TitleText(int line) const = 0;  // text of txtTitle1..3, line in 1..3
-    virtual QIcon WindowIcon() const = 0;           // the main window's icon
+    virtual QString CustomizeCaption() const = 0;      // caption of cmdCustomize
+    virtual QString IconText() const = 0;              // text of txtIcon, as typed
+    virtual QString TitleText(int line) const = 0;     // text of txtTitle1..3, line in 1..3
+    virtual QIcon WindowIcon() const = 0;              // the main window's icon
+    virtual QString BorderText() const { return {}; }  // text of txtBorder, as typed
 };
 
 // Reads a main window through its children, found by objectName (cmdCustomize, txtIcon,
@@ -41,6 +47,7 @@ class WidgetPreviewSource : public PreviewSource {
     QString IconText() const override;
     QString TitleText(int line) const override;
     QIcon WindowIcon() const override;
+    QString BorderText() const override;
 
   private:
     QString ChildText(const char* name) const;
@@ -54,15 +61,28 @@ class PictureLoadError : public std::runtime_error {
 };
 
 // The preview window. Create it only through ShowPreview, which keeps one at a time.
-class frmPreview : public QWidget {
+class frmPreview : public QWidget, public app::PreviewView {
     Q_OBJECT
   public:
     // Builds the designed, empty window: placeholder background, no icon, empty titles.
     frmPreview();
 
-    // Centres the window over `main`, loads the background, chooses and loads the icon and
-    // copies the title lines, in that order. Throws PictureLoadError at the first picture
-    // that cannot be loaded; the later steps are then not made.
+    // The outer frame (title bar and borders) the window is taken to have until the window
+    // system has drawn one around it: the main window's.
+    void SetFrameExtra(const QSizeF& extra) { frameExtra_ = extra; }
+
+    // app::PreviewView over the controls.
+    app::TwipsSizeF OuterSize() override;
+    void MoveTo(double leftTwips, double topTwips) override;
+    std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
+    void SetText(app::PreviewControl label, const std::string& text) override;
+    bool ShowIcon(const app::IconImage& icon) override;
+    bool ShowBorder(const app::BorderImage& border) override;
+    void ShowMessage(const std::string& text) override;
+
+    // Runs the preview logic's load against `main` (centred over it, background, icon
+    // choice, title lines, icon). Throws PictureLoadError at the first picture that cannot
+    // be loaded; the later steps are then not made.
     void Form_Load(const PreviewSource& main);
 
     // The controls, by their design names (also their objectNames).
@@ -73,18 +93,27 @@ class frmPreview : public QWidget {
     QLabel* picIcon = nullptr;
     QLabel* Label1 = nullptr;
     QPushButton* cmdClose = nullptr;
+    QLabel* picBorder = nullptr;  // beyond the design: a custom border as the top screen
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void cmdClose_Click();
+    QWidget* Control(app::PreviewControl control) const;
+
+    std::vector<QWidget*> controls_;  // by app::PreviewControl
+    QSizeF frameExtra_;
 };
 
-// cmdPreview_Click's body. When no preview is loaded, creates one, runs its Form_Load
-// against `main` and shows it modeless with no owner; when one is loaded, only raises it.
-// A picture that cannot be loaded is reported through the message handler and no preview
-// stays open; the next call tries again.
+// cmdPreview_Click's body for the facts the main window's logic read. When no preview is
+// loaded, creates one (with the main window's frame allowance and icon), runs the preview
+// logic's load and shows it modeless with no owner; when one is loaded, only raises it. A
+// picture that cannot be loaded is reported and no preview stays open.
+void ShowPreview(const app::PreviewFacts& facts, const QSizeF& frameExtra, const QIcon& icon);
+
+// The same for a main window seen through a PreviewSource. A picture that cannot be loaded
+// is reported through the message handler; the next call tries again.
 void ShowPreview(const PreviewSource& main);
 // The same, reading the children of `mainWindow` (see WidgetPreviewSource).
 void ShowPreview(QWidget* mainWindow);

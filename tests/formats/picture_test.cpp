@@ -494,8 +494,8 @@ TEST_F(PictureFileTest, ChoosesTheReaderByContentAndReportsFileProblems) {
 
     ExpectError((dir_ / "missing.bmp").string(), "no such file");
     ExpectError(dir_.string(), "is a folder");
-    ExpectError(Write("notes.bmp", {'h', 'e', 'l', 'l', 'o'}), "not a bitmap or PNG picture");
-    ExpectError(Write("empty.bmp", {}), "not a bitmap or PNG picture");
+    ExpectError(Write("notes.bmp", {'h', 'e', 'l', 'l', 'o'}), "not a bitmap, PNG, JPEG or GIF picture");
+    ExpectError(Write("empty.bmp", {}), "not a bitmap, PNG, JPEG or GIF picture");
     const Bytes whole = EncodeBitmap(picture);
     ExpectError(Write("cut.bmp", Bytes(whole.begin(), whole.begin() + 60)),
                 "truncated bitmap: the pixel data ends early");

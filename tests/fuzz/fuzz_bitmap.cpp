@@ -7,6 +7,7 @@
 #include "bitmap16.h"
 #include "bitmap_writer.h"
 #include "format_error.h"
+#include "fuzz_picture_check.h"
 #include "picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,9 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const FormatError&) {
         return 0;
     }
+    CheckDecodedPicture(picture);
     const size_t count = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);
-    if (picture.pixels.size() != count) std::abort();
-    if (picture.paletted() && picture.indices.size() != count) std::abort();
     (void)ToBitmap16(picture);
 
     const std::vector<uint8_t> again = EncodeBitmap(picture, size % 2 == 0);

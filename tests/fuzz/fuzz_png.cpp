@@ -4,15 +4,14 @@
 
 #include "bitmap16.h"
 #include "format_error.h"
+#include "fuzz_picture_check.h"
 #include "picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellix::formats;
     try {
         const Picture picture = ReadPng(data, size);
-        if (picture.pixels.size() !=
-            static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height))
-            std::abort();
+        CheckDecodedPicture(picture);
         (void)ToBitmap16(picture);
     } catch (const FormatError&) {
     }

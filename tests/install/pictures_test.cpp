@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -132,6 +133,37 @@ TEST(Artwork, BorderLeavesTheGbaScreenPlain) {
     }
     for (auto [x, y] : {std::pair{7, 16}, {248, 100}, {128, 15}, {128, 176}}) {
         EXPECT_FALSE(Same(At(border, x, y), screen)) << "frame pixel " << x << "," << y;
+    }
+}
+
+// The desktop's application icons are the window icon's drawing at each size, with real
+// transparency around it; the 32 x 32 one matches the window icon where both are drawn.
+TEST(Artwork, DesktopIconsAreTheWindowIconAtEachSize) {
+    const Picture window = ReadPictureFile(Asset("window/icon.bmp"));
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const std::string folder = std::to_string(size) + "x" + std::to_string(size);
+        SCOPED_TRACE(folder);
+        const Picture p =
+            ReadPictureFile(Asset("desktop/icons/hicolor/" + folder + "/apps/pellix.png"));
+        ASSERT_EQ(p.width, size);
+        ASSERT_EQ(p.height, size);
+        ASSERT_TRUE(p.hasAlpha());
+        const auto alpha = [&](int x, int y) {
+            return p.alpha[size_t(y) * size_t(size) + size_t(x)];
+        };
+        EXPECT_EQ(alpha(0, 0), 0);
+        EXPECT_EQ(alpha(size - 1, 0), 0);
+        EXPECT_GE(alpha(size / 2, size / 2), 200);
+        if (size != 32) continue;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                if (alpha(x, y) != 255) continue;
+                ASSERT_NE(IndexAt(window, x, y), 0) << x << "," << y;
+                const Rgb8 a = At(p, x, y), b = At(window, x, y);
+                EXPECT_LE(std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b), 24)
+                    << x << "," << y;
+            }
+        }
     }
 }
 

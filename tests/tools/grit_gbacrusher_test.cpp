@@ -125,8 +125,8 @@ TEST_F(ProgramTest, GritFailuresLeaveNoOutputAndKeepAnOldOne) {
     } cases[] = {
         {"nothere.bmp", "grit: nothere.bmp: no such file\n"},
         {"cut.bmp", "grit: cut.bmp: truncated bitmap: the pixel data ends early\n"},
-        {"notes.bmp", "grit: notes.bmp: not a bitmap or PNG picture\n"},
-        {"bad.png", "grit: bad.png: corrupt PNG picture: "},
+        {"notes.bmp", "grit: notes.bmp: not a bitmap, PNG, JPEG or GIF picture\n"},
+        {"bad.png", "grit: bad.png: truncated PNG picture: it ends before its end chunk\n"},
     };
     const std::set<std::string> before = Listing();
     for (const auto& c : cases) {

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -51,10 +52,10 @@ class ChoosersTest : public QObject {
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("rom") << "GBA ROMs|*.gba|All files|*.*"
-                             << QStringList{"GBA ROMs (*.gba)", "All files (*.*)"};
+                             << QStringList{"GBA ROMs (*.gba)", "All files (*)"};
         QTest::newRow("three entries")
             << "Bitmap images|*.bmp|PNG images|*.png|All files|*.*"
-            << QStringList{"Bitmap images (*.bmp)", "PNG images (*.png)", "All files (*.*)"};
+            << QStringList{"Bitmap images (*.bmp)", "PNG images (*.png)", "All files (*)"};
         QTest::newRow("several patterns")
             << "Pictures|*.bmp;*.png" << QStringList{"Pictures (*.bmp *.png)"};
         QTest::newRow("empty") << "" << QStringList{};
@@ -73,8 +74,7 @@ class ChoosersTest : public QObject {
         mainWindow.show();
         bool checked = false;
         WhenDialogOpens([&](QFileDialog& dialog) {
-            QCOMPARE(dialog.nameFilters(),
-                     (QStringList{"Bitmap images (*.bmp)", "All files (*.*)"}));
+            QCOMPARE(dialog.nameFilters(), (QStringList{"Bitmap images (*.bmp)", "All files (*)"}));
             QCOMPARE(dialog.selectedNameFilter(), QString("Bitmap images (*.bmp)"));
             QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
             QCOMPARE(dialog.defaultSuffix(), QString("bmp"));
@@ -91,6 +91,44 @@ class ChoosersTest : public QObject {
         QVERIFY(checked);
         QCOMPARE(cancelled, std::string());
         QVERIFY(!OpenDialog());
+    }
+
+    // "All files" lists every file, names without a dot included; the first entry only its own.
+    void filterEntriesListTheirFiles_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("GBA ROMs") << "GBA ROMs (*.gba)" << QStringList{"game.gba"};
+        QTest::newRow("All files")
+            << "All files (*)" << QStringList{"game", "game.gba", "notes.txt"};
+    }
+    void filterEntriesListTheirFiles() {
+        QFETCH(QString, entry);
+        QFETCH(QStringList, listed);
+        QTemporaryDir dir;
+        for (const char* name : {"game", "game.gba", "notes.txt"}) Touch(dir.filePath(name));
+        QStringList shown;
+        bool looked = false;
+        WhenDialogOpens([&](QFileDialog& dialog) {
+            // Closed however the checks end, so the chooser's loop always returns.
+            struct Rejecter {
+                QFileDialog& d;
+                ~Rejecter() { d.reject(); }
+            } rejecter{dialog};
+            dialog.selectNameFilter(entry);
+            auto* model = dialog.findChild<QFileSystemModel*>();
+            QVERIFY(model);
+            const QModelIndex folder = model->index(dir.path());
+            QTRY_COMPARE(model->rowCount(folder), listed.size());
+            for (int row = 0; row < model->rowCount(folder); ++row)
+                shown << model->fileName(model->index(row, 0, folder));
+            looked = true;
+        });
+        modOpenFileDialog::ShowOpenDialog("GBA ROMs|*.gba|All files|*.*", "gba",
+                                          dir.path().toStdString(),
+                                          modOpenFileDialog::OFN_FILEMUSTEXIST, nullptr);
+        QVERIFY(looked);
+        shown.sort();
+        QCOMPARE(shown, listed);
     }
 
     void openDialogReturnsTheFullPath_data() {

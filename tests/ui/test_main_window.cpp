@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QtTest>
 
 #include <filesystem>
@@ -132,6 +135,33 @@ struct Installation {
         };
     }
 };
+
+// Drags `files` onto the window and drops them at `at` (window coordinates) the way the
+// window system does: to the widget under the point, from which Qt passes the events up to
+// the first widget that takes drops. Returns whether the drag was accepted; the drop's
+// work (queued after the drop returns) has run when this returns.
+bool DropFiles(QWidget& window, const QStringList& files, QPoint at) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& file : files)
+        urls << (file.contains("://") ? QUrl(file) : QUrl::fromLocalFile(file));
+    mime.setUrls(urls);
+    QWidget* target = window.childAt(at);
+    if (!target) target = &window;
+    const QPoint local = target->mapFrom(&window, at);
+    QDragEnterEvent enter(local, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent drop(QPointF(local), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// The centre of a control, in window coordinates.
+QPoint CentreOf(QWidget& window, QWidget* control) {
+    return control->mapTo(&window, control->rect().center());
+}
 
 QRect Twips(int left, int top, int width, int height) {
     return QRect(left / 15, top / 15, width / 15, height / 15);
@@ -346,6 +376,43 @@ class MainWindowTest : public QObject {
             next = next->nextInFocusChain();
         } while (next != w.txtROM && chain.size() < 40);
         QCOMPARE(chain, expected);
+    }
+
+    // Keys pressed at start go to the first control of the tab order: Space types into the
+    // ROM box and leaves both check boxes as they were.
+    void startFocusFollowsTheTabOrder() {
+        frmPellix& w = *window_;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.txtROM));
+        QTest::keyClick(w.windowHandle(), Qt::Key_Space);
+        QTest::keyClicks(QApplication::focusWidget(), "x");
+        QCOMPARE(w.txtROM->text(), QString(" x"));
+        QCOMPARE(w.chkPSRAM->checkState(), Qt::Checked);
+        QCOMPARE(w.chkCompression->checkState(), Qt::Checked);
+    }
+
+    // The check boxes sit on the panel: every pixel of their box outside the indicator's
+    // frame shows the panel colour, not the style's button colour.
+    void checkBoxesSitOnThePanelColour() {
+        frmPellix& w = *window_;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QImage window = w.grab().toImage();
+        for (QCheckBox* box : {w.chkPSRAM, w.chkCompression}) {
+            const QRect area(box->mapTo(&w, QPoint(0, 0)), box->size());
+            // The widget's border rows and columns lie outside any indicator.
+            const QPoint samples[] = {area.topLeft(), area.topRight(), area.bottomLeft(),
+                                      area.bottomRight(), QPoint(area.right(), area.center().y())};
+            for (const QPoint& at : samples) {
+                QVERIFY2(window.pixelColor(at) == QColor(0, 224, 224),
+                         qPrintable(QString("%1 at %2,%3: %4")
+                                        .arg(box->objectName())
+                                        .arg(at.x() - area.left())
+                                        .arg(at.y() - area.top())
+                                        .arg(window.pixelColor(at).name())));
+            }
+        }
     }
 
     void firstClickUnfoldsSecondRestoresTheStart() {
@@ -678,6 +745,111 @@ class MainWindowTest : public QObject {
         QVERIFY(!fs::exists(inst.bin / "x.nds"));
         QVERIFY(w.CustomizeOpen());
         QCOMPARE(w.txtROM->text(), next);
+    }
+
+    // A ROM dropped anywhere has the effects of "Browse...", without a chooser.
+    void droppedRomActsAsBrowse_data() {
+        QTest::addColumn<QString>("over");
+        QTest::newRow("banner") << "Picture1";
+        QTest::newRow("title box") << "txtTitle2";
+        QTest::newRow("Go") << "cmdGo";
+    }
+    void droppedRomActsAsBrowse() {
+        QFETCH(QString, over);
+        QTemporaryDir dir;
+        const QString rom = MakeFile(dir, "Dropped Game.GBA", 16777217);
+        frmPellix& w = *window_;
+        w.txtTitle2->setText("kept");
+        auto* control = w.findChild<QWidget*>(over);
+        QVERIFY(DropFiles(w, {rom}, CentreOf(w, control)));
+        QCOMPARE(w.txtROM->text(), rom);
+        QCOMPARE(w.txtOutput->text(), QDir::toNativeSeparators(dir.path()) + QDir::separator());
+        QCOMPARE(w.txtTitle1->text(), QString("Dropped Game"));
+        QCOMPARE(w.txtTitle2->text(), QString("kept"));
+        QVERIFY(w.cmdGo->isEnabled());
+        QVERIFY(!w.chkPSRAM->isEnabled());
+        QCOMPARE(fakes_->messages, QStringList{kTooLarge});
+        QVERIFY(fakes_->openCalls.empty());
+    }
+
+    // A picture goes to the box it is dropped on while the panel is open; anything else is
+    // refused with a message and changes nothing.
+    void droppedPictureAndRefusals() {
+        QTemporaryDir dir;
+        const QString picture = MakeFile(dir, "box art.png", 100);
+        const QString text = MakeFile(dir, "notes.txt", 10);
+        frmPellix& w = *window_;
+        const LayoutSnapshot start = Snapshot(w);
+
+        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.cmdCustomize)));  // panel folded
+        QVERIFY(DropFiles(w, {text}, CentreOf(w, w.txtROM)));
+        QVERIFY(!DropFiles(w, {"https://example.org/a.gba"}, CentreOf(w, w.txtROM)));
+        QCOMPARE(fakes_->messages.size(), 2);
+        QVERIFY2(fakes_->messages[1].contains("notes.txt"), qPrintable(fakes_->messages[1]));
+        QVERIFY(Snapshot(w) == start);
+        for (QLineEdit* box : w.findChildren<QLineEdit*>()) QVERIFY(box->text().isEmpty());
+
+        w.cmdCustomize->click();
+        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.txtIcon)));
+        QCOMPARE(w.txtIcon->text(), picture);
+        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.Label5)));
+        QCOMPARE(w.txtBorder->text(), picture);
+        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.Label8)));  // below the border row
+        QCOMPARE(fakes_->messages.size(), 3);
+        QVERIFY(w.txtROM->text().isEmpty());
+    }
+
+    // Several ROMs are built one after another with a progress dialog and a summary; the
+    // window's controls are left as they were. Cancel stops the rest.
+    void droppedRomsAreBuiltInTurn_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("all built") << false;
+        QTest::newRow("cancelled during the first") << true;
+    }
+    void droppedRomsAreBuiltInTurn() {
+        QFETCH(bool, cancel);
+        Installation inst;
+        QTemporaryDir roms;
+        const QString first = MakeFile(roms, "first.gba", 100);
+        const QString second = MakeFile(roms, "second.gba", 100);
+        frmPellix& w = *window_;
+        w.show();
+        w.txtTitle2->setText("Line two");
+        const LayoutSnapshot start = Snapshot(w);
+
+        QStringList labels;
+        bool goOff = true;
+        w.SetToolRunner(inst.FakeRunner({{"grit", [&] {
+                                              QProgressDialog* dialog = w.BatchDialog();
+                                              QVERIFY(dialog && dialog->isVisible());
+                                              labels << dialog->labelText();
+                                              goOff = goOff && !w.cmdGo->isEnabled();
+                                              if (cancel) dialog->cancel();
+                                          }}}));
+        QVERIFY(DropFiles(w, {first, second}, CentreOf(w, w.fraName)));
+
+        QVERIFY(!w.BatchDialog());
+        QVERIFY(goOff);
+        QVERIFY(Snapshot(w) == start);
+        QVERIFY(w.txtROM->text().isEmpty());
+        QCOMPARE(w.txtTitle2->text(), QString("Line two"));
+        QCOMPARE(fakes_->messages.size(), 1);
+        const QString summary = fakes_->messages[0];
+        const fs::path folder = roms.path().toStdString();
+        if (cancel) {
+            QCOMPARE(labels, QStringList{"Building 1 of 2: " + first});
+            QVERIFY2(summary.startsWith("Built 0 of 2 ROMs."), qPrintable(summary));
+            QVERIFY2(summary.contains("Not started (cancelled):\n  second.gba"),
+                     qPrintable(summary));
+            QVERIFY(!fs::exists(folder / "first.nds"));
+        } else {
+            QCOMPARE(labels,
+                     (QStringList{"Building 1 of 2: " + first, "Building 2 of 2: " + second}));
+            QVERIFY2(summary.startsWith("Built 2 of 2 ROMs."), qPrintable(summary));
+            QCOMPARE(Installation::ReadFile(folder / "first.nds"), std::string("package PC"));
+            QCOMPARE(Installation::ReadFile(folder / "second.nds"), std::string("package PC"));
+        }
+        QVERIFY(!fs::exists(inst.bin / "x.nds"));
     }
 
     // A whole build with the real programs of the installation, started from the window.

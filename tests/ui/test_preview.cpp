@@ -15,6 +15,7 @@
 #include "app_directory.h"
 #include "frm_pellix.h"
 #include "frm_preview.h"
+#include "menu_icon.h"
 
 using pellix::ui::CurrentPreview;
 using pellix::ui::frmPreview;
@@ -195,12 +196,15 @@ class PreviewTest : public QObject {
         QTest::newRow("unfolded, empty box") << kUnfolded << "" << small << false;
         QTest::newRow("unfolded, missing file") << kUnfolded << "gone.bmp" << small << false;
         QTest::newRow("unfolded, existing picture") << kUnfolded << "mine.bmp" << small << true;
-        QTest::newRow("unfolded, larger picture cut") << kUnfolded << "mine.bmp" << large << true;
-        QTest::newRow("unfolded, smaller picture at the corner")
+        QTest::newRow("unfolded, larger picture converted")
+            << kUnfolded << "mine.bmp" << large << true;
+        QTest::newRow("unfolded, smaller picture converted")
             << kUnfolded << "mine.bmp" << Pattern(12, 10, 40) << true;
         QTest::newRow("unfolded, PNG picture") << kUnfolded << "mine.png" << small << true;
     }
 
+    // The icon shown is the one the package will hold: the chosen file's conversion, pixel
+    // for pixel where it is opaque.
     void iconChoice() {
         QFETCH(QString, caption);
         QFETCH(QString, iconFile);
@@ -215,11 +219,20 @@ class PreviewTest : public QObject {
         ShowPreview(&main.window);
         QVERIFY(CurrentPreview());
         QVERIFY(messages_.isEmpty());
-        const QImage expected = userShown ? userPicture.copy(0, 0, qMin(32, userPicture.width()),
-                                                             qMin(32, userPicture.height()))
-                                          : defaultIcon_;
-        QCOMPARE(Shown(CurrentPreview()->picIcon, expected.width(), expected.height()),
-                 Rgb(expected));
+        const QString source = userShown ? UserFile(iconFile) : Gfx("icon.bmp");
+        const std::vector<pellix::formats::Rgba8> expected = pellix::formats::MenuIconRgba(
+            pellix::formats::ReadMenuIconFile(source.toStdString()).picture);
+        const QImage shown = Shown(CurrentPreview()->picIcon, 32, 32);
+        int opaque = 0;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 32; ++x) {
+                const pellix::formats::Rgba8& pixel = expected[std::size_t(y * 32 + x)];
+                if (pixel.a == 0) continue;
+                ++opaque;
+                QCOMPARE(shown.pixelColor(x, y), QColor(pixel.r, pixel.g, pixel.b));
+            }
+        }
+        QVERIFY(opaque >= 32 * 32 * 10 / 16);  // the smallest picture, 12 x 10, fills 32 x 26
     }
 
     void titles_data() {
@@ -332,6 +345,41 @@ class PreviewTest : public QObject {
             qPrintable(QString("y %1 vs %2").arg(frame.center().y()).arg(mainFrame.center().y())));
     }
 
+    // Beyond the design: with the panel open and a border chosen, the preview shows it as the
+    // DS's top screen (converted to 256 x 192 at the DS's colour precision) with the game
+    // area outlined, grows to take it and drops the note; folded, it is the designed window.
+    void customBorderAsTheTopScreen_data() {
+        QTest::addColumn<bool>("unfolded");
+        QTest::newRow("panel open") << true;
+        QTest::newRow("panel folded") << false;
+    }
+    void customBorderAsTheTopScreen() {
+        QFETCH(bool, unfolded);
+        QImage wide(320, 192, QImage::Format_RGB32);
+        wide.fill(QColor(200, 100, 50));
+        QVERIFY(wide.save(UserFile("wide.bmp"), "BMP"));
+        pellix::ui::frmPellix main;
+        main.show();
+        if (unfolded) main.cmdCustomize->click();
+        main.txtBorder->setText(UserFile("wide.bmp"));
+        main.cmdPreview->click();
+        frmPreview* preview = CurrentPreview();
+        QVERIFY(preview);
+        QVERIFY(messages_.isEmpty());
+        QCOMPARE(preview->picBorder->isVisible(), unfolded);
+        QCOMPARE(preview->Label1->isVisible(), !unfolded);
+        QCOMPARE(preview->size(), unfolded ? QSize(272, 313) : QSize(209, 113));
+        if (!unfolded) return;
+        QCOMPARE(preview->picBorder->geometry(), QRect(8, 113, 256, 192));
+        const QImage screen = Shown(preview->picBorder, 256, 192);
+        QCOMPARE(screen.pixelColor(0, 0), QColor(206, 99, 49));
+        QCOMPARE(screen.pixelColor(7, 15), QColor(255, 0, 255));     // outline corner
+        QCOMPARE(screen.pixelColor(128, 15), QColor(255, 0, 255));   // outline top
+        QCOMPARE(screen.pixelColor(8, 16), QColor(206, 99, 49));     // game area
+        QCOMPARE(screen.pixelColor(248, 176), QColor(255, 0, 255));  // outline bottom right
+        QCOMPARE(screen.pixelColor(249, 177), QColor(206, 99, 49));
+    }
+
     void unloadablePictures_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("broken");  // gfx/preview.bmp, gfx/icon.bmp or user/mine.bmp
@@ -344,7 +392,7 @@ class PreviewTest : public QObject {
         QTest::newRow("missing default icon")
             << kFolded << "gfx/icon.bmp" << true << "no such file";
         QTest::newRow("user icon not a picture")
-            << kUnfolded << "user/mine.bmp" << false << "not a picture";
+            << kUnfolded << "user/mine.bmp" << false << "not a bitmap, PNG, JPEG or GIF picture";
     }
 
     void unloadablePictures() {

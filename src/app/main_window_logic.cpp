@@ -1,0 +1,297 @@
+// The main window's handlers over its view: choosers, ROM rules, panel, build and closing.
+#include "main_window_logic.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "app_directory.h"
+#include "rom_choice.h"
+
+namespace pellix::app {
+
+const char kComplete[] = "Complete!";
+
+MainWindowLogic::MainWindowLogic(MainWindowView& view)
+    : view_(view), alive_(std::make_shared<bool>(true)) {}
+
+MainWindowLogic::~MainWindowLogic() {
+    *alive_ = false;
+}
+
+void MainWindowLogic::SetToolRunner(ToolRunner runner) {
+    runner_ = std::move(runner);
+}
+
+template <typename Body>
+void MainWindowLogic::Guarded(Body&& body) {
+    // Held outside the try: when the body returns because the window was destroyed, the
+    // catch must not reach a view that no longer exists.
+    const std::shared_ptr<bool> alive = alive_;
+    try {
+        body();
+    } catch (const std::exception& error) {
+        if (*alive) view_.ShowMessage(error.what());
+    }
+}
+
+void MainWindowLogic::Start() {
+    const int first = StartFocus(MainWindowSpec());
+    if (first != kWindow) view_.SetFocus(static_cast<MainControl>(first));
+}
+
+void MainWindowLogic::OnShown() {
+    closed_ = false;
+}
+
+bool MainWindowLogic::ChooseFile(FileChooser chooser, std::string& path) {
+    const std::shared_ptr<bool> alive = alive_;
+    path = view_.OpenFile(FileDialogFor(chooser, ApplicationDirectory()));
+    // The chooser has no owner: the window may have been closed, or destroyed, meanwhile.
+    return *alive && !closed_;
+}
+
+void MainWindowLogic::OnBrowseRom() {
+    Guarded([this] {
+        std::string path;
+        if (ChooseFile(FileChooser::Rom, path)) ChooseRom(path);
+    });
+}
+
+void MainWindowLogic::OnBrowseIcon() {
+    Guarded([this] {
+        std::string path;
+        if (ChooseFile(FileChooser::Icon, path)) ChooseIcon(path);
+    });
+}
+
+void MainWindowLogic::OnBrowseBorder() {
+    Guarded([this] {
+        std::string path;
+        if (ChooseFile(FileChooser::Border, path)) ChooseBorder(path);
+    });
+}
+
+void MainWindowLogic::OnBrowseFolder() {
+    Guarded([this] {
+        const std::shared_ptr<bool> alive = alive_;
+        const std::string folder = view_.BrowseFolder(OutputFolderDialog());
+        if (*alive && !closed_) view_.SetText(MainControl::txtOutput, folder);
+    });
+}
+
+void MainWindowLogic::ChooseRom(const std::string& path) {
+    const RomChoice choice = app::ChooseRom(path);
+    view_.SetText(MainControl::txtROM, choice.romPath);
+    view_.SetText(MainControl::txtOutput, choice.outputFolder);
+    view_.SetText(MainControl::txtTitle1, choice.title1);
+    // Enabled even while a build runs; OnGo then refuses to start a second one.
+    view_.SetEnabled(MainControl::cmdGo, true);
+    if (!choice.psramAllowed) {
+        // The message comes first; PSRAM is withdrawn once it has been dismissed.
+        const std::shared_ptr<bool> alive = alive_;
+        view_.ShowMessage(kRomTooLarge);
+        if (!*alive) return;
+        view_.SetEnabled(MainControl::chkPSRAM, false);
+        view_.SetCheckValue(MainControl::chkPSRAM, 0);
+    } else {
+        view_.SetEnabled(MainControl::chkPSRAM, true);
+        view_.SetCheckValue(MainControl::chkPSRAM, 1);
+    }
+}
+
+void MainWindowLogic::ChooseIcon(const std::string& path) {
+    view_.SetText(MainControl::txtIcon, path);
+}
+
+void MainWindowLogic::ChooseBorder(const std::string& path) {
+    view_.SetText(MainControl::txtBorder, path);
+}
+
+void MainWindowLogic::OnGo() {
+    if (building_) return;
+    const std::shared_ptr<bool> alive = alive_;
+    building_ = true;
+    Guarded([this] { RunBuild(*this, ApplicationDirectory(), runner_); });
+    if (!*alive) return;
+    building_ = false;
+    if (closeRequested_) {
+        closeRequested_ = false;
+        view_.CloseWindow();
+    }
+}
+
+namespace {
+
+// The view's progress dialog as the batch sees it.
+class ViewProgress : public BatchProgress {
+  public:
+    explicit ViewProgress(MainWindowView& view) : view_(view) {}
+    void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override {
+        view_.BatchStep(index, count, rom);
+    }
+    bool BatchCancelled() override { return view_.BatchCancelled(); }
+
+  private:
+    MainWindowView& view_;
+};
+
+}  // namespace
+
+void MainWindowLogic::OnDrop(const std::vector<std::string>& paths, DropPlace place) {
+    Guarded([&] {
+        const DropPlan plan = PlanDrop(paths, place, customizeOpen_, building_);
+        switch (plan.action) {
+            case DropPlan::Action::None:
+                break;
+            case DropPlan::Action::ChooseRom:
+                ChooseRom(plan.files.front());
+                break;
+            case DropPlan::Action::ChooseIcon:
+                ChooseIcon(plan.files.front());
+                break;
+            case DropPlan::Action::ChooseBorder:
+                ChooseBorder(plan.files.front());
+                break;
+            case DropPlan::Action::BuildBatch:
+                BuildBatch(plan.files);
+                break;
+            case DropPlan::Action::Refuse:
+                view_.ShowMessage(plan.message);
+                break;
+        }
+    });
+}
+
+void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
+    const std::shared_ptr<bool> alive = alive_;
+    building_ = true;
+    view_.BatchStarted(roms.size());
+    ViewProgress progress(view_);
+    std::vector<BatchOutcome> outcomes;
+    try {
+        outcomes = RunBatch(roms, *this, progress, ApplicationDirectory(), runner_);
+    } catch (...) {
+        if (*alive) {
+            building_ = false;
+            view_.BatchFinished();
+        }
+        throw;
+    }
+    if (!*alive) return;
+    building_ = false;
+    view_.BatchFinished();
+    const bool allBuilt = std::all_of(outcomes.begin(), outcomes.end(),
+                                      [](const BatchOutcome& o) { return o.built; });
+    // Whoever asked to close meanwhile hears only of failures.
+    if (!closeRequested_ || !allBuilt) view_.ShowMessage(BatchSummary(outcomes));
+    if (closeRequested_ && *alive) {
+        closeRequested_ = false;
+        view_.CloseWindow();
+    }
+}
+
+PreviewFacts MainWindowLogic::ReadPreviewFacts() {
+    PreviewFacts facts;
+    facts.mainOuter = view_.OuterGeometry();
+    facts.customizeCaption = view_.Text(MainControl::cmdCustomize);
+    facts.iconText = view_.Text(MainControl::txtIcon);
+    facts.titles[0] = view_.Text(MainControl::txtTitle1);
+    facts.titles[1] = view_.Text(MainControl::txtTitle2);
+    facts.titles[2] = view_.Text(MainControl::txtTitle3);
+    facts.borderText = view_.Text(MainControl::txtBorder);
+    return facts;
+}
+
+void MainWindowLogic::OnPreview() {
+    Guarded([this] { view_.ShowPreview(ReadPreviewFacts()); });
+}
+
+void MainWindowLogic::OnCustomize() {
+    if (customizeOpen_) {
+        ApplyPanel(kPanelFolded);
+        customizeOpen_ = false;
+    } else {
+        ApplyPanel(kPanelUnfolded);
+        customizeOpen_ = true;
+    }
+}
+
+void MainWindowLogic::ApplyPanel(const PanelLayout& layout) {
+    // The seven changes of a fold or unfold, in their order.
+    TwipsRect go = Spec(MainControl::cmdGo).rect;
+    go.top = layout.goTop;
+    view_.Place(MainControl::cmdGo, go);
+    TwipsRect banner = Spec(MainControl::Picture2).rect;
+    banner.top = layout.bottomBannerTop;
+    view_.Place(MainControl::Picture2, banner);
+    TwipsRect frame = Spec(MainControl::fraCustom).rect;
+    frame.height = layout.customHeight;
+    view_.Place(MainControl::fraCustom, frame);
+    TwipsRect shape = Spec(MainControl::Shape3).rect;
+    shape.height = layout.customHeight;
+    view_.Place(MainControl::Shape3, shape);
+    view_.SetWindowHeight(layout.outerHeight, layout.clientHeight);
+    view_.SetText(MainControl::cmdCustomize, layout.caption);
+    view_.SetVisible(MainControl::Label9, layout.noteShown);
+}
+
+bool MainWindowLogic::OnCloseRequested() {
+    if (building_) {
+        // The build still reads the controls and must deliver and clean up; the window
+        // closes when it has ended.
+        closeRequested_ = true;
+        return false;
+    }
+    closed_ = true;
+    view_.CancelChoosers();
+    return true;
+}
+
+std::string MainWindowLogic::RomPath() {
+    return view_.Text(MainControl::txtROM);
+}
+std::string MainWindowLogic::OutputFolder() {
+    return view_.Text(MainControl::txtOutput);
+}
+
+std::string MainWindowLogic::Title(int line) {
+    switch (line) {
+        case 1:
+            return view_.Text(MainControl::txtTitle1);
+        case 2:
+            return view_.Text(MainControl::txtTitle2);
+        case 3:
+            return view_.Text(MainControl::txtTitle3);
+        default:
+            return "";
+    }
+}
+
+std::string MainWindowLogic::IconFile() {
+    return view_.Text(MainControl::txtIcon);
+}
+std::string MainWindowLogic::BorderFile() {
+    return view_.Text(MainControl::txtBorder);
+}
+bool MainWindowLogic::CustomizeOpen() {
+    return customizeOpen_;
+}
+int MainWindowLogic::PsramValue() {
+    return view_.CheckValue(MainControl::chkPSRAM);
+}
+int MainWindowLogic::CompressionValue() {
+    return view_.CheckValue(MainControl::chkCompression);
+}
+void MainWindowLogic::SetGoEnabled(bool enabled) {
+    view_.SetEnabled(MainControl::cmdGo, enabled);
+}
+
+void MainWindowLogic::ShowMessage(const std::string& text) {
+    // Whoever asked to close during the build is not kept waiting for a success box;
+    // failures are still told.
+    if (closeRequested_ && text == kComplete) return;
+    view_.ShowMessage(text);
+}
+
+}  // namespace pellix::app

@@ -1,0 +1,70 @@
+// The gzip program's command line and what it does with each file, behind a seam for writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace pellix::gzip {
+
+// The largest file the program packs or unpacks, and the most a file may unpack to. It
+// works in memory: packing holds the input and its packed form, about twice the input.
+constexpr size_t kMaxFileSize = size_t{1} << 30;
+
+// The one-line usage text.
+extern const char kUsage[];
+
+// What the command line asks for.
+struct GzipOptions {
+    enum class Mode { kPack, kUnpack, kTest };
+    Mode mode = Mode::kPack;
+    int level = 6;                   // the engine's level; -9 and --best give BestLevel()
+    bool toStdout = false;           // -c: write to standard output, keep the inputs
+    bool keep = false;               // -k: keep the inputs
+    bool force = false;              // -f: replace existing outputs, write to a terminal
+    bool help = false;               // -h, --help
+    bool version = false;            // -V, --version
+    std::vector<std::string> files;  // "-" is standard input; none means just "-"
+    size_t maxSize = kMaxFileSize;   // the limits above (tests lower them)
+};
+
+// A command line the program does not accept; what() says what is wrong.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments after the program name: -1..-9, --fast, --best, -c, -d, -k, -f, -t
+// (short ones may be joined: -dc), their long forms, -h, -V, "--" and files. Throws
+// UsageError for anything else.
+GzipOptions ParseArguments(const std::vector<std::string>& args);
+
+// Where every byte the program writes goes through: files under their temporary names and
+// standard output. Tests replace it to play a full disk.
+class Disk {
+  public:
+    virtual ~Disk() = default;
+    // Writes all `size` bytes; false with errno set when not all of them could be written.
+    virtual bool Write(std::FILE* file, const uint8_t* data, size_t size);
+    // Pushes buffered bytes out; false with errno set when that fails.
+    virtual bool Flush(std::FILE* file);
+};
+
+// The standard streams the program works with.
+struct Console {
+    std::FILE* in = stdin;
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+};
+
+// Packs, unpacks or tests each file as `options` say; help and version are the caller's.
+// Every failure prints one line "gzip: FILE: cause" to console.err and moves on to the
+// next file; a failed file leaves its input as it was and no output, not even a partial
+// one (outputs are written under a temporary name and renamed when complete; inputs are
+// removed only after that). Returns the exit status: 0 when all went well, else 1.
+int RunGzip(const GzipOptions& options, Disk& disk, Console& console);
+
+}  // namespace pellix::gzip

@@ -1,0 +1,189 @@
+// Qt widgets made from the shared window designs.
+#include "design_widgets.h"
+
+#include <QBitmap>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPalette>
+#include <QPixmap>
+#include <QPushButton>
+
+namespace pellix::ui {
+
+namespace {
+
+// The one-pixel outline drawn around a panel; not filled and deaf to the mouse.
+class ShapeOutline : public QWidget {
+  public:
+    ShapeOutline(QWidget* parent, const QColor& colour) : QWidget(parent), colour_(colour) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(colour_);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+
+  private:
+    QColor colour_;
+};
+
+void SetColour(QWidget* widget, QPalette::ColorRole role, const app::Colour& colour) {
+    if (colour.kind != app::Colour::Rgb) return;
+    QPalette palette = widget->palette();
+    palette.setColor(role, ToQColor(colour));
+    widget->setPalette(palette);
+}
+
+QWidget* MakeWidget(const app::ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.caption);
+    switch (spec.kind) {
+        case app::ControlKind::PictureBox: {
+            auto* box = new QLabel(parent);
+            box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+            box->setScaledContents(false);
+            box->setFrameShape(QFrame::NoFrame);
+            if (spec.picture) {
+                const QPixmap art(QStringLiteral(":/window/") + QString::fromUtf8(spec.picture));
+                // Artwork not drawn yet leaves an empty box where the picture goes.
+                if (!art.isNull()) box->setPixmap(art);
+            }
+            return box;
+        }
+        case app::ControlKind::Frame: {
+            auto* frame = new QWidget(parent);
+            SetColour(frame, QPalette::Window, spec.back);
+            frame->setAutoFillBackground(spec.back.kind == app::Colour::Rgb);
+            return frame;
+        }
+        case app::ControlKind::Shape: {
+            auto* shape = new ShapeOutline(parent, ToQColor(spec.fore));
+            shape->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return shape;
+        }
+        case app::ControlKind::Label: {
+            auto* label = new QLabel(caption, parent);
+            // Captions and copied titles are shown as typed: no markup, no mnemonics.
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment(
+                (spec.align == app::TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                Qt::AlignTop);
+            label->setWordWrap(spec.wordWrap);
+            label->setAutoFillBackground(false);  // transparent: the container shows through
+            SetColour(label, QPalette::WindowText, spec.fore);
+            return label;
+        }
+        case app::ControlKind::TextBox: {
+            auto* box = new QLineEdit(caption, parent);
+            SetColour(box, QPalette::Base, spec.back);
+            SetColour(box, QPalette::Text, spec.fore);
+            return box;
+        }
+        case app::ControlKind::Button: {
+            auto* button = new QPushButton(caption, parent);
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            return button;
+        }
+        case app::ControlKind::CheckBox: {
+            auto* box = new QCheckBox(parent);
+            // A button fills its background from the style's button colour; the design
+            // wants the panel beneath it, so it fills from the window role, set to the panel.
+            SetColour(box, QPalette::Window, spec.back);
+            SetColour(box, QPalette::Button, spec.back);
+            box->setBackgroundRole(QPalette::Window);
+            box->setAutoFillBackground(spec.back.kind == app::Colour::Rgb);
+            box->setCheckState(spec.checkValue == 1   ? Qt::Checked
+                               : spec.checkValue == 2 ? Qt::PartiallyChecked
+                                                      : Qt::Unchecked);
+            return box;
+        }
+    }
+    return new QWidget(parent);
+}
+
+}  // namespace
+
+int Pixels(int twips) {
+    return app::TwipsToPixels(twips);
+}
+
+QRect Pixels(const app::TwipsRect& rect) {
+    return QRect(Pixels(rect.left), Pixels(rect.top), Pixels(rect.width), Pixels(rect.height));
+}
+
+QColor ToQColor(const app::Colour& colour) {
+    switch (colour.kind) {
+        case app::Colour::Rgb:
+            return QColor(colour.red, colour.green, colour.blue);
+        case app::Colour::Transparent:
+            return QColor(Qt::transparent);
+        default:
+            return QColor();
+    }
+}
+
+QFont DesignFont(const app::FontSpec& spec) {
+    QFont font;
+    const QString face = QString::fromUtf8(spec.face);
+    if (face == QLatin1String("Arial")) {
+        font.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
+    } else {
+        font.setFamilies({face, "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    }
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(spec.points);
+    font.setBold(spec.bold);
+    return font;
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToUtf8(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QIcon DesignIcon(const app::WindowSpec& window) {
+    QPixmap picture(QStringLiteral(":/window/") + QString::fromUtf8(window.icon));
+    if (!picture.isNull() && window.iconTransparent.kind == app::Colour::Rgb) {
+        picture.setMask(picture.createMaskFromColor(ToQColor(window.iconTransparent)));
+    }
+    return QIcon(picture);
+}
+
+std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowSpec& window) {
+    host.setObjectName(QString::fromUtf8(window.name));
+    host.setWindowTitle(QString::fromUtf8(window.caption));
+    host.setWindowIcon(DesignIcon(window));
+    if (window.back.kind == app::Colour::Rgb) {
+        SetColour(&host, QPalette::Window, window.back);
+        host.setAutoFillBackground(true);
+    }
+    host.setFont(DesignFont(window.font));
+
+    std::vector<QWidget*> widgets(window.controlCount, nullptr);
+    for (std::size_t i = 0; i < window.controlCount; ++i) {
+        const app::ControlSpec& spec = window.controls[i];
+        QWidget* parent = spec.container == app::kWindow ? &host : widgets.at(spec.container);
+        QWidget* widget = MakeWidget(spec, parent);
+        widget->setObjectName(QString::fromUtf8(spec.name));
+        widget->setGeometry(Pixels(spec.rect));
+        widget->setFont(DesignFont(spec.font));
+        widget->setEnabled(spec.enabled);
+        if (!spec.visible) widget->hide();
+        widgets[i] = widget;
+    }
+    const std::vector<int> order = app::TabOrder(window);
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+        QWidget::setTabOrder(widgets[order[i]], widgets[order[i + 1]]);
+    }
+    return widgets;
+}
+
+}  // namespace pellix::ui

@@ -1,0 +1,301 @@
+// Tests of dropped files: what they are, what a drop does to the window, and batch builds.
+#include "drop_logic.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_installation.h"
+#include "fake_view.h"
+#include "main_window_logic.h"
+
+namespace fs = std::filesystem;
+using namespace pellix;
+using app::DropPlace;
+using app::DropPlan;
+using app::MainControl;
+using test::FakeInstallation;
+using test::FakeMainView;
+
+namespace {
+
+TEST(Drop, FilesAreClassifiedByNameAndExistence) {
+    FakeInstallation inst;
+    fs::create_directories(inst.roms() / "folder.gba");
+    struct Case {
+        std::string name;
+        bool make;
+        app::DroppedKind kind;
+    } const cases[] = {
+        {"a.gba", true, app::DroppedKind::Rom},
+        {"B.GBA", true, app::DroppedKind::Rom},
+        {"c.agb", true, app::DroppedKind::Rom},
+        {"d.bmp", true, app::DroppedKind::Picture},
+        {"e.PNG", true, app::DroppedKind::Picture},
+        {"f.jpeg", true, app::DroppedKind::Picture},
+        {"g.jpg", true, app::DroppedKind::Picture},
+        {"h.gif", true, app::DroppedKind::Picture},
+        {"i.txt", true, app::DroppedKind::Other},
+        {"game", true, app::DroppedKind::Other},
+        {".gba", true, app::DroppedKind::Other},  // a hidden file with no extension
+        {"gone.gba", false, app::DroppedKind::Other},
+        {"folder.gba", false, app::DroppedKind::Other},
+    };
+    for (const Case& c : cases) {
+        const std::string path = c.make ? inst.MakeRom(c.name) : (inst.roms() / c.name).string();
+        EXPECT_EQ(app::ClassifyDroppedFile(path), c.kind) << c.name;
+    }
+}
+
+TEST(Drop, PlaceFollowsTheIconAndBorderRowsOfTheOpenPanel) {
+    // The icon row runs from 960 to 7575 across, 5280 to 5565 down (window coordinates);
+    // the border row 5760 to 6045 down.
+    struct Case {
+        double x, y;
+        bool open;
+        DropPlace place;
+    } const cases[] = {
+        {3000, 5400, true, DropPlace::IconBox}, {960, 5280, true, DropPlace::IconBox},
+        {7574, 5564, true, DropPlace::IconBox}, {7575, 5400, true, DropPlace::Window},
+        {959, 5400, true, DropPlace::Window},   {3000, 5900, true, DropPlace::BorderBox},
+        {3000, 5650, true, DropPlace::Window},  {3000, 5400, false, DropPlace::Window},
+        {3000, 1300, true, DropPlace::Window},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(app::DropPlaceAt(c.x, c.y, c.open), c.place) << c.x << "," << c.y;
+    }
+}
+
+TEST(Drop, Plans) {
+    FakeInstallation inst;
+    const std::string a = inst.MakeRom("a.gba"), b = inst.MakeRom("b.gba");
+    const std::string pic = inst.MakeRom("p.png"), pic2 = inst.MakeRom("q.bmp");
+    const std::string text = inst.MakeRom("notes.txt");
+    using Act = DropPlan::Action;
+    struct Case {
+        const char* what;
+        std::vector<std::string> paths;
+        DropPlace place;
+        bool open, building;
+        Act action;
+        const char* messageHas;
+    } const cases[] = {
+        {"nothing", {}, DropPlace::Window, false, false, Act::None, ""},
+        {"one ROM", {a}, DropPlace::Window, false, false, Act::ChooseRom, ""},
+        {"one ROM on the icon box", {a}, DropPlace::IconBox, true, false, Act::ChooseRom, ""},
+        {"one ROM during a build", {a}, DropPlace::Window, false, true, Act::ChooseRom, ""},
+        {"two ROMs", {a, b}, DropPlace::Window, false, false, Act::BuildBatch, ""},
+        {"two ROMs during a build",
+         {a, b},
+         DropPlace::Window,
+         false,
+         true,
+         Act::Refuse,
+         "A build is running"},
+        {"picture on the icon box", {pic}, DropPlace::IconBox, true, false, Act::ChooseIcon, ""},
+        {"picture on the border box",
+         {pic},
+         DropPlace::BorderBox,
+         true,
+         false,
+         Act::ChooseBorder,
+         ""},
+        {"picture elsewhere",
+         {pic},
+         DropPlace::Window,
+         true,
+         false,
+         Act::Refuse,
+         "onto the Icon or Border box"},
+        {"picture, panel folded",
+         {pic},
+         DropPlace::IconBox,
+         false,
+         false,
+         Act::Refuse,
+         "Customize the NDS (+)"},
+        {"two pictures",
+         {pic, pic2},
+         DropPlace::IconBox,
+         true,
+         false,
+         Act::Refuse,
+         "one picture at a time"},
+        {"ROM and picture", {a, pic}, DropPlace::IconBox, true, false, Act::Refuse, "together"},
+        {"other file among ROMs",
+         {a, text, b},
+         DropPlace::Window,
+         false,
+         false,
+         Act::Refuse,
+         "Cannot use notes.txt: it is neither a GBA ROM nor a picture"},
+        {"missing file",
+         {a + ".gone"},
+         DropPlace::Window,
+         false,
+         false,
+         Act::Refuse,
+         "it is not a file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DropPlan plan = app::PlanDrop(c.paths, c.place, c.open, c.building);
+        EXPECT_EQ(plan.action, c.action);
+        if (c.action == Act::Refuse) {
+            EXPECT_NE(plan.message.find(c.messageHas), std::string::npos) << plan.message;
+            EXPECT_TRUE(plan.files.empty());
+        } else if (c.action != Act::None) {
+            EXPECT_EQ(plan.files, c.paths);
+        }
+    }
+}
+
+class DropOnWindow : public ::testing::Test {
+  protected:
+    FakeInstallation inst_;
+    FakeMainView view_;
+    app::MainWindowLogic logic_{view_};
+};
+
+// A dropped ROM has the effects of "Browse..." without opening a chooser.
+TEST_F(DropOnWindow, RomHasTheEffectsOfBrowse) {
+    const std::string big = inst_.MakeRom("Big Game.gba", 16777217);
+    view_.texts[MainControl::txtTitle2] = "kept";
+    logic_.OnDrop({big}, DropPlace::Window);
+    EXPECT_TRUE(view_.fileRequests.empty());
+    EXPECT_EQ(view_.texts[MainControl::txtROM], big);
+    EXPECT_EQ(view_.texts[MainControl::txtOutput], (inst_.roms() / "").string());
+    EXPECT_EQ(view_.texts[MainControl::txtTitle1], "Big Game");
+    EXPECT_EQ(view_.texts[MainControl::txtTitle2], "kept");
+    EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
+    EXPECT_FALSE(view_.enabled[MainControl::chkPSRAM]);
+    EXPECT_EQ(view_.messages.size(), 1u);
+}
+
+TEST_F(DropOnWindow, PictureGoesToItsBoxAndRefusalsChangeNothing) {
+    const std::string pic = inst_.MakeRom("box art.png");
+    logic_.OnDrop({pic}, DropPlace::IconBox);  // panel folded: refused
+    EXPECT_EQ(view_.messages.size(), 1u);
+    EXPECT_EQ(view_.log, std::vector<std::string>{"message"});
+
+    logic_.OnCustomize();
+    view_.log.clear();
+    logic_.OnDrop({pic}, DropPlace::BorderBox);
+    EXPECT_EQ(view_.log, std::vector<std::string>{"text txtBorder=" + pic});
+    logic_.OnDrop({pic}, DropPlace::IconBox);
+    EXPECT_EQ(view_.texts[MainControl::txtIcon], pic);
+
+    view_.log.clear();
+    logic_.OnDrop({pic, inst_.MakeRom("x.gba")}, DropPlace::IconBox);
+    EXPECT_EQ(view_.log, std::vector<std::string>{"message"});
+}
+
+// Several ROMs: each built with its own folder, title and PSRAM rule and the window's other
+// settings; the window's controls stay as they were, "Go..." is off for the whole batch,
+// and one summary tells what was built and what failed.
+TEST_F(DropOnWindow, SeveralRomsAreBuiltOneAfterAnother) {
+    const std::string small = inst_.MakeRom("Small.gba");
+    const std::string big = inst_.MakeRom("Big.gba", 16777217);
+    fs::create_directories(inst_.roms() / "other");
+    const std::string other = inst_.MakeRom("other/Third.gba");
+    view_.texts[MainControl::txtTitle2] = "Line two";
+    view_.checks[MainControl::chkCompression] = 0;
+    view_.enabled[MainControl::cmdGo] = true;
+    const auto before = view_.texts;
+
+    std::vector<bool> goDuring;
+    std::vector<std::string> titlesSeen;
+    logic_.SetToolRunner(inst_.Runner({{"ndstool", [&] {
+                                            goDuring.push_back(view_.enabled[MainControl::cmdGo]);
+                                            // A second drop of ROMs meanwhile is refused.
+                                            logic_.OnDrop({small, big}, DropPlace::Window);
+                                        }}}));
+    logic_.OnDrop({small, big, other}, DropPlace::Window);
+
+    EXPECT_EQ(view_.texts, before);
+    EXPECT_EQ(goDuring, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
+    EXPECT_EQ(test::ReadFile(inst_.roms() / "Small.nds"), "package PU");
+    EXPECT_EQ(test::ReadFile(inst_.roms() / "Big.nds"), "package NU");
+    EXPECT_EQ(test::ReadFile(inst_.roms() / "other" / "Third.nds"), "package PU");
+    EXPECT_EQ(view_.batch, (std::vector<std::string>{"started 3", "1/3 " + small, "2/3 " + big,
+                                                     "3/3 " + other, "finished"}));
+    ASSERT_EQ(view_.messages.size(), 4u);  // three refusals, then the summary
+    const std::string& summary = view_.messages.back();
+    EXPECT_EQ(summary.rfind("Built 3 of 3 ROMs.", 0), 0u) << summary;
+    EXPECT_NE(summary.find("Big.gba -> " + (inst_.roms() / "Big.nds").string() +
+                           " (without PSRAM: larger than 16MB)"),
+              std::string::npos)
+        << summary;
+    EXPECT_FALSE(logic_.Building());
+}
+
+TEST_F(DropOnWindow, BatchFailuresAndCancelAreSummed) {
+    struct Case {
+        const char* what;
+        std::size_t cancelAfterStep;
+        std::string failing;
+        std::vector<std::string> summaryHas;
+    } const cases[] = {
+        {"a failing program",
+         static_cast<std::size_t>(-1),
+         "efs",
+         {"Built 0 of 2 ROMs.", "Failed:\n  one.gba: ", "efs"}},
+        {"cancelled during the first",
+         1,
+         "",
+         {"Built 0 of 2 ROMs.", "Failed:\n  one.gba: cancelled",
+          "Not started (cancelled):\n  two.gba"}},
+        {"cancelled during the second",
+         2,
+         "",
+         {"Built 1 of 2 ROMs.", "one.gba -> ", "Failed:\n  two.gba: cancelled"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeMainView view;
+        app::MainWindowLogic logic(view);
+        view.cancelAfterStep = c.cancelAfterStep;
+        logic.SetToolRunner(inst_.Runner({}, c.failing));
+        logic.OnDrop({inst_.MakeRom("one.gba"), inst_.MakeRom("two.gba")}, DropPlace::Window);
+        ASSERT_EQ(view.messages.size(), 1u);
+        for (const std::string& part : c.summaryHas) {
+            EXPECT_NE(view.messages[0].find(part), std::string::npos) << view.messages[0];
+        }
+        // A stopped build leaves nothing staged.
+        EXPECT_FALSE(fs::exists(inst_.bin() / "x.nds"));
+        EXPECT_FALSE(fs::exists(inst_.bin() / "data" / "mode.txt"));
+        EXPECT_TRUE(view.enabled[MainControl::cmdGo]);
+        fs::remove(inst_.roms() / "one.nds");
+    }
+}
+
+// A close asked for during a batch waits for it; the summary is still shown when a ROM
+// failed, and left out when all were built.
+TEST_F(DropOnWindow, ClosingDuringABatchWaitsForIt) {
+    for (const std::string failing : {"", "efs"}) {
+        FakeMainView view;
+        app::MainWindowLogic logic(view);
+        bool closedAtOnce = true;
+        logic.SetToolRunner(inst_.Runner(
+            {{"grit", [&] { closedAtOnce = closedAtOnce && logic.OnCloseRequested(); }}}, failing));
+        logic.OnDrop({inst_.MakeRom("one.gba"), inst_.MakeRom("two.gba")}, DropPlace::Window);
+        EXPECT_FALSE(closedAtOnce);
+        EXPECT_EQ(view.closeWindow, 1);
+        EXPECT_EQ(view.messages.size(), failing.empty() ? 0u : 1u) << failing;
+    }
+}
+
+TEST(Drop, SummaryLayout) {
+    std::vector<app::BatchOutcome> outcomes(3);
+    outcomes[0].rom = "/r/a.gba";
+    outcomes[0].built = true;
+    outcomes[0].package = "/r/a.nds";
+    outcomes[1].rom = R"(C:\r\b.gba)";
+    outcomes[1].message = "The build stopped: gzip failed.";
+    outcomes[2].rom = "/r/c.gba";
+    outcomes[2].skipped = true;
+    EXPECT_EQ(app::BatchSummary(outcomes),
+              "Built 1 of 3 ROMs.\n\nBuilt:\n  a.gba -> /r/a.nds\n\nFailed:\n  b.gba: The build "
+              "stopped: gzip failed.\n\nNot started (cancelled):\n  c.gba");
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// gzip members: round trips that zlib reads back as one member, header fields, and every
+// way a damaged file is refused with its reason.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "deflate_engine.h"
+#include "format_error.h"
+#include "gzip_member.h"
+#include "gzip_test_support.h"
+#include "rom_like.h"
+
+namespace pellix::gzip::testing {
+namespace {
+
+struct Input {
+    const char* name;
+    Bytes bytes;
+};
+
+std::vector<Input> Inputs() {
+    pellix::testing::SplitMix rng(7);
+    Bytes noise(256 * 1024);
+    for (auto& b : noise) b = static_cast<uint8_t>(rng.Next());
+    return {{"empty", {}},
+            {"one byte", {0x42}},
+            {"ROM-like 1 MiB", pellix::testing::MakeRomLike(1 << 20)},
+            {"incompressible 256 KiB", noise},
+            {"zeros 2 MiB", Bytes(2 << 20, 0)}};
+}
+
+Bytes Unpack(const Bytes& file, size_t maxSize = size_t{1} << 30) {
+    return UnpackMembers(file.data(), file.size(), maxSize);
+}
+
+TEST(PackMember, EveryLevelIsOneMemberThatZlibAndUnpackReadBack) {
+    for (const Input& input : Inputs()) {
+        for (int level : {1, 6, BestLevel(), MaxLevel()}) {
+            SCOPED_TRACE(std::string(input.name) + ", level " + std::to_string(level));
+            const Bytes packed =
+                PackMember(input.bytes.data(), input.bytes.size(), level, {"game", 1234567890});
+            const ZlibView zlib = InflateWithZlib(packed);
+            EXPECT_TRUE(zlib.ok) << zlib.error;
+            EXPECT_EQ(zlib.leftOver, 0u);
+            EXPECT_TRUE(zlib.data == input.bytes);
+            EXPECT_TRUE(Unpack(packed) == input.bytes);
+        }
+    }
+}
+
+TEST(PackMember, HeaderRecordsNameTimeAndEffort) {
+    const Bytes data = ToBytes("header test");
+    struct Case {
+        MemberInfo info;
+        int level;
+        uint8_t flags, extraFlags;
+        std::string storedName;
+    } cases[] = {
+        {{"game", 0x01020304}, BestLevel(), 0x08, 2, "game"},
+        {{"Café.gba", 0}, 1, 0x08, 4, "Café.gba"},
+        {{"", 0}, 6, 0x00, 0, ""},
+        // A name holding a 0 byte cannot be stored in a zero-terminated field.
+        {{std::string("a\0b", 3), 0}, 6, 0x00, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.storedName);
+        const Bytes packed = PackMember(data.data(), data.size(), c.level, c.info);
+        ASSERT_GT(packed.size(), 18u);
+        EXPECT_EQ(packed[0], 0x1F);
+        EXPECT_EQ(packed[1], 0x8B);
+        EXPECT_EQ(packed[2], 8);
+        EXPECT_EQ(packed[3], c.flags);
+        EXPECT_EQ(packed[4] | packed[5] << 8 | packed[6] << 16 | uint32_t(packed[7]) << 24,
+                  c.info.mtime);
+        EXPECT_EQ(packed[8], c.extraFlags);
+        if (!c.storedName.empty()) {
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(&packed[10])), c.storedName);
+        }
+        EXPECT_TRUE(Unpack(packed) == data);
+    }
+}
+
+// A member with every optional header field, as zlib writes it.
+Bytes ZlibMemberWithAllFields(const Bytes& data) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 16 + 15, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    static Bytef extra[] = {'P', 'X', 2, 0, 1, 2};
+    static Bytef name[] = "named";
+    static Bytef comment[] = "a comment";
+    gz_header header{};
+    header.extra = extra;
+    header.extra_len = sizeof extra;
+    header.name = name;
+    header.comment = comment;
+    header.hcrc = 1;
+    deflateSetHeader(&z, &header);
+    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())) + 64);
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+Bytes Join(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+TEST(UnpackMembers, ReadsWhatOtherPackersMayWrite) {
+    const Bytes a = ToBytes("first member, first member, first member");
+    const Bytes b = pellix::testing::MakeRomLike(300000, 9);
+    const Bytes ga = PackMember(a.data(), a.size(), 6, {"a", 0});
+    const Bytes gb = PackMember(b.data(), b.size(), 1, {});
+    struct Case {
+        const char* name;
+        Bytes file;
+        Bytes expected;
+    } cases[] = {
+        {"two members", Join(ga, gb), Join(a, b)},
+        {"an empty member between", Join(Join(ga, PackMember(nullptr, 0, 6, {})), gb), Join(a, b)},
+        {"zero padding after the last member", Join(ga, Bytes(512, 0)), a},
+        {"extra field, name, comment and header CRC", ZlibMemberWithAllFields(b), b},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(Unpack(c.file) == c.expected);
+    }
+}
+
+TEST(UnpackMembers, RefusesDamagedFilesWithTheReason) {
+    const Bytes data = pellix::testing::MakeRomLike(100000, 3);
+    const Bytes good = PackMember(data.data(), data.size(), 6, {"game", 0});
+    const auto changed = [&](size_t at, uint8_t value) {
+        Bytes file = good;
+        file[at] = value;
+        return file;
+    };
+    const auto cut = [&](size_t keep) { return Bytes(good.begin(), good.begin() + keep); };
+    Bytes badHeaderCrc = ZlibMemberWithAllFields(data);
+    const size_t hcrcAt = 10 + 2 + 6 + 6 + 10;  // fixed part, extra, name, comment
+    badHeaderCrc[hcrcAt] ^= 1;
+    struct Case {
+        const char* name;
+        Bytes file;
+        std::string reason;
+        size_t maxSize = size_t{1} << 30;
+    } cases[] = {
+        {"empty file", {}, "not in gzip format: the file is empty"},
+        {"text", ToBytes("plain text, not packed"), "not in gzip format"},
+        {"header cut short", cut(7), "corrupt: the header is cut short"},
+        {"name cut short", cut(12), "corrupt: the header is cut short"},
+        {"stream cut short", cut(good.size() / 2),
+         "corrupt: the packed data is damaged or cut short"},
+        {"trailer cut short", cut(good.size() - 3),
+         "corrupt: the file is cut short (no CRC and length at its end)"},
+        {"CRC changed", changed(good.size() - 8, good[good.size() - 8] ^ 0x01),
+         "corrupt: CRC mismatch"},
+        {"length changed", changed(good.size() - 4, good[good.size() - 4] ^ 0x01),
+         "corrupt: length mismatch"},
+        {"stream damaged", changed(40, good[40] ^ 0xFF), ""},
+        {"method 7", changed(2, 7), "unknown method 7, not deflate"},
+        {"reserved flag", changed(3, 0x28),
+         "unknown flags in the header (40): made by a newer gzip?"},
+        {"header CRC changed", badHeaderCrc, "corrupt: header CRC mismatch"},
+        {"garbage after the member", Join(good, ToBytes("junk")),
+         "corrupt: 4 bytes of unknown data after the packed data"},
+        {"second member damaged", Join(good, changed(good.size() - 4, 0xEE)),
+         "corrupt: length mismatch"},
+        {"more than allowed", good, "too large: unpacks to more than 99999 bytes", 99999},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        try {
+            Unpack(c.file, c.maxSize);
+            ADD_FAILURE() << "accepted";
+        } catch (const formats::FormatError& e) {
+            // A damaged stream may show as a bad code, a cut-short stream or a wrong CRC.
+            if (c.reason.empty())
+                EXPECT_EQ(std::string(e.what()).rfind("corrupt: ", 0), 0u) << e.what();
+            else
+                EXPECT_EQ(e.what(), c.reason);
+        }
+    }
+}
+
+TEST(Inflate, AnyHintGivesTheSameBytesAndStopsAtTheStreamEnd) {
+    const Bytes data = pellix::testing::MakeRomLike(1 << 20, 5);
+    Bytes stream;
+    Deflate(data.data(), data.size(), 6, stream);
+    const size_t streamSize = stream.size();
+    stream.insert(stream.end(), {1, 2, 3, 4, 5, 6, 7, 8});  // what follows: a trailer
+    for (size_t hint : {size_t{0}, size_t{1}, data.size() / 3, data.size(), data.size() * 4}) {
+        SCOPED_TRACE(hint);
+        const Inflated out = Inflate(stream.data(), stream.size(), hint, size_t{1} << 30);
+        EXPECT_TRUE(out.bytes == data);
+        EXPECT_EQ(out.consumed, streamSize);
+    }
+}
+
+}  // namespace
+}  // namespace pellix::gzip::testing

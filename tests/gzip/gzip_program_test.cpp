@@ -1,0 +1,347 @@
+// The gzip program as the build and users run it: round trips that zlib and the system's
+// gzip read back, its options, and each failure's message, exit status and leftovers.
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gzip_test_support.h"
+#include "rom_like.h"
+
+namespace pellix::gzip::testing {
+namespace {
+
+Bytes Noise(size_t size) {
+    pellix::testing::SplitMix rng(11);
+    Bytes bytes(size);
+    for (auto& b : bytes) b = static_cast<uint8_t>(rng.Next());
+    return bytes;
+}
+
+class GzipProgram : public GzipScratch {};
+
+TEST_F(GzipProgram, RoundTripsThroughZlibTheSystemGzipAndItself) {
+    struct Case {
+        const char* file;
+        Bytes bytes;
+        std::vector<std::string> args;
+    } cases[] = {
+        {"empty", {}, {"--best"}},
+        {"one", {0x5A}, {"--best"}},
+        {"game", pellix::testing::MakeRomLike(32 << 20), {"--best"}},
+        {"noise", Noise(1 << 20), {"--best"}},
+        {"Café ROM.gba", pellix::testing::MakeRomLike(70000), {"-1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string gz = std::string(c.file) + ".gz";
+        Write(c.file, c.bytes);
+        std::vector<std::string> args = c.args;
+        args.push_back(c.file);
+        const auto packed = Gzip(args);
+        EXPECT_EQ(packed.exitCode, 0) << packed.err;
+        EXPECT_EQ(packed.err, "");
+        ASSERT_EQ(Files().size(), 1u);
+        ASSERT_TRUE(fs::exists(Path(gz)));
+
+        const ZlibView zlib = InflateWithZlib(Read(gz));
+        EXPECT_TRUE(zlib.ok) << zlib.error;
+        EXPECT_EQ(zlib.leftOver, 0u) << "more than one member";
+        EXPECT_TRUE(zlib.data == c.bytes);
+        if (*SYSTEM_GZIP) {
+            const auto system =
+                pellix::testing::RunProgram(SYSTEM_GZIP, {"-dc", gz}, dir_.string());
+            EXPECT_EQ(system.exitCode, 0) << system.err;
+            EXPECT_TRUE(ToBytes(system.out) == c.bytes);
+        }
+
+        const auto unpacked = Gzip({"-d", gz});
+        EXPECT_EQ(unpacked.exitCode, 0) << unpacked.err;
+        EXPECT_EQ(Files(), (FileMap{{c.file, c.bytes}}));
+        fs::remove(Path(c.file));
+    }
+}
+
+TEST_F(GzipProgram, OptionsDoWhatGzipsDo) {
+    const Bytes a = pellix::testing::MakeRomLike(50000, 1);
+    const Bytes b = pellix::testing::MakeRomLike(50000, 2);
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::function<void()> arrange;
+        std::function<void()> check;
+    } cases[] = {
+        {"-k keeps the input",
+         {"-k", "a"},
+         [&] { Write("a", a); },
+         [&] {
+             EXPECT_TRUE(Read("a") == a);
+             EXPECT_TRUE(InflateWithZlib(Read("a.gz")).data == a);
+         }},
+        {"-f replaces an older .gz",
+         {"-f", "a"},
+         [&] {
+             Write("a", a);
+             Write("a.gz", ToBytes("old"));
+         },
+         [&] {
+             EXPECT_FALSE(fs::exists(Path("a")));
+             EXPECT_TRUE(InflateWithZlib(Read("a.gz")).data == a);
+         }},
+        {"-d joins concatenated members",
+         {"-d", "ab.gz"},
+         [&] {
+             Write("a", a);
+             Write("b", b);
+             Gzip({"a", "b"});
+             Bytes both = Read("a.gz");
+             const Bytes second = Read("b.gz");
+             both.insert(both.end(), second.begin(), second.end());
+             Write("ab.gz", both);
+             fs::remove(Path("a.gz"));
+             fs::remove(Path("b.gz"));
+         },
+         [&] {
+             Bytes both = a;
+             both.insert(both.end(), b.begin(), b.end());
+             EXPECT_EQ(Files(), (FileMap{{"ab", both}}));
+         }},
+        {"-t checks and writes nothing",
+         {"-t", "a.gz"},
+         [&] {
+             Write("a", a);
+             Gzip({"a"});
+         },
+         [&] { EXPECT_EQ(Files().size(), 1u); }},
+        {"-dk unpacks and keeps",
+         {"-dk", "a.gz"},
+         [&] {
+             Write("a", a);
+             Gzip({"a"});
+         },
+         [&] {
+             EXPECT_TRUE(Read("a") == a);
+             EXPECT_TRUE(fs::exists(Path("a.gz")));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        const auto run = Gzip(c.args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err, "");
+        c.check();
+        for (const auto& [name, bytes] : Files()) fs::remove(Path(name));
+    }
+}
+
+TEST_F(GzipProgram, StandardInputToStandardOutput) {
+    // The runner gives an empty standard input: the output is one member of nothing.
+    const auto run = Gzip({});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const ZlibView zlib = InflateWithZlib(ToBytes(run.out));
+    EXPECT_TRUE(zlib.ok && zlib.data.empty() && zlib.leftOver == 0) << zlib.error;
+    EXPECT_EQ(Gzip({"-d"}).err, "gzip: stdin: not in gzip format: the file is empty\n");
+}
+
+// How this test can make a file unreadable or a folder read-only for the gzip it runs:
+// file permissions bind any user but root, and CI runs as root. As root the program is
+// run as the user "nobody" (setpriv), and the scratch folder is opened up for that user.
+// Empty when neither works; `why` then says so.
+std::vector<std::string> RunnerBoundByPermissions(const fs::path& dir, std::string& why) {
+#ifdef _WIN32
+    (void)dir;
+    why =
+        "no read-only folder under wine: a folder's read-only mark does not stop writes on "
+        "Windows, and wine's own user may write to the Unix folder behind it";
+    return {};
+#else
+    if (geteuid() != 0) return {GZIP_PROGRAM};
+    const std::vector<std::string> runner = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534",
+                                             "--clear-groups", GZIP_PROGRAM};
+    chmod(dir.c_str(), 0755);
+    const auto probe =
+        pellix::testing::RunProgram(runner[0], {runner.begin() + 1, runner.end()}, dir.string());
+    // gzip without files packs the empty standard input: exit 0 when it ran as "nobody".
+    if (probe.exitCode != 0) {
+        why = "running as root, and cannot run the program as nobody through setpriv: " + probe.err;
+        return {};
+    }
+    return runner;
+#endif
+}
+
+TEST_F(GzipProgram, FailuresLeaveEverythingAsItWas) {
+    const Bytes rom = pellix::testing::MakeRomLike(200000);
+    const Bytes gz = [&] {
+        Write("tmp", rom);
+        Gzip({"tmp"});
+        const Bytes packed = Read("tmp.gz");
+        fs::remove(Path("tmp.gz"));
+        return packed;
+    }();
+    Bytes badCrc = gz;
+    badCrc[gz.size() - 6] ^= 0x10;
+    Bytes junkAfter = gz;
+    junkAfter.push_back('!');
+    struct Case {
+        const char* name;
+        FileMap before;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message;
+    } cases[] = {
+        {"missing input", {}, {"--best", "game"}, 1, "gzip: game: no such file\n"},
+        {"output there without -f",
+         {{"game", rom}, {"game.gz", ToBytes("old")}},
+         {"--best", "game"},
+         1,
+         "gzip: game.gz: already exists; not replaced (-f replaces it)\n"},
+        {"input is a folder",
+         {{"game", ToBytes("<folder>")}},
+         {"game"},
+         1,
+         "gzip: game: is a folder\n"},
+        {"packing a .gz",
+         {{"game.gz", gz}},
+         {"game.gz"},
+         1,
+         "gzip: game.gz: already has the .gz suffix, left alone\n"},
+        {"unpacking without .gz",
+         {{"game", gz}},
+         {"-d", "game"},
+         1,
+         "gzip: game: unknown suffix (not .gz or .tgz), left alone\n"},
+        {"unpacking a CRC mismatch",
+         {{"game.gz", badCrc}},
+         {"-d", "game.gz"},
+         1,
+         "gzip: game.gz: corrupt: CRC mismatch\n"},
+        {"unpacking a cut file",
+         {{"game.gz", Bytes(gz.begin(), gz.begin() + 1000)}},
+         {"-d", "game.gz"},
+         1,
+         "gzip: game.gz: corrupt: the packed data is damaged or cut short\n"},
+        {"unpacking with junk after",
+         {{"game.gz", junkAfter}},
+         {"-d", "game.gz"},
+         1,
+         "gzip: game.gz: corrupt: 1 bytes of unknown data after the packed data\n"},
+        {"unpacking plain text",
+         {{"game.gz", ToBytes("hello")}},
+         {"-d", "game.gz"},
+         1,
+         "gzip: game.gz: not in gzip format\n"},
+        {"testing a CRC mismatch",
+         {{"game.gz", badCrc}},
+         {"-t", "game.gz"},
+         1,
+         "gzip: game.gz: corrupt: CRC mismatch\n"},
+        {"one bad of three",
+         {{"a", rom}, {"c", rom}},
+         {"-k", "a", "b", "c"},
+         1,
+         "gzip: b: no such file\n"},
+        {"an option gzip lacks",
+         {{"game", rom}},
+         {"-r", "game"},
+         2,
+         "gzip: unknown option -r; usage: gzip [-1..-9|--fast|--best] [-c] [-d] [-k] [-f] [-t] "
+         "[FILE...]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const auto& [name, bytes] : c.before) {
+            if (bytes == ToBytes("<folder>"))
+                fs::create_directory(Path(name));
+            else
+                Write(name, bytes);
+        }
+        const auto run = Gzip(c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode);
+        EXPECT_EQ(run.err, c.message);
+        FileMap after = Files();
+        if (std::string(c.name) == "one bad of three") {
+            // The good ones were packed all the same.
+            EXPECT_TRUE(InflateWithZlib(after["a.gz"]).data == rom);
+            EXPECT_TRUE(InflateWithZlib(after["c.gz"]).data == rom);
+            after.erase("a.gz");
+            after.erase("c.gz");
+        }
+        EXPECT_EQ(after, c.before);
+        fs::remove_all(Path("game"));
+        for (const auto& [name, bytes] : Files()) fs::remove(Path(name));
+    }
+}
+
+TEST_F(GzipProgram, InputTooLargeForMemoryIsRefused) {
+    // A sparse file: its size is what counts, nothing is read.
+    { std::ofstream(Path("huge"), std::ios::binary); }
+    fs::resize_file(Path("huge"), (uintmax_t{1} << 30) + 1);
+    const auto run = Gzip({"--best", "huge"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "gzip: huge: too large: 1073741825 bytes, at most 1073741824 (this gzip works in "
+              "memory)\n");
+    EXPECT_EQ(fs::file_size(Path("huge")), (uintmax_t{1} << 30) + 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+#ifndef _WIN32
+// Runs gzip with `args` under `runner` (from RunnerBoundByPermissions).
+pellix::testing::RunResult RunWith(const std::vector<std::string>& runner,
+                                   std::vector<std::string> args, const fs::path& dir) {
+    args.insert(args.begin(), runner.begin() + 1, runner.end());
+    return pellix::testing::RunProgram(runner[0], args, dir.string());
+}
+#endif
+
+TEST_F(GzipProgram, UnreadableInputIsLeftAlone) {
+    const Bytes rom = pellix::testing::MakeRomLike(100000);
+    Write("game", rom);
+#ifdef _WIN32
+    // A file another program holds open without sharing cannot be read.
+    HANDLE held = CreateFileW(Path("game").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto run = Gzip({"--best", "game"});
+    CloseHandle(held);
+#else
+    std::string why;
+    const std::vector<std::string> runner = RunnerBoundByPermissions(dir_, why);
+    if (runner.empty()) GTEST_SKIP() << why;
+    chmod(Path("game").c_str(), 0);
+    const auto run = RunWith(runner, {"--best", "game"}, dir_);
+    chmod(Path("game").c_str(), 0644);
+#endif
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "gzip: game: permission denied\n");
+    EXPECT_EQ(Files(), (FileMap{{"game", rom}}));
+}
+
+TEST_F(GzipProgram, ReadOnlyFolderGetsNoOutput) {
+    const Bytes rom = pellix::testing::MakeRomLike(100000);
+    Write("game", rom);
+    std::string why;
+    const std::vector<std::string> runner = RunnerBoundByPermissions(dir_, why);
+    if (runner.empty()) GTEST_SKIP() << why;
+#ifndef _WIN32
+    chmod(dir_.c_str(), 0555);
+    const auto run = RunWith(runner, {"--best", "game"}, dir_);
+    chmod(dir_.c_str(), 0755);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "gzip: game.gz: cannot write: permission denied\n");
+    EXPECT_EQ(Files(), (FileMap{{"game", rom}}));
+#endif
+}
+
+}  // namespace
+}  // namespace pellix::gzip::testing
