@@ -39,8 +39,7 @@ class PellixCli : public ::testing::Test {
             fs::temp_directory_path() /
             fs::u8path("pellix-cli-test-" +
                        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        const std::string gzip = std::string(GZIP_PROGRAM).empty() ? FAKE_TOOL : GZIP_PROGRAM;
-        MakeInstallation(root_ / "inst", ThePrograms(gzip));
+        MakeInstallation(root_ / "inst", ThePrograms(GZIP_PROGRAM));
         // A file the user keeps in bin/data goes into every package.
         WriteBytes(root_ / "inst" / "bin" / "data" / "readme.txt", {'m', 'i', 'n', 'e'});
         // The same with a gzip that takes its time, for stopping a batch half-way.
