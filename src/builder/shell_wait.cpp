@@ -1,6 +1,7 @@
-// The event pump the tool runner calls while a program runs.
+// The event pump the tool runner calls while a program runs, and the flag that stops it.
 #include "shell_wait.h"
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -11,6 +12,8 @@ namespace {
 std::mutex g_pumpMutex;
 std::function<void()> g_pump;
 std::thread::id g_pumpThread;
+std::atomic<bool> g_cancel{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "CancelAll must be signal-safe");
 }  // namespace
 
 RunResult RunAndWait(const std::string& commandLine) {
@@ -22,6 +25,18 @@ void KeepLastLines(std::string& text) {
     text.erase(0, text.size() - kErrorTextLimit);
     const std::size_t lineEnd = text.find('\n');
     if (lineEnd != std::string::npos && lineEnd + 1 < text.size()) text.erase(0, lineEnd + 1);
+}
+
+void CancelAll() {
+    g_cancel.store(true);
+}
+
+bool CancelRequested() {
+    return g_cancel.load();
+}
+
+void ResetCancel() {
+    g_cancel.store(false);
 }
 
 void SetEventPump(std::function<void()> pump) {

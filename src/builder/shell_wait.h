@@ -12,6 +12,8 @@ struct RunResult {
     int exitCode = -1;      // the program's exit status when it started (-1 if killed by a signal)
     int signal = 0;         // the signal that ended it, when one did (POSIX only)
     std::string errorText;  // why it could not start (when !started), or the program's stderr
+    // CancelAll stopped the program, or kept it from starting.
+    bool cancelled = false;
 };
 
 // The most of a program's standard error kept in RunResult::errorText (its last bytes).
@@ -31,6 +33,17 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
 
 // The same in the caller's current directory.
 RunResult RunAndWait(const std::string& commandLine);
+
+// Stops every program run through RunAndWait, now and from now on: a running one is killed
+// and its call returns with `cancelled` set; a later call starts nothing. Only sets a
+// lock-free flag, so a signal handler or a console control handler may call it.
+void CancelAll();
+
+// Whether CancelAll was called since the start (or the last ResetCancel).
+bool CancelRequested();
+
+// Lets programs run again after CancelAll. Meant for tests.
+void ResetCancel();
 
 // Installs the function that dispatches the window's pending events during a wait
 // (an empty function removes it). The main window fills this in at start. The pump is

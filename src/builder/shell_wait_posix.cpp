@@ -1,6 +1,7 @@
 // POSIX tool runner: posix_spawn without a shell, stderr captured, a pidfd to wait on.
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -88,6 +89,11 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         result.errorText = "the command line names no program";
         return result;
     }
+    if (CancelRequested()) {
+        result.cancelled = true;
+        result.errorText = "stopped before it started";
+        return result;
+    }
     // The child's change of folder fails with the same error as a missing program would,
     // so a missing folder is named here.
     if (!workingDir.empty()) {
@@ -161,6 +167,13 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         if (done < 0 && errno != EINTR) {
             // Someone else reaped it; its status is lost.
             return result;
+        }
+        if (CancelRequested()) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            result.cancelled = true;
+            break;
         }
     }
     // Whatever the program wrote last is in the pipe already; a child it left running

@@ -79,6 +79,11 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         result.errorText = "the command line names no program";
         return result;
     }
+    if (CancelRequested()) {
+        result.cancelled = true;
+        result.errorText = "stopped before it started";
+        return result;
+    }
     std::wstring wideLine;
     std::wstring programFile;
     std::wstring wideDir;
@@ -161,6 +166,13 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         PumpEvents();
         // A handle that cannot be waited on at all would make this loop spin.
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
+        if (CancelRequested()) {
+            // Waited for, so the program lets go of its working folder before we return.
+            ::TerminateProcess(processHandle.h, 1);
+            ::WaitForSingleObject(processHandle.h, 5000);
+            result.cancelled = true;
+            break;
+        }
     }
     Drain(readEnd.h, result.errorText);
 

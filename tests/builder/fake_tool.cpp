@@ -8,10 +8,13 @@
 //   skip-NAME   exit 0 without writing any output
 //   noise-NAME  holds a byte count: write that many bytes of numbered lines to stderr, then
 //               "THE END"; a write that fails makes the tool exit with status 3
+// PELLIX_FAKE_TOOL_SLEEP_MS in the environment, a number of milliseconds, makes every call
+// wait that long first (for runs whose working folders a test cannot reach).
 // Outputs hold a short tag and the input's bytes, so tests can follow data through.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -79,6 +82,8 @@ int main(int argc, char** argv) {
         log << '\x1f' << cwd.string() << "\n";
     }
 
+    if (const char* ms = std::getenv("PELLIX_FAKE_TOOL_SLEEP_MS"))
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
     if (fs::exists("sleep-" + name)) {
         const int ms = std::stoi(ReadAll("sleep-" + name));
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -1,0 +1,244 @@
+// The command line of pellix-cli: parsing, the checks of named files, the usage text.
+#include "cli_options.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "modio.h"
+
+namespace fs = std::filesystem;
+
+namespace pellix::app {
+
+namespace {
+
+enum class Opt {
+    Output,
+    Title,
+    Icon,
+    Border,
+    Jobs,
+    NoPsram,
+    NoCompression,
+    Force,
+    Quiet,
+    Help,
+    Version
+};
+
+struct OptionSpec {
+    const char* shortName;  // "" when there is none
+    const char* longName;
+    Opt opt;
+    const char* value;  // what the value is, for "needs a ..."; nullptr for a switch
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"-o", "--output", Opt::Output, "folder"},
+    {"", "--title", Opt::Title, "title text"},
+    {"", "--icon", Opt::Icon, "file"},
+    {"", "--border", Opt::Border, "file"},
+    {"-j", "--jobs", Opt::Jobs, "number"},
+    {"", "--no-psram", Opt::NoPsram, nullptr},
+    {"", "--no-compression", Opt::NoCompression, nullptr},
+    {"", "--force", Opt::Force, nullptr},
+    {"-q", "--quiet", Opt::Quiet, nullptr},
+    {"-h", "--help", Opt::Help, nullptr},
+    {"", "--version", Opt::Version, nullptr},
+};
+
+bool StartsWith(const std::string& text, const std::string& head) {
+    return text.compare(0, head.size(), head) == 0;
+}
+
+int ParseJobs(const std::string& name, const std::string& value) {
+    const std::string wrong =
+        name + " needs a number from 1 to " + std::to_string(kMaxJobs) + ", not '" + value + "'";
+    if (value.empty() || value.size() > 4 ||
+        value.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError(wrong);
+    const int jobs = std::stoi(value);
+    if (jobs < 1 || jobs > kMaxJobs) throw UsageError(wrong);
+    return jobs;
+}
+
+void SplitTitle(const std::string& name, const std::string& text, CliOptions& options) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(';', start);
+        lines.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (lines.size() > 3)
+        throw UsageError(name + " has " + std::to_string(lines.size()) +
+                         " lines; a package shows at most 3");
+    options.titleGiven = true;
+    for (std::size_t i = 0; i < 3; ++i) options.titles[i] = i < lines.size() ? lines[i] : "";
+}
+
+void Apply(const OptionSpec& spec, const std::string& name, const std::string& value,
+           CliOptions& options) {
+    if (spec.value && value.empty()) throw UsageError(name + " needs a " + spec.value);
+    switch (spec.opt) {
+        case Opt::Output:
+            options.outputFolder = value;
+            break;
+        case Opt::Title:
+            SplitTitle(name, value, options);
+            break;
+        case Opt::Icon:
+            options.icon = value;
+            break;
+        case Opt::Border:
+            options.border = value;
+            break;
+        case Opt::Jobs:
+            options.jobs = ParseJobs(name, value);
+            break;
+        case Opt::NoPsram:
+            options.psram = false;
+            break;
+        case Opt::NoCompression:
+            options.compression = false;
+            break;
+        case Opt::Force:
+            options.force = true;
+            break;
+        case Opt::Quiet:
+            options.quiet = true;
+            break;
+        case Opt::Help:
+            options.help = true;
+            break;
+        case Opt::Version:
+            options.version = true;
+            break;
+    }
+}
+
+// What `path` is, for a message: "" when it is a readable file (or a folder and `folder`).
+std::string Problem(const std::string& path, bool folder) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(modIO::ToPath(path), ec);
+    if (!fs::exists(status)) return folder ? "no such folder" : "no such file";
+    if (folder) return fs::is_directory(status) ? "" : "not a folder";
+    if (fs::is_directory(status)) return "it is a folder";
+    if (!fs::is_regular_file(status)) return "not a file";
+    std::ifstream file(modIO::ToPath(path), std::ios::binary);
+    if (!file) return "cannot be read";
+    return "";
+}
+
+}  // namespace
+
+CliOptions ParseCommandLine(const std::vector<std::string>& args) {
+    CliOptions options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            options.roms.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const OptionSpec* spec = nullptr;
+        std::string name = arg;
+        std::string value;
+        bool joined = false;
+        for (const OptionSpec& candidate : kOptions) {
+            const std::string longName = candidate.longName;
+            const std::string shortName = candidate.shortName;
+            if (arg == longName || arg == shortName) {
+                spec = &candidate;
+            } else if (StartsWith(arg, longName + "=")) {
+                spec = &candidate;
+                name = longName;
+                value = arg.substr(longName.size() + 1);
+                joined = true;
+            } else if (!shortName.empty() && candidate.value && StartsWith(arg, shortName) &&
+                       arg[1] != '-') {
+                spec = &candidate;
+                name = shortName;
+                value = arg.substr(shortName.size());
+                joined = true;
+            }
+            if (spec) break;
+        }
+        if (!spec) throw UsageError("unknown option " + arg);
+        if (!spec->value && joined) throw UsageError(name + " takes no value");
+        if (spec->value && !joined) {
+            if (i + 1 >= args.size()) throw UsageError(name + " needs a " + spec->value);
+            value = args[++i];
+        }
+        Apply(*spec, name, value, options);
+    }
+    if (options.roms.empty() && !options.help && !options.version) throw UsageError("no ROM given");
+    return options;
+}
+
+void CheckNamedFiles(const CliOptions& options) {
+    if (!options.outputFolder.empty()) {
+        const std::string problem = Problem(options.outputFolder, true);
+        if (!problem.empty())
+            throw UsageError("--output: " + problem + ": " + options.outputFolder);
+    }
+    const std::pair<const char*, const std::string*> files[] = {{"--icon", &options.icon},
+                                                                {"--border", &options.border}};
+    for (const auto& [name, path] : files) {
+        if (path->empty()) continue;
+        const std::string problem = Problem(*path, false);
+        if (!problem.empty()) throw UsageError(std::string(name) + ": " + problem + ": " + *path);
+    }
+}
+
+BatchSettings ToBatchSettings(const CliOptions& options) {
+    const auto absolute = [](const std::string& path) {
+        if (path.empty()) return path;
+        std::error_code ec;
+        const fs::path full = fs::absolute(modIO::ToPath(path), ec);
+        return ec ? path : full.lexically_normal().u8string();
+    };
+    BatchSettings settings;
+    settings.outputFolder = absolute(options.outputFolder);
+    settings.titleGiven = options.titleGiven;
+    for (int i = 0; i < 3; ++i) settings.titles[i] = options.titles[i];
+    settings.icon = absolute(options.icon);
+    settings.border = absolute(options.border);
+    settings.psram = options.psram;
+    settings.compression = options.compression;
+    settings.force = options.force;
+    return settings;
+}
+
+std::string UsageText(int defaultJobs) {
+    return "Usage: pellix-cli [OPTIONS] ROM...\n"
+           "Packs each Game Boy Advance ROM into a Nintendo DS program for Quillmere.\n"
+           "\n"
+           "  -o, --output DIR      write the packages into DIR (default: beside each ROM)\n"
+           "      --title \"L1;L2;L3\" the menu title, up to three lines (default: the ROM's\n"
+           "                        name); an empty first line stands for the ROM's name\n"
+           "      --icon FILE       menu icon, 32 x 32 in 4-bit colour (default: gfx/icon.bmp)\n"
+           "      --border FILE     border picture, 256 x 192 in 24-bit colour\n"
+           "                        (default: gfx/border.bmp)\n"
+           "      --no-psram        PSRAM off (always off for ROMs larger than 16 MiB)\n"
+           "      --no-compression  store the ROMs without packing them with gzip\n"
+           "  -j, --jobs N          build N packages at once (default: " +
+           std::to_string(defaultJobs) +
+           ", the number of cores)\n"
+           "      --force           replace packages that exist (default: skip them)\n"
+           "  -q, --quiet           print only the ROMs that failed or were skipped\n"
+           "  -h, --help            show this text\n"
+           "      --version         show the version\n"
+           "\n"
+           "Exit status: 0 every package was built, 1 a ROM failed or was skipped,\n"
+           "2 the command line is wrong. Ctrl-C stops the builds and cleans up; the run\n"
+           "then ends as interrupted (a shell shows 130).\n";
+}
+
+}  // namespace pellix::app

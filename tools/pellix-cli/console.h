@@ -1,0 +1,38 @@
+// What pellix-cli needs of the console it runs in, one implementation per platform.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pellix::console {
+
+// The arguments after the program name, in UTF-8. On Windows they are read from the wide
+// command line (the narrow one loses what the code page cannot hold).
+std::vector<std::string> Arguments(int argc, char** argv);
+
+// The ROMs named by `roms`. On Windows, where no shell expands them, a name whose last
+// part holds "*" or "?" stands for the files it matches (in name order; kept as it is
+// when it matches none). Elsewhere the shell has done that already.
+std::vector<std::string> ExpandWildcards(const std::vector<std::string>& roms);
+
+// Prepares standard output for UTF-8 text (on Windows the console's code page, restored
+// when the program ends).
+void PrepareOutput();
+
+// Whether standard output is a terminal (a console window on Windows), not a file or pipe.
+bool OutputIsTerminal();
+
+// From now on an interrupt (Ctrl-C, SIGTERM, SIGHUP; on Windows also closing the console)
+// calls modShellWait::CancelAll and nothing else, so the builds stop and clean up. A
+// reader of standard output that goes away no longer ends the program (SIGPIPE).
+void StopOnInterrupt();
+
+// Ends the program as interrupted once everything is cleaned up: by the signal that came,
+// so a calling shell sees it (128 + its number); on Windows with 130 after letting a
+// console that is closing go. Returns only when no interrupt came.
+void EndIfInterrupted();
+
+// The number of processors, at least 1.
+int ProcessorCount();
+
+}  // namespace pellix::console
