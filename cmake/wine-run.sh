@@ -17,4 +17,12 @@ mkdir -p "$WINEPREFIX"
 # services, and they would inherit its output pipe: CTest would wait for them to end. A
 # first program with its output going nowhere starts them (a moment's work otherwise).
 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
-exec "$wine" "$@"
+# The program's output goes through a file, not CTest's pipe: a console host that wine
+# keeps for a console program can outlive it, and would hold the pipe open, leaving CTest
+# waiting for an end of output that never comes.
+out=$(mktemp "${TMPDIR:-/tmp}/pellix-wine-run.XXXXXX")
+"$wine" "$@" >"$out" 2>&1
+status=$?
+cat "$out"
+rm -f "$out"
+exit $status
