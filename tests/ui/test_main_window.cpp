@@ -21,6 +21,11 @@
 #include "app_directory.h"
 #include "frm_pellix.h"
 #include "shell_wait.h"
+#ifdef PELLIX_TOOL_NDSTOOL
+#include "menu_icon.h"
+#include "nds_reader.h"
+#include "picture_samples.h"
+#endif
 
 using pellix::ui::frmPellix;
 
@@ -889,14 +894,32 @@ class MainWindowTest : public QObject {
         fakes_->nextFolder = out.path().toStdString();
         w.cmdBrowseFolder->click();
         w.txtTitle2->setText("Second line");
+        // Pictures of other kinds and sizes: a PNG icon with alpha, a JPEG border of 640 x 400.
+        const pellix::testing::Bytes icon =
+            pellix::testing::EncodePng(pellix::testing::AlphaBadge());
+        const pellix::testing::Bytes border =
+            pellix::testing::EncodeJpeg(pellix::testing::PhotoLike(640, 400));
+        const QString iconPath = roms.filePath("badge.png");
+        const QString borderPath = roms.filePath("photo.jpg");
+        Installation::WriteFile(iconPath.toStdString(), std::string(icon.begin(), icon.end()));
+        Installation::WriteFile(borderPath.toStdString(),
+                                std::string(border.begin(), border.end()));
+        w.cmdCustomize->click();
+        w.txtIcon->setText(iconPath);
+        w.txtBorder->setText(borderPath);
         w.cmdGo->click();
 
         QCOMPARE(fakes_->messages, QStringList{"Complete!"});
         QVERIFY(w.cmdGo->isEnabled());
-        const std::string package =
-            Installation::ReadFile(fs::path(out.path().toStdString()) / "MyGame.nds");
+        const fs::path packagePath = fs::path(out.path().toStdString()) / "MyGame.nds";
+        const std::string package = Installation::ReadFile(packagePath);
         QVERIFY(package.size() > 0x200);
         QCOMPARE(package.substr(0x0C, 4), std::string("QLMR"));  // the header's game code
+        // The package carries the converted icon, the one the preview shows.
+        const pellix::formats::NdsPackage read = pellix::formats::ReadNdsFile(packagePath.string());
+        QVERIFY(read.hasBanner);
+        QVERIFY(read.banner.iconIndices ==
+                pellix::formats::MakeMenuIcon(icon.data(), icon.size()).picture.indices);
         for (const char* staged : {"x.nds", "icon.bmp", "border.bmp", "border.img.bin",
                                    "data/mode.txt", "data/game.gz", "data/border.lz7"}) {
             QVERIFY2(!fs::exists(inst.bin / staged), staged);
