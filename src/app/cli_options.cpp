@@ -27,14 +27,14 @@ enum class Opt {
     Version
 };
 
-struct OptionSpec {
+struct OptionRule {
     const char* shortName;  // "" when there is none
     const char* longName;
     Opt opt;
     const char* value;  // what the value is, for "needs a ..."; nullptr for a switch
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRule kOptions[] = {
     {"-o", "--output", Opt::Output, "folder"},
     {"", "--title", Opt::Title, "title text"},
     {"", "--icon", Opt::Icon, "file"},
@@ -79,10 +79,10 @@ void SplitTitle(const std::string& name, const std::string& text, CliOptions& op
     for (std::size_t i = 0; i < 3; ++i) options.titles[i] = i < lines.size() ? lines[i] : "";
 }
 
-void Apply(const OptionSpec& spec, const std::string& name, const std::string& value,
+void Apply(const OptionRule& rule, const std::string& name, const std::string& value,
            CliOptions& options) {
-    if (spec.value && value.empty()) throw UsageError(name + " needs a " + spec.value);
-    switch (spec.opt) {
+    if (rule.value && value.empty()) throw UsageError(name + " needs a " + rule.value);
+    switch (rule.opt) {
         case Opt::Output:
             options.outputFolder = value;
             break;
@@ -147,36 +147,36 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionRule* rule = nullptr;
         std::string name = arg;
         std::string value;
         bool joined = false;
-        for (const OptionSpec& candidate : kOptions) {
+        for (const OptionRule& candidate : kOptions) {
             const std::string longName = candidate.longName;
             const std::string shortName = candidate.shortName;
             if (arg == longName || arg == shortName) {
-                spec = &candidate;
+                rule = &candidate;
             } else if (StartsWith(arg, longName + "=")) {
-                spec = &candidate;
+                rule = &candidate;
                 name = longName;
                 value = arg.substr(longName.size() + 1);
                 joined = true;
             } else if (!shortName.empty() && candidate.value && StartsWith(arg, shortName) &&
                        arg[1] != '-') {
-                spec = &candidate;
+                rule = &candidate;
                 name = shortName;
                 value = arg.substr(shortName.size());
                 joined = true;
             }
-            if (spec) break;
+            if (rule) break;
         }
-        if (!spec) throw UsageError("unknown option " + arg);
-        if (!spec->value && joined) throw UsageError(name + " takes no value");
-        if (spec->value && !joined) {
-            if (i + 1 >= args.size()) throw UsageError(name + " needs a " + spec->value);
+        if (!rule) throw UsageError("unknown option " + arg);
+        if (!rule->value && joined) throw UsageError(name + " takes no value");
+        if (rule->value && !joined) {
+            if (i + 1 >= args.size()) throw UsageError(name + " needs a " + rule->value);
             value = args[++i];
         }
-        Apply(*spec, name, value, options);
+        Apply(*rule, name, value, options);
     }
     if (options.roms.empty() && !options.help && !options.version) throw UsageError("no ROM given");
     return options;
