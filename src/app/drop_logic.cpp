@@ -7,7 +7,6 @@
 
 #include "main_window_logic.h"
 #include "modio.h"
-#include "rom_choice.h"
 #include "window_layout.h"
 
 namespace pellix::app {
@@ -54,33 +53,19 @@ const char kWhatCanBeDropped[] =
     "Drop a GBA ROM (.gba) anywhere on the window, several ROMs to build them one after "
     "another, or a picture (.bmp, .png, .jpg, .gif) onto the Icon or Border box.";
 
-// Reads settings for one ROM of a batch: the ROM's own choice where choosing it would set a
-// control, the window for the rest. Messages are kept for the summary instead of shown.
-class BatchSource : public SettingsSource {
+// The window's progress dialog as the batch engine's observer.
+class ProgressObserver : public BatchObserver {
   public:
-    BatchSource(const RomChoice& choice, SettingsSource& window)
-        : choice_(choice), window_(window) {}
-
-    std::string RomPath() override { return choice_.romPath; }
-    std::string OutputFolder() override { return choice_.outputFolder; }
-    std::string Title(int line) override {
-        return line == 1 ? choice_.title1 : window_.Title(line);
-    }
-    std::string IconFile() override { return window_.IconFile(); }
-    std::string BorderFile() override { return window_.BorderFile(); }
-    bool CustomizeOpen() override { return window_.CustomizeOpen(); }
-    int PsramValue() override { return choice_.psramAllowed ? 1 : 0; }
-    int CompressionValue() override { return window_.CompressionValue(); }
-    void SetGoEnabled(bool) override {}  // the batch holds "Go..." off throughout
-    void ShowMessage(const std::string& text) override {
-        if (text != kComplete) failure_ = text;
-    }
-    const std::string& failure() const { return failure_; }
+    ProgressObserver(BatchProgress& progress, std::size_t count)
+        : progress_(progress), count_(count) {}
+    void Started(const Job& job) override { progress_.BatchStep(index_++, count_, job.rom); }
+    void Finished(const Job&) override {}
+    bool Cancelled() override { return progress_.BatchCancelled(); }
 
   private:
-    const RomChoice& choice_;
-    SettingsSource& window_;
-    std::string failure_;
+    BatchProgress& progress_;
+    std::size_t count_;
+    std::size_t index_ = 0;
 };
 
 // Thrown through the build when the user cancels; the build cleans up and reports it.
@@ -174,69 +159,58 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, DropPlace place, bool c
     return plan;
 }
 
-std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& roms, SettingsSource& window,
-                                   BatchProgress& progress, const std::string& appDir,
-                                   const ToolRunner& runner) {
-    std::vector<BatchOutcome> outcomes;
-    window.SetGoEnabled(false);
-    bool cancelled = false;
+std::vector<Job> RunDropBatch(const std::vector<std::string>& roms, const DropBatchWindow& window,
+                              BatchProgress& progress, const std::string& appDir,
+                              const ToolRunner& runner) {
+    BatchSettings settings;
+    settings.titleGiven = true;  // an empty line 1 stands for each ROM's name
+    settings.titles[1] = window.titles[0];
+    settings.titles[2] = window.titles[1];
+    settings.icon = window.icon;
+    settings.border = window.border;
+    settings.compression = window.compression;
+    std::vector<Job> jobs = PlanBatch(roms, settings, appDir);
+    ProgressObserver observer(progress, std::count_if(jobs.begin(), jobs.end(), [](const Job& j) {
+                                  return j.state == JobState::Waiting;
+                              }));
     const ToolRunner watched = [&](const std::string& commandLine, const std::string& workDir) {
-        if (progress.BatchCancelled()) {
-            cancelled = true;
-            throw BatchCancelledError();
-        }
+        if (progress.BatchCancelled()) throw BatchCancelledError();
         return runner(commandLine, workDir);
     };
-    for (std::size_t i = 0; i < roms.size(); ++i) {
-        BatchOutcome outcome;
-        outcome.rom = roms[i];
-        if (cancelled || progress.BatchCancelled()) {
-            cancelled = true;
-            outcome.skipped = true;
-            outcomes.push_back(outcome);
-            continue;
-        }
-        progress.BatchStep(i, roms.size(), roms[i]);
-        const RomChoice choice = ChooseRom(roms[i]);
-        outcome.psramOff = !choice.psramAllowed;
-        BatchSource source(choice, window);
-        outcome.built = RunBuild(source, appDir, watched);
-        if (outcome.built) {
-            outcome.package = OutputPath(choice.outputFolder, choice.romPath);
-        } else if (cancelled) {
-            outcome.message = "cancelled";
-        } else if (!source.failure().empty()) {
-            outcome.message = source.failure();
-        } else {
-            outcome.message = "another build was running";
-        }
-        outcomes.push_back(outcome);
-    }
-    window.SetGoEnabled(true);
-    return outcomes;
+    RunBatch(jobs, settings, appDir, 1, observer,
+             [&](const BuildRequest& request, const std::string& app) {
+                 return Build(request, app, watched);
+             });
+    return jobs;
 }
 
-std::string BatchSummary(const std::vector<BatchOutcome>& outcomes) {
+std::string BatchSummary(const std::vector<Job>& jobs) {
     std::size_t built = 0;
     std::string builtLines, failedLines, skippedLines;
-    for (const BatchOutcome& outcome : outcomes) {
-        const std::string name = modIO::BaseName(outcome.rom, "");
-        if (outcome.built) {
-            ++built;
-            builtLines += "  " + name + " -> " + outcome.package;
-            if (outcome.psramOff) builtLines += " (without PSRAM: larger than 16MB)";
-            builtLines += "\n";
-        } else if (outcome.skipped) {
-            skippedLines += "  " + name + "\n";
-        } else {
-            failedLines += "  " + name + ": " + outcome.message + "\n";
+    for (const Job& job : jobs) {
+        const std::string name = modIO::BaseName(job.rom, "");
+        switch (job.state) {
+            case JobState::Built:
+                ++built;
+                builtLines += "  " + name + " -> " + job.output;
+                if (!job.notice.empty()) builtLines += " (without PSRAM: larger than 16MB)";
+                builtLines += "\n";
+                break;
+            case JobState::Interrupted:
+            case JobState::Waiting:
+                skippedLines += "  " + name + "\n";
+                break;
+            case JobState::Failed:
+            case JobState::Skipped:
+                failedLines += "  " + name + ": " + job.reason + "\n";
+                break;
         }
     }
     std::string summary =
-        "Built " + std::to_string(built) + " of " + std::to_string(outcomes.size()) + " ROMs.\n";
+        "Built " + std::to_string(built) + " of " + std::to_string(jobs.size()) + " ROMs.\n";
     if (!builtLines.empty()) summary += "\nBuilt:\n" + builtLines;
-    if (!failedLines.empty()) summary += "\nFailed:\n" + failedLines;
-    if (!skippedLines.empty()) summary += "\nNot started (cancelled):\n" + skippedLines;
+    if (!failedLines.empty()) summary += "\nNot built:\n" + failedLines;
+    if (!skippedLines.empty()) summary += "\nNot finished (cancelled):\n" + skippedLines;
     if (!summary.empty() && summary.back() == '\n') summary.pop_back();
     return summary;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "batch.h"
 #include "build_pipeline.h"
 
 namespace pellix::app {
@@ -52,16 +53,6 @@ struct DropPlan {
 DropPlan PlanDrop(const std::vector<std::string>& paths, DropPlace place, bool customizeOpen,
                   bool building);
 
-// The result of one ROM of a batch.
-struct BatchOutcome {
-    std::string rom;
-    std::string package;  // where the package was delivered (when built)
-    bool built = false;
-    bool skipped = false;   // not started: the batch was cancelled before it
-    bool psramOff = false;  // the ROM is over 16 MiB, so it was built without PSRAM
-    std::string message;    // why it failed (when neither built nor skipped)
-};
-
 // The progress of a batch, as the window shows it.
 class BatchProgress {
   public:
@@ -69,22 +60,30 @@ class BatchProgress {
     // ROM number `index` (from 0) of `count` is starting.
     virtual void BatchStep(std::size_t index, std::size_t count, const std::string& rom) = 0;
     // Whether the user has asked to stop. Asked before each ROM and before each program of
-    // a build; a build stopped midway is cleaned up and counts as failed ("cancelled").
+    // a build; a build stopped midway is cleaned up and counts as interrupted.
     virtual bool BatchCancelled() = 0;
 };
 
-// Builds `roms` one after another. Each ROM gets what choosing it would set (its own output
-// folder, title line 1 and PSRAM rule: on when allowed, off over 16 MiB); title lines 2 and
-// 3, icon, border, the panel flag and compression are read from `window` when each build
-// step needs them. The window's controls are not changed, except that "Go..." is switched
-// off for the whole batch and on again at its end. No per-ROM "Complete!" or failure box is
-// shown; the outcomes are returned, one per ROM, in order.
-std::vector<BatchOutcome> RunBatch(const std::vector<std::string>& roms, SettingsSource& window,
-                                   BatchProgress& progress, const std::string& appDir,
-                                   const ToolRunner& runner);
+// What a drop batch takes from the window, read once when the batch starts.
+struct DropBatchWindow {
+    std::string titles[2];     // title lines 2 and 3; line 1 is each ROM's name
+    std::string icon;          // the icon box while the panel is open, else ""
+    std::string border;        // the border box while the panel is open, else ""
+    bool compression = true;
+};
 
-// The summary shown at the end of a batch: how many were built, each package, each failure
-// with its reason, and the ROMs not started.
-std::string BatchSummary(const std::vector<BatchOutcome>& outcomes);
+// Builds `roms` through the command line's batch engine, one at a time on this thread:
+// each ROM gets what choosing it would set (its own output folder, title line 1, and PSRAM
+// on when allowed, off over 16 MiB) and the window's other settings. So a drop answers as
+// pellix-cli does: two ROMs giving one package name are neither built, an existing package
+// is kept, and each reason is given. No per-ROM message is shown; the jobs are returned,
+// in order.
+std::vector<Job> RunDropBatch(const std::vector<std::string>& roms, const DropBatchWindow& window,
+                              BatchProgress& progress, const std::string& appDir,
+                              const ToolRunner& runner);
+
+// The summary shown at the end of a batch: how many were built, each package, each ROM not
+// built with its reason, and the ROMs not started.
+std::string BatchSummary(const std::vector<Job>& jobs);
 
 }  // namespace pellix::app

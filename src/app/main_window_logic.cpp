@@ -10,8 +10,6 @@
 
 namespace pellix::app {
 
-const char kComplete[] = "Complete!";
-
 MainWindowLogic::MainWindowLogic(MainWindowView& view)
     : view_(view), alive_(std::make_shared<bool>(true)) {}
 
@@ -81,7 +79,7 @@ void MainWindowLogic::OnBrowseFolder() {
 }
 
 void MainWindowLogic::ChooseRom(const std::string& path) {
-    const RomChoice choice = app::ChooseRom(path);
+    const RomChoice choice = pellix::ChooseRom(path);
     view_.SetText(MainControl::txtROM, choice.romPath);
     view_.SetText(MainControl::txtOutput, choice.outputFolder);
     view_.SetText(MainControl::txtTitle1, choice.title1);
@@ -112,8 +110,17 @@ void MainWindowLogic::OnGo() {
     if (building_) return;
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
-    Guarded([this] { RunBuild(*this, ApplicationDirectory(), runner_); });
+    SetGoEnabled(false);
+    Guarded([this, alive] {
+        const BuildResult result = Build(ReadBuildRequest(), ApplicationDirectory(), runner_);
+        if (!*alive) return;
+        // Whoever asked to close during the build is not kept waiting for a success box;
+        // failures are still told.
+        if (!(closeRequested_ && result.kind == BuildOutcome::Delivered))
+            view_.ShowMessage(result.message);
+    });
     if (!*alive) return;
+    SetGoEnabled(true);
     building_ = false;
     if (closeRequested_) {
         closeRequested_ = false;
@@ -168,23 +175,32 @@ void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
     building_ = true;
     view_.BatchStarted(roms.size());
     ViewProgress progress(view_);
-    std::vector<BatchOutcome> outcomes;
+    std::vector<Job> jobs;
+    view_.SetEnabled(MainControl::cmdGo, false);
     try {
-        outcomes = RunBatch(roms, *this, progress, ApplicationDirectory(), runner_);
+        DropBatchWindow window;
+        window.titles[0] = view_.Text(MainControl::txtTitle2);
+        window.titles[1] = view_.Text(MainControl::txtTitle3);
+        if (customizeOpen_) {
+            window.icon = view_.Text(MainControl::txtIcon);
+            window.border = view_.Text(MainControl::txtBorder);
+        }
+        window.compression = view_.CheckValue(MainControl::chkCompression) == 1;
+        jobs = RunDropBatch(roms, window, progress, ApplicationDirectory(), runner_);
     } catch (...) {
         if (*alive) {
             building_ = false;
+            view_.SetEnabled(MainControl::cmdGo, true);
             view_.BatchFinished();
         }
         throw;
     }
     if (!*alive) return;
     building_ = false;
+    view_.SetEnabled(MainControl::cmdGo, true);
     view_.BatchFinished();
-    const bool allBuilt = std::all_of(outcomes.begin(), outcomes.end(),
-                                      [](const BatchOutcome& o) { return o.built; });
     // Whoever asked to close meanwhile hears only of failures.
-    if (!closeRequested_ || !allBuilt) view_.ShowMessage(BatchSummary(outcomes));
+    if (!closeRequested_ || ExitStatus(jobs) != 0) view_.ShowMessage(BatchSummary(jobs));
     if (closeRequested_ && *alive) {
         closeRequested_ = false;
         view_.CloseWindow();
@@ -248,6 +264,22 @@ bool MainWindowLogic::OnCloseRequested() {
     return true;
 }
 
+BuildRequest MainWindowLogic::ReadBuildRequest() {
+    BuildRequest request;
+    request.rom = RomPath();
+    request.outputFolder = OutputFolder();
+    for (int line = 1; line <= 3; ++line) request.titles[line - 1] = Title(line);
+    // Custom pictures count only while the panel is open.
+    if (customizeOpen_) {
+        request.icon = IconFile();
+        request.border = BorderFile();
+    }
+    // A check box counts as on only when checked (1); greyed (2) is off.
+    request.psram = PsramValue() == 1;
+    request.compression = CompressionValue() == 1;
+    return request;
+}
+
 std::string MainWindowLogic::RomPath() {
     return view_.Text(MainControl::txtROM);
 }
@@ -274,9 +306,6 @@ std::string MainWindowLogic::IconFile() {
 std::string MainWindowLogic::BorderFile() {
     return view_.Text(MainControl::txtBorder);
 }
-bool MainWindowLogic::CustomizeOpen() {
-    return customizeOpen_;
-}
 int MainWindowLogic::PsramValue() {
     return view_.CheckValue(MainControl::chkPSRAM);
 }
@@ -286,11 +315,7 @@ int MainWindowLogic::CompressionValue() {
 void MainWindowLogic::SetGoEnabled(bool enabled) {
     view_.SetEnabled(MainControl::cmdGo, enabled);
 }
-
 void MainWindowLogic::ShowMessage(const std::string& text) {
-    // Whoever asked to close during the build is not kept waiting for a success box;
-    // failures are still told.
-    if (closeRequested_ && text == kComplete) return;
     view_.ShowMessage(text);
 }
 

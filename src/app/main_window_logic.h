@@ -38,9 +38,6 @@
 
 namespace pellix::app {
 
-// The message shown when a build has delivered its package.
-extern const char kComplete[];
-
 // The main window as its logic sees it.
 class MainWindowView {
   public:
@@ -91,12 +88,11 @@ class MainWindowView {
     virtual void BatchFinished() {}
 };
 
-// The main window's handlers. It is also the build's settings source: each read of the
-// build goes to the view's control at the moment of the read.
-class MainWindowLogic : public SettingsSource {
+// The main window's handlers.
+class MainWindowLogic {
   public:
     explicit MainWindowLogic(MainWindowView& view);
-    ~MainWindowLogic() override;
+    virtual ~MainWindowLogic();
     MainWindowLogic(const MainWindowLogic&) = delete;
     MainWindowLogic& operator=(const MainWindowLogic&) = delete;
 
@@ -147,17 +143,20 @@ class MainWindowLogic : public SettingsSource {
 
     bool Building() const { return building_; }
 
-    // SettingsSource: answered from the view at the moment of the call.
-    std::string RomPath() override;
-    std::string OutputFolder() override;
-    std::string Title(int line) override;
-    std::string IconFile() override;
-    std::string BorderFile() override;
-    bool CustomizeOpen() override;
-    int PsramValue() override;
-    int CompressionValue() override;
-    void SetGoEnabled(bool enabled) override;
-    void ShowMessage(const std::string& text) override;
+    // What "Go..." builds: the controls as they are now.
+    BuildRequest ReadBuildRequest();
+
+    // The controls a build reads, answered from the view at the moment of the call.
+    std::string RomPath();
+    std::string OutputFolder();
+    std::string Title(int line);  // line in 1..3
+    std::string IconFile();
+    std::string BorderFile();
+    bool CustomizeOpen() const { return customizeOpen_; }
+    int PsramValue();
+    int CompressionValue();
+    void SetGoEnabled(bool enabled);
+    void ShowMessage(const std::string& text);
 
   protected:
     MainWindowView& view() { return view_; }

@@ -2,39 +2,57 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <utility>
 
+#include "picture_staging.h"
 #include "shell_wait.h"
 
 namespace pellix {
 
-// Where a build reads its settings from. Each read returns the current value at the
-// moment of the call (the main window answers from its controls); the pipeline calls
-// each read at the moment its step needs the value and caches nothing.
-class SettingsSource {
-  public:
-    virtual ~SettingsSource() = default;
-    virtual std::string RomPath() = 0;        // txtROM, as typed
-    virtual std::string OutputFolder() = 0;   // txtOutput
-    virtual std::string Title(int line) = 0;  // txtTitle1..3, line in 1..3
-    virtual std::string IconFile() = 0;       // txtIcon
-    virtual std::string BorderFile() = 0;     // txtBorder
-    virtual bool CustomizeOpen() = 0;         // the window's CustomizeOpen flag
-    virtual int PsramValue() = 0;             // chkPSRAM value: 0, 1 or 2; only 1 is on
-    virtual int CompressionValue() = 0;       // chkCompression value: 0, 1 or 2; only 1 is on
-    virtual void SetGoEnabled(bool enabled) = 0;
-    // Shows a message (caption "Quillmere", one OK button) and returns once dismissed.
-    virtual void ShowMessage(const std::string& text) = 0;
+// What one package is made of, as plain values. Relative ROM and output paths are taken
+// from the installation's bin folder, relative picture paths from the current folder (as
+// the window finds them).
+struct BuildRequest {
+    std::string rom;           // the ROM file, as typed
+    std::string outputFolder;  // "" delivers into the installation's bin folder
+    std::string titles[3];     // the banner's lines (see BannerText)
+    std::string icon;          // a custom icon; "" or a file that is not there: gfx/icon.bmp
+    std::string border;        // a custom border; "" or missing: gfx/border.bmp
+    bool psram = true;         // the first mode letter, P or N
+    bool compression = true;   // gzip the ROM (second mode letter C) or not (U)
+    bool replace = true;       // false: a package already there is kept, the build Skipped
+    // The icon and border already converted (a batch converts them once for all its builds);
+    // when set, `icon` and `border` are not read.
+    std::shared_ptr<const StagedPictures> pictures;
 };
+
+// How a build ended.
+enum class BuildOutcome {
+    Delivered,  // the package is in place
+    Skipped,    // the package was made, but one was already there and is kept
+    Refused,    // nothing was started: the request cannot be built as it is
+    Failed,     // a step failed; nothing of the build is left behind
+};
+
+struct BuildResult {
+    BuildOutcome kind = BuildOutcome::Failed;
+    std::string package;  // where the package goes, absolute
+    std::string reason;   // why it was not delivered, for a line of a report ("" when it was)
+    std::string message;  // the whole text to show the user ("Complete!" when delivered)
+};
+
+// The text shown when a build has delivered its package.
+extern const char kComplete[];
+// The text shown for a build without a ROM.
+extern const char kChooseRomFirst[];
 
 // Runs one command line of a build with a working directory and returns when the program
 // has ended. Made from a function of (command line, working folder), or from one of the
-// command line alone, which is left to run its programs in the current directory (only
-// right for RunBuild, which enters the folder first). The default, and
-// modShellWait::RunAndWait under either signature, is modShellWait::RunAndWait in the
-// working folder.
+// command line alone (which then runs in the caller's current directory). The default is
+// modShellWait::RunAndWait in the working folder.
 class ToolRunner {
   public:
     using Function = std::function<modShellWait::RunResult(const std::string& commandLine,
@@ -67,53 +85,32 @@ class ToolRunner {
     Function run_;
 };
 
-// cmdGo_Click's body: a build in the installation's own bin folder, which it makes the
-// current directory as the design has it (the current directory stays there). The same as
-// RunBuildIn(source, appDir, appDir + separator + "bin", runner) otherwise. A failure to
-// enter bin stops the build like any other.
-bool RunBuild(SettingsSource& source, const std::string& appDir,
-              const ToolRunner& runner = ToolRunner());
+// One build of the installation at `appDir` (no trailing separator): checks the request,
+// converts the pictures (unless the request brings them), makes a private working folder
+// below `tempParent` (the system's temporary folder when "") holding copies of bin/7.bin,
+// bin/9.bin and the user's files of bin/data, stages the ROM, border, icon and mode file
+// there, runs gzip (when compression is on), grit, gbacrusher, ndstool and efs from bin
+// through `runner` with that folder as their working directory, delivers x.nds to the
+// output path under a temporary name and renames it into place (never over a file when
+// `replace` is false), and removes the working folder, however the build ended.
+//
+// Never writes into the installation, never reads a file another build writes, and never
+// changes the current directory: builds may run side by side, in threads of one process
+// or in several processes, on one installation, read-only or not. Never throws; a failure
+// is in the result.
+BuildResult Build(const BuildRequest& request, const std::string& appDir,
+                  const ToolRunner& runner = ToolRunner(), const std::string& tempParent = "");
 
-// One build with the working folder `workDir`: switches Go off, resolves the sources,
-// removes working files an earlier build left in `workDir`, stages the ROM, border, icon
-// and mode file there, runs gzip (when compression is on), grit, gbacrusher, ndstool and
-// efs from `appDir`/bin through `runner` with `workDir` as their working directory,
-// delivers `workDir`/x.nds to the output path under a temporary name and renames it into
-// place, removes the working files, shows "Complete!" and switches Go on. Each setting is
-// read when its step comes. Never changes, and never reads, the process's current
-// directory, except to find a relative icon or border name, as the window's other
-// controls find it; so builds in different working folders may run side by side, in
-// threads of one process or in several processes.
-//
-// `appDir` is the installation folder without a trailing separator: the programs come
-// from its bin folder, the default pictures from its gfx folder. Relative ROM and output
-// paths are taken from that bin folder (so an empty output folder delivers into bin); a
-// caller meaning another folder passes absolute paths.
-//
-// `workDir` is an absolute folder that must hold, before the build starts:
-//   7.bin, 9.bin  the DS-side program images, handed to ndstool by these relative names;
-//   data/         the staging folder; everything in it apart from the build's own files
-//                 is packed into the package as the installation's bin/data is.
-// The build writes x.nds, border.bmp, border.img.bin, icon.bmp, data/mode.txt,
-// data/game, data/game.gz, data/game.gba and data/border.lz7 there and removes them
-// again, whether it succeeds or fails. It also keeps pellix.lock there, an empty file it
-// leaves in place: while a build holds its lock, a build of another process in the same
-// folder is refused with a message (the lock goes with the process, a crash included). The
-// installation's bin folder is itself such a folder; a private one is a fresh folder with copies of
-// bin/7.bin, bin/9.bin and of whatever the user keeps in bin/data.
-//
-// Returns true when the package was delivered. Any failure stops the build at that
-// point: the working files are removed, the failure is shown through source.ShowMessage
-// and Go is switched on again. A build whose ROM, output, icon or border path is one of
-// the working files is refused before anything is touched.
-// A call made while this process runs another build in the same working folder does
-// nothing and returns false.
-bool RunBuildIn(SettingsSource& source, const std::string& appDir, const std::string& workDir,
-                const ToolRunner& runner = ToolRunner());
+// Why the ROM `romText` (absolute: `romPath`) cannot be built before anything is tried,
+// or "": no ROM at all is kChooseRomFirst; an empty file is "the ROM ... is empty".
+std::string RomRefusal(const std::string& romText, const std::string& romPath);
 
-// True while this process runs a build (in any working folder), from switching Go off to
-// switching it on again.
-bool BuildRunning();
+// The icon and border a build of the installation `appDir` uses, converted: a custom
+// picture when `icon` or `border` names a file that is there, else gfx/icon.bmp and
+// gfx/border.bmp. Throws std::runtime_error as StagePictures does.
+std::shared_ptr<const StagedPictures> StagePicturesOrDefaults(const std::string& appDir,
+                                                              const std::string& icon,
+                                                              const std::string& border);
 
 // The banner text handed to ndstool: "Pellix" when line 1 is blank, else line 1, then
 // line 2 and line 3 each after a ";" for as long as no blank line comes. A line is blank
@@ -121,8 +118,7 @@ bool BuildRunning();
 std::string BannerText(const std::string& line1, const std::string& line2,
                        const std::string& line3);
 
-// Where the package goes: the output folder, a separator unless the folder is empty or
-// already ends in one ("/" or "\"), the ROM's base name less ".gba" (any case), ".nds".
+// Where the package goes (paths::OutputPath).
 std::string OutputPath(const std::string& outputFolder, const std::string& romPath);
 
 }  // namespace pellix

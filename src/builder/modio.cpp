@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -17,6 +18,7 @@
 #include "win_support.h"
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,8 +97,16 @@ std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool e
 // an input/output error, and this one reports what the write said.
 std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool exclusive) {
     const auto lastError = [] { return std::error_code(errno, std::generic_category()); };
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting, so a pipe put in the file's place cannot block the build
+    // (and its interrupt) for good; only a regular file is read.
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0) return lastError();
+    struct stat status {};
+    if (::fstat(in, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(in);
+        return std::make_error_code(std::errc::invalid_argument);
+    }
+    ::fcntl(in, F_SETFL, ::fcntl(in, F_GETFL) & ~O_NONBLOCK);
     const int out =
         ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), 0666);
     if (out < 0) {
@@ -130,6 +140,8 @@ std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool e
 
 CopyBytesFunction g_copyBytes = &SystemCopyBytes;
 
+constexpr const char kNotAFile[] = "it is not a file or a folder (a pipe, socket or device)";
+
 // The checks both copies make first, so the message names the side that is wrong; the
 // copy itself says only "no such file" for either.
 void CheckCopy(const std::string& what, const fs::path& from, const fs::path& to) {
@@ -137,6 +149,7 @@ void CheckCopy(const std::string& what, const fs::path& from, const fs::path& to
     const fs::file_status status = fs::status(from, ec);
     if (!fs::exists(status)) throw FileError(what, "no such file");
     if (fs::is_directory(status)) throw FileError(what, "the source is a folder");
+    if (!fs::is_regular_file(status)) throw FileError(what, kNotAFile);
     const fs::path folder = to.parent_path();
     if (!folder.empty()) {
         const fs::file_status folderStatus = fs::status(folder, ec);
@@ -162,7 +175,18 @@ std::string CopyFailureReason(const std::error_code& error, const fs::path& to) 
     if (error.category() == std::system_category())
         return win::ErrorReason(static_cast<unsigned long>(error.value()));
 #endif
+    if (error == std::errc::invalid_argument) return kNotAFile;
     return ErrorReason(error);
+}
+
+// A name for a file written beside one of `finalLength` bytes: never longer than that
+// name, so it fits wherever the final name fits.
+std::string TemporaryName(std::size_t finalLength, unsigned random) {
+    char name[32];
+    std::snprintf(name, sizeof name, ".pellix-%08x.part", random);
+    if (finalLength >= std::strlen(name)) return name;
+    std::snprintf(name, sizeof name, ".%08x%08x", random, random * 2654435761u);
+    return std::string(name, std::max<std::size_t>(finalLength, 2));
 }
 
 bool IsFileExists(const std::error_code& error) {
@@ -205,10 +229,10 @@ std::string CopyFileBeside(const std::string& source, const std::string& destina
     CheckCopy(what, from, ToPath(destination));
     std::random_device random;
     std::error_code error;
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".pellix-%08x.part", static_cast<unsigned>(random()));
-        const std::string name = destination + suffix;
+    const std::string finalName = BaseName(destination, "");
+    const std::string folder = destination.substr(0, destination.size() - finalName.size());
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        const std::string name = folder + TemporaryName(finalName.size(), random());
         error = g_copyBytes(from, ToPath(name), true);
         if (!error) return name;
         // Someone else's file of that name is left alone; any other failure left our own.

@@ -43,9 +43,10 @@ std::string BaseName(const std::string& path, const std::string& extension);
 // reads "the disk holding FOLDER is full".
 bool CopyFileTo(const std::string& source, const std::string& destination);
 
-// Copies `source` to a file of a new name beside `destination` (the name with
-// ".pellix-" and eight random hex digits and ".part" added), created exclusively, so no
-// file that was there is ever overwritten, and returns that name. Throws
+// Copies `source` to a file of a new name in the folder of `destination` (".pellix-",
+// eight random hex digits and ".part", or a dot and random hex digits where the final name
+// is shorter, so it fits wherever that name fits), created exclusively, so no file that
+// was there is ever overwritten, and returns that name. Throws
 // FileError("cannot copy SOURCE to DESTINATION", reason) as CopyFileTo does, having removed
 // what it wrote.
 std::string CopyFileBeside(const std::string& source, const std::string& destination);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <system_error>
 
 namespace pellix::os {
 
@@ -19,10 +20,11 @@ void ChangeDirectory(const std::string& dir);
 // programs the process starts.
 class FileLock {
   public:
-    // Opens `path`, creating an empty file when it is missing and never changing one that
-    // is there, and takes the lock if no one holds it, without waiting. Throws
-    // modIO::FileError("cannot open the lock file PATH", reason) when it cannot be opened.
-    explicit FileLock(const std::string& path);
+    // Opens `path`, creating an empty file when it is missing (only when `create`) and never
+    // changing one that is there, and takes the lock if no one holds it, without waiting.
+    // Throws modIO::FileError("cannot open the lock file PATH", reason) when it cannot be
+    // opened; a missing file when `create` is false is not held and throws nothing.
+    explicit FileLock(const std::string& path, bool create = true);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -34,5 +36,10 @@ class FileLock {
     std::intptr_t handle_ = -1;
     bool held_ = false;
 };
+
+// Renames the file `from` to `to` unless something is at `to` already, in one step that
+// never replaces: std::errc::file_exists then, and `from` stays. Another error as the
+// system gives it.
+std::error_code RenameNoReplace(const std::string& from, const std::string& to);
 
 }  // namespace pellix::os

@@ -1,6 +1,7 @@
 // POSIX side of the operating-system services: executable path and current directory.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,9 +35,10 @@ void ChangeDirectory(const std::string& dir) {
     }
 }
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, bool create) {
     // Read access is all flock needs, so a read-only lock file still serves.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    if (fd < 0 && !create && errno == ENOENT) return;
     if (fd < 0) {
         throw modIO::FileError("cannot open the lock file " + path,
                                modIO::ErrorReason({errno, std::generic_category()}));
@@ -60,6 +62,21 @@ FileLock::FileLock(const std::string& path) {
 FileLock::~FileLock() {
     // Closing the only descriptor of the open file drops the lock.
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+std::error_code RenameNoReplace(const std::string& from, const std::string& to) {
+    const auto lastError = [] { return std::error_code(errno, std::generic_category()); };
+#ifdef SYS_renameat2
+    constexpr unsigned kNoReplace = 1;  // RENAME_NOREPLACE
+    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kNoReplace) == 0)
+        return {};
+    // Some file systems (and older kernels) cannot refuse in the rename itself.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return lastError();
+#endif
+    // A hard link is never made over an existing name; the old name then goes.
+    if (::link(from.c_str(), to.c_str()) != 0) return lastError();
+    ::unlink(from.c_str());
+    return {};
 }
 
 }  // namespace pellix::os

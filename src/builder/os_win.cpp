@@ -57,7 +57,7 @@ void ChangeDirectory(const std::string& dir) {
     }
 }
 
-FileLock::FileLock(const std::string& path) {
+FileLock::FileLock(const std::string& path, bool create) {
     std::wstring wide;
     try {
         wide = win::ToWide(path);
@@ -68,7 +68,11 @@ FileLock::FileLock(const std::string& path) {
     // handle is not inheritable, so no program started meanwhile keeps it.
     const HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                      nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && !create &&
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND))
+        return;
     if (file == INVALID_HANDLE_VALUE) {
         throw modIO::FileError("cannot open the lock file " + path,
                                win::ErrorReason(::GetLastError()));
@@ -87,6 +91,22 @@ FileLock::FileLock(const std::string& path) {
 FileLock::~FileLock() {
     // Closing the handle releases its locks.
     if (handle_ != -1) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::error_code RenameNoReplace(const std::string& from, const std::string& to) {
+    std::wstring wideFrom, wideTo;
+    try {
+        wideFrom = win::ToWide(from);
+        wideTo = win::ToWide(to);
+    } catch (const std::range_error&) {
+        return std::make_error_code(std::errc::invalid_argument);
+    }
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the name is taken.
+    if (::MoveFileExW(wideFrom.c_str(), wideTo.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
+        return std::make_error_code(std::errc::file_exists);
+    return {static_cast<int>(error), std::system_category()};
 }
 
 }  // namespace pellix::os

@@ -1,5 +1,4 @@
-// Converts the staged icon and border after they are copied into bin and before the
-// programs read them.
+// Converts the icon and border before the programs read them.
 //
 // The conversion belongs to the build rather than to our ndstool or grit: the classic
 // ndstool and grit, which users may put in bin in place of ours, then still get the
@@ -8,10 +7,10 @@
 // the package holds.
 #include "picture_staging.h"
 
+#include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <mutex>
 #include <stdexcept>
-#include <vector>
 
 #include "border_picture.h"
 #include "format_error.h"
@@ -19,42 +18,49 @@
 #include "modio.h"
 #include "picture.h"
 
+namespace fs = std::filesystem;
+
 namespace pellix {
 namespace {
 
-std::vector<uint8_t> ReadStaged(const std::string& staged) {
-    std::ifstream in(modIO::ToPath(staged), std::ios::binary);
+// One decode at a time: a large picture takes hundreds of megabytes while it is decoded,
+// and parallel builds must not multiply that.
+std::mutex g_decodeMutex;
+
+std::vector<uint8_t> ReadPicture(const std::string& role, const std::string& path) {
+    const std::string what = "cannot read the " + role + " " + path + ": ";
+    std::error_code ec;
+    const fs::file_status status = fs::status(modIO::ToPath(path), ec);
+    if (!fs::exists(status)) throw std::runtime_error(what + "no such file");
+    if (fs::is_directory(status)) throw std::runtime_error(what + "it is a folder");
+    if (!fs::is_regular_file(status))
+        throw std::runtime_error(what + "it is not a file (a pipe, socket or device)");
+    std::ifstream in(modIO::ToPath(path), std::ios::binary);
     std::vector<uint8_t> bytes;
     if (in) {
         in.seekg(0, std::ios::end);
         const std::streamoff length = in.tellg();
         if (length > static_cast<std::streamoff>(formats::kMaxPictureFileSize))
-            throw std::runtime_error("cannot read " + staged + ": the file is larger than " +
+            throw std::runtime_error(what + "the file is larger than " +
                                      std::to_string(formats::kMaxPictureFileSize >> 20) + " MiB");
         in.seekg(0);
         if (length > 0) bytes.resize(static_cast<size_t>(length));
         in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    if (!in) throw std::runtime_error("cannot read " + staged + ".");
+    if (!in) throw std::runtime_error(what + "permission denied or a read error");
     return bytes;
 }
 
-void WriteStaged(const std::string& staged, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(modIO::ToPath(staged), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw std::runtime_error("cannot write " + staged + ".");
-}
-
 template <typename Make>
-void ConvertStaged(const std::string& role, const std::string& source, const std::string& staged,
-                   Make make) {
-    const std::vector<uint8_t> bytes = ReadStaged(staged);
-    if (formats::DetectPicture(bytes.data(), bytes.size()) == formats::PictureKind::Unknown) return;
+std::vector<uint8_t> Convert(const std::string& role, const std::string& source, Make make) {
+    std::vector<uint8_t> bytes = ReadPicture(role, source);
+    if (formats::DetectPicture(bytes.data(), bytes.size()) == formats::PictureKind::Unknown)
+        return bytes;
     try {
-        const auto made = make(bytes);
-        if (made.converted) WriteStaged(staged, made.file);
+        const std::lock_guard<std::mutex> lock(g_decodeMutex);
+        auto made = make(bytes);
+        if (made.converted) return std::move(made.file);
+        return bytes;
     } catch (const formats::FormatError& e) {
         throw std::runtime_error("cannot use " + source + " as " + role + ": " + e.what());
     } catch (const std::bad_alloc&) {
@@ -65,16 +71,18 @@ void ConvertStaged(const std::string& role, const std::string& source, const std
 
 }  // namespace
 
-void ConvertStagedIcon(const std::string& source, const std::string& staged) {
-    ConvertStaged("icon", source, staged, [](const std::vector<uint8_t>& bytes) {
-        return formats::MakeMenuIcon(bytes.data(), bytes.size());
-    });
-}
-
-void ConvertStagedBorder(const std::string& source, const std::string& staged) {
-    ConvertStaged("border", source, staged, [](const std::vector<uint8_t>& bytes) {
+std::shared_ptr<const StagedPictures> StagePictures(const std::string& iconPath,
+                                                    const std::string& borderPath) {
+    auto pictures = std::make_shared<StagedPictures>();
+    pictures->iconSource = iconPath;
+    pictures->borderSource = borderPath;
+    pictures->border = Convert("border", borderPath, [](const std::vector<uint8_t>& bytes) {
         return formats::MakeBorderPicture(bytes.data(), bytes.size());
     });
+    pictures->icon = Convert("icon", iconPath, [](const std::vector<uint8_t>& bytes) {
+        return formats::MakeMenuIcon(bytes.data(), bytes.size());
+    });
+    return pictures;
 }
 
 }  // namespace pellix

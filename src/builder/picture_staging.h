@@ -1,21 +1,33 @@
-// Makes the staged icon and border pictures into what the DS needs, whatever their format.
+// Makes the icon and border pictures into what the DS needs, whatever their format, once.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace pellix {
 
-// Turns the staged copy of the icon, `staged` (bin/icon.bmp), into the DS menu icon that
-// MakeMenuIcon makes of it: a 32 x 32 bitmap of up to 16 colours stays byte for byte,
-// any other bitmap, PNG, JPEG or GIF picture is replaced by its 4-bit conversion. A file
-// of no kind recognised is left for ndstool to judge. Throws std::runtime_error naming
-// `source`, the file the user chose, when the picture cannot be used ("cannot use
-// /x/icon.png as icon: truncated PNG picture: ...") or the staged file cannot be
-// read or written.
-void ConvertStagedIcon(const std::string& source, const std::string& staged);
+// The icon and border files a build hands to the programs, read and converted once, so a
+// batch decodes each picture once whatever the number of its builds, and a picture that
+// changes or disappears meanwhile changes no package of the batch.
+struct StagedPictures {
+    std::string iconSource;    // the file the icon came from
+    std::string borderSource;  // the file the border came from
+    std::vector<std::uint8_t> icon;    // the bytes of icon.bmp
+    std::vector<std::uint8_t> border;  // the bytes of border.bmp
+};
 
-// The same for the border (bin/border.bmp) through MakeBorderPicture: a 256 x 192 bitmap
-// or PNG stays, any other picture becomes a 256 x 192 24-bit bitmap that covers the screen.
-void ConvertStagedBorder(const std::string& source, const std::string& staged);
+// Reads and converts the icon `iconPath` and the border `borderPath` (absolute paths).
+// The icon becomes the DS menu icon MakeMenuIcon makes of it: a 32 x 32 bitmap of up to 16
+// colours stays byte for byte, any other bitmap, PNG, JPEG or GIF picture is replaced by
+// its 4-bit conversion. The border goes through MakeBorderPicture: a 256 x 192 bitmap or
+// PNG stays, any other picture becomes a 256 x 192 24-bit bitmap. A file of no kind
+// recognised is left for ndstool and grit to judge. Only one picture of the process is
+// decoded at a time, which bounds the memory conversions take to that of one decode.
+// Throws std::runtime_error naming the file and the reason ("cannot use /x/icon.png as
+// icon: truncated PNG picture: ...", "cannot read the icon /x/i.bmp: no such file").
+std::shared_ptr<const StagedPictures> StagePictures(const std::string& iconPath,
+                                                    const std::string& borderPath);
 
 }  // namespace pellix

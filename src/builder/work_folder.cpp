@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <random>
+#include <set>
 #include <system_error>
 #include <thread>
 
+#include "build_paths.h"
 #include "modio.h"
+#include "os.h"
 
 namespace fs = std::filesystem;
 
@@ -17,14 +20,22 @@ namespace pellix {
 
 namespace {
 
-// What a build itself writes into data/. A window build that was interrupted may have
-// left them in bin/data; the pipeline would clear them, so copying them is wasted work.
-constexpr const char* kBuildDataFiles[] = {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"};
+constexpr char kFolderPrefix[] = "pellix-build-";
+constexpr char kLockSuffix[] = ".lock";
 
-bool IsBuildDataFile(const fs::path& name) {
-    for (const char* file : kBuildDataFiles)
-        if (name == fs::u8path(file)) return true;
-    return false;
+// What a build itself writes into data/, and what gzip writes while it packs "game" (its
+// temporary name is game.gz. and eight characters and .tmp). An interrupted build of an
+// earlier version may have left them in bin/data; none of them belongs in a package.
+bool IsBuildDataFile(const std::string& name) {
+    for (const char* file : {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"})
+        if (name == file) return true;
+    return name.rfind("game.gz.", 0) == 0 && name.size() > 12 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+// A working folder or its lock, wherever the temporary folder is (even inside bin/data).
+bool IsWorkFolderName(const std::string& name) {
+    return name.rfind(kFolderPrefix, 0) == 0;
 }
 
 // A name for the next folder: random, so that two programs at once do not meet, and
@@ -38,7 +49,7 @@ std::string FreshName() {
     }();
     std::mt19937 gen(seed + 7919u * counter.fetch_add(1));
     char name[32];
-    std::snprintf(name, sizeof name, "pellix-build-%08x", static_cast<unsigned>(gen()));
+    std::snprintf(name, sizeof name, "%s%08x", kFolderPrefix, static_cast<unsigned>(gen()));
     return name;
 }
 
@@ -46,22 +57,35 @@ void CopyInto(const fs::path& from, const fs::path& to) {
     modIO::CopyFileTo(from.u8string(), to.u8string());
 }
 
-// Copies the user's files of bin/data, subfolders included, into `to`.
-void CopyUserData(const fs::path& from, const fs::path& to) {
+// Copies the folder `from` into the existing folder `to`; `around` holds the keys of the
+// folders being copied above it, so a link back to one of them is caught.
+void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& around,
+              bool top) {
     std::error_code ec;
-    fs::recursive_directory_iterator it(from, ec);
+    fs::directory_iterator it(from, ec);
     if (ec)
         throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
-    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+    for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
-        const fs::path relative = it->path().lexically_relative(from);
-        if (it.depth() == 0 && IsBuildDataFile(relative)) continue;
-        const fs::path target = to / relative;
-        if (it->is_directory(ec)) {
+        const std::string name = it->path().filename().u8string();
+        if ((top && IsBuildDataFile(name)) || IsWorkFolderName(name)) continue;
+        const fs::path target = to / it->path().filename();
+        std::error_code statusError;
+        const fs::file_status status = fs::status(it->path(), statusError);
+        if (fs::is_directory(status)) {
+            const std::string key = paths::FileKey(it->path());
+            if (around.count(key))
+                throw modIO::FileError("cannot copy the folder " + it->path().u8string(),
+                                       "it is a link to a folder that holds it");
             if (!fs::create_directory(target, ec) && ec)
                 throw modIO::FileError("cannot make the folder " + target.u8string(),
                                        modIO::ErrorReason(ec));
+            around.insert(key);
+            CopyTree(it->path(), target, around, false);
+            around.erase(key);
         } else {
+            // Regular files, links to them, and what must be refused: CopyFileTo never
+            // opens a pipe or a device, and names a dangling link "no such file".
             CopyInto(it->path(), target);
         }
     }
@@ -77,30 +101,77 @@ void MakeWritable(const fs::path& folder) {
         fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ec);
 }
 
-}  // namespace
+// Removes `folder` and everything in it, giving a program that has just ended a moment to
+// let go of it (seen under wine). Links inside are removed, never followed.
+bool RemoveTree(const fs::path& folder) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        std::error_code ec;
+        fs::remove_all(folder, ec);
+        if (!fs::exists(fs::symlink_status(folder, ec)) && !ec) return true;
+        if (attempt == 0) MakeWritable(folder);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
 
-WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
+fs::path TemporaryFolder(const std::string& parent) {
     std::error_code ec;
     const fs::path base = parent.empty() ? fs::temp_directory_path(ec) : modIO::ToPath(parent);
-    if (ec) throw modIO::FileError("cannot find the temporary folder", modIO::ErrorReason(ec));
+    if (ec)
+        throw modIO::FileError("cannot find the temporary folder",
+                               modIO::ErrorReason(ec) + "; set TMPDIR to a folder you can write");
+    return base;
+}
+
+}  // namespace
+
+void CopyStagingFolder(const std::string& from, const std::string& to) {
+    std::set<std::string> around{paths::FileKey(modIO::ToPath(from))};
+    CopyTree(modIO::ToPath(from), modIO::ToPath(to), around, true);
+}
+
+WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
+    const fs::path base = TemporaryFolder(parent);
     fs::path folder;
     for (int attempt = 0;; ++attempt) {
         folder = base / FreshName();
-        if (fs::create_directory(folder, ec)) break;
-        if (ec || attempt == 100)
+        std::error_code ec;
+        const std::string lockPath = folder.u8string() + kLockSuffix;
+        // The lock comes first and the folder second, so a folder whose lock is free has
+        // lost its owner; a sweep that took the fresh lock first leaves no folder to meet.
+        if (!fs::exists(fs::symlink_status(modIO::ToPath(lockPath), ec))) {
+            try {
+                auto lock = std::make_unique<os::FileLock>(lockPath);
+                if (lock->held() && fs::create_directory(folder, ec)) {
+                    lock_ = std::move(lock);
+                    lockPath_ = lockPath;
+                    break;
+                }
+                fs::remove(modIO::ToPath(lockPath), ec);
+            } catch (const modIO::FileError& e) {
+                throw modIO::FileError("cannot make a working folder in " + base.u8string(),
+                                       e.reason() + "; set TMPDIR to a folder you can write");
+            }
+        }
+        if (attempt == 100)
             throw modIO::FileError(
                 "cannot make a working folder in " + base.u8string(),
-                modIO::ErrorReason(ec ? ec : std::make_error_code(std::errc::file_exists)));
+                modIO::ErrorReason(ec ? ec : std::make_error_code(std::errc::file_exists)) +
+                    "; set TMPDIR to a folder you can write");
     }
     path_ = folder.u8string();
     try {
         const fs::path bin = modIO::ToPath(appDir) / "bin";
         CopyInto(bin / "7.bin", folder / "7.bin");
         CopyInto(bin / "9.bin", folder / "9.bin");
+        std::error_code ec;
         if (!fs::create_directory(folder / "data", ec))
             throw modIO::FileError("cannot make the folder " + (folder / "data").u8string(),
                                    modIO::ErrorReason(ec));
-        if (fs::is_directory(bin / "data", ec)) CopyUserData(bin / "data", folder / "data");
+        if (!fs::is_directory(bin / "data", ec))
+            throw modIO::FileError("cannot read the staging folder " + (bin / "data").u8string(),
+                                   "it does not exist; the installation is incomplete");
+        CopyStagingFolder((bin / "data").u8string(), (folder / "data").u8string());
     } catch (...) {
         Remove();
         throw;
@@ -112,21 +183,48 @@ WorkFolder::~WorkFolder() {
 }
 
 bool WorkFolder::Remove() {
-    if (path_.empty()) return true;
-    const fs::path folder = modIO::ToPath(path_);
-    // A program that has just ended may hold on to its working folder for a moment
-    // (seen under wine), so a failure is given a little time before it counts.
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        std::error_code ec;
-        fs::remove_all(folder, ec);
-        if (!fs::exists(folder, ec) && !ec) {
-            path_.clear();
-            return true;
-        }
-        if (attempt == 0) MakeWritable(folder);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!path_.empty()) {
+        if (!RemoveTree(modIO::ToPath(path_))) return false;
+        path_.clear();
     }
-    return false;
+    if (lock_) {
+        // Unlocked before it goes: Windows deletes no file that is open.
+        lock_.reset();
+        std::error_code ec;
+        fs::remove(modIO::ToPath(lockPath_), ec);
+    }
+    return true;
+}
+
+int RemoveStaleWorkFolders(const std::string& parent) {
+    int removed = 0;
+    std::error_code ec;
+    fs::path base;
+    try {
+        base = TemporaryFolder(parent);
+    } catch (const modIO::FileError&) {
+        return 0;
+    }
+    std::vector<fs::path> folders;
+    for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().u8string();
+        std::error_code typeError;
+        if (IsWorkFolderName(name) && it->is_directory(typeError) && !it->is_symlink(typeError))
+            folders.push_back(it->path());
+    }
+    for (const fs::path& folder : folders) {
+        const std::string lockPath = folder.u8string() + kLockSuffix;
+        try {
+            os::FileLock lock(lockPath, false);
+            if (!lock.held()) continue;  // a running build's, or none of ours
+            if (!RemoveTree(folder)) continue;
+        } catch (const modIO::FileError&) {
+            continue;
+        }
+        fs::remove(modIO::ToPath(lockPath), ec);
+        ++removed;
+    }
+    return removed;
 }
 
 }  // namespace pellix

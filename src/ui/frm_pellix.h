@@ -49,10 +49,10 @@ using MessageBoxFn = std::function<void(QWidget* owner, const QString& text)>;
 void PlatformMessageBox(QWidget* owner, const QString& text);
 
 // The main window. Its handlers (app::MainWindowLogic) read and write the controls; the
-// build reads them through the SettingsSource reads at the moment each step needs a value.
+// build takes what they hold when "Go..." is pressed.
 // Files dropped onto it go to the same logic: ROMs anywhere, pictures onto the icon or
 // border row while the panel is open.
-class frmPellix : public QWidget, public SettingsSource {
+class frmPellix : public QWidget {
     Q_OBJECT
   public:
     // Builds the designed start state: panel folded, boxes empty, "Go..." disabled, both
@@ -66,17 +66,17 @@ class frmPellix : public QWidget, public SettingsSource {
     void SetMessageBox(MessageBoxFn messageBox);
     void SetToolRunner(ToolRunner runner);
 
-    // Settings source of the build, answered from the controls at the moment of the call.
-    std::string RomPath() override;
-    std::string OutputFolder() override;
-    std::string Title(int line) override;
-    std::string IconFile() override;
-    std::string BorderFile() override;
-    bool CustomizeOpen() override;
-    int PsramValue() override;
-    int CompressionValue() override;
-    void SetGoEnabled(bool enabled) override;
-    void ShowMessage(const std::string& text) override;
+    // What a build reads, answered from the controls at the moment of the call.
+    std::string RomPath();
+    std::string OutputFolder();
+    std::string Title(int line);
+    std::string IconFile();
+    std::string BorderFile();
+    bool CustomizeOpen();
+    int PsramValue();
+    int CompressionValue();
+    void SetGoEnabled(bool enabled);
+    void ShowMessage(const std::string& text);
 
     // The progress dialog of a batch build of dropped ROMs, while one runs; else nullptr.
     QProgressDialog* BatchDialog() const { return batchDialog_; }

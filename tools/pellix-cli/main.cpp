@@ -33,15 +33,14 @@ int main(int argc, char** argv) {
     try {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt();
-        const app::BatchSettings settings = app::ToBatchSettings(options);
-        std::vector<app::Job> jobs =
-            app::PlanBatch(console::ExpandWildcards(options.roms), settings);
+        const BatchSettings settings = app::ToBatchSettings(options);
+        std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
         app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet);
         report.Planned(jobs);
-        app::RunBatch(jobs, settings, appDir, options.jobs > 0 ? options.jobs : cores, report);
+        RunBatch(jobs, settings, appDir, options.jobs > 0 ? options.jobs : cores, report);
         report.Summary(jobs);
         console::EndIfInterrupted();
-        return app::ExitStatus(jobs);
+        return ExitStatus(jobs);
     } catch (const std::exception& e) {
         std::cout.flush();
         std::cerr << "pellix-cli: " << e.what() << "\n";

@@ -15,6 +15,7 @@
 #include <system_error>
 #include <thread>
 
+#include "build_paths.h"
 #include "modio.h"
 #include "rom_choice.h"
 #include "shell_wait.h"
@@ -22,36 +23,11 @@
 
 namespace fs = std::filesystem;
 
-namespace pellix::app {
+namespace pellix {
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kPathsIgnoreCase = true;
-#else
-constexpr bool kPathsIgnoreCase = false;
-#endif
-
-// The pipeline's failure messages start so; on a line of its own ROM it says nothing.
-constexpr const char kStoppedPrefix[] = "The build stopped: ";
-
-// A key under which two names of one file compare equal.
-std::string FileKey(const fs::path& path) {
-    std::error_code ec;
-    fs::path canon = fs::weakly_canonical(path, ec);
-    if (ec) canon = path.lexically_normal();
-    std::string key = canon.u8string();
-    if (kPathsIgnoreCase)
-        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return key;
-}
-
-std::string WithSeparator(const fs::path& folder) {
-    std::string text = folder.u8string();
-    if (!text.empty() && text.back() != '/' && text.back() != '\\')
-        text += static_cast<char>(fs::path::preferred_separator);
-    return text;
-}
+using paths::FileKey;
 
 // Why `path` cannot be read as a ROM, or "" when it can.
 std::string RomProblem(const fs::path& path) {
@@ -91,29 +67,6 @@ std::string FolderProblem(const fs::path& folder) {
            modIO::ErrorReason({error, std::generic_category()});
 }
 
-// Answers the pipeline's reads for one job of a batch.
-class JobSource : public SettingsSource {
-  public:
-    JobSource(const Job& job, const BatchSettings& settings) : job_(job), settings_(settings) {}
-
-    std::string RomPath() override { return job_.romPath; }
-    std::string OutputFolder() override { return job_.outputFolder; }
-    std::string Title(int line) override { return job_.titles[line - 1]; }
-    std::string IconFile() override { return settings_.icon; }
-    std::string BorderFile() override { return settings_.border; }
-    bool CustomizeOpen() override { return !settings_.icon.empty() || !settings_.border.empty(); }
-    int PsramValue() override { return job_.psram ? 1 : 0; }
-    int CompressionValue() override { return settings_.compression ? 1 : 0; }
-    void SetGoEnabled(bool) override {}
-    void ShowMessage(const std::string& text) override { message = text; }
-
-    std::string message;  // the last message the build showed
-
-  private:
-    const Job& job_;
-    const BatchSettings& settings_;
-};
-
 // Runs a program of a build, trying a start that failed once more after a moment: with
 // several builds at once a system near its limit of processes refuses one now and then
 // (EAGAIN), and wine under load has been seen to fail one with "internal error". A
@@ -130,9 +83,10 @@ modShellWait::RunResult RunRetryingStart(const std::string& commandLine,
 
 }  // namespace
 
-std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings) {
+std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
+                           const std::string& appDir) {
     std::vector<Job> jobs;
-    std::set<std::string> romKeys;
+    std::map<std::string, std::string> romKeys;  // each ROM's key, and the name it came under
     std::error_code ec;
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
@@ -143,12 +97,23 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         const fs::path romPath =
             rom.empty() ? fs::path() : fs::absolute(modIO::ToPath(rom), ec).lexically_normal();
         job.romPath = romPath.u8string();
-        const std::string problem = rom.empty() ? "no such file" : RomProblem(romPath);
-        if (problem.empty() && !romKeys.insert(FileKey(romPath)).second) continue;  // named twice
+        std::string problem = RomRefusal(rom, job.romPath);
+        if (problem.empty()) problem = RomProblem(romPath);
+        if (problem.empty()) {
+            const auto [known, fresh] = romKeys.emplace(FileKey(romPath), rom);
+            if (!fresh) {
+                if (known->second == rom) continue;  // the same name twice: built once
+                job.state = JobState::Skipped;
+                job.reason = "the same ROM as " + known->second + ", given twice";
+                jobs.push_back(job);
+                continue;
+            }
+        }
 
         const RomChoice choice = ChooseRom(job.romPath);
         job.outputFolder =
-            settings.outputFolder.empty() ? choice.outputFolder : WithSeparator(outputFolder);
+            settings.outputFolder.empty() ? choice.outputFolder
+                                          : paths::WithSeparator(outputFolder.u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
         job.titles[0] = choice.title1;
         if (settings.titleGiven) {
@@ -160,6 +125,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         if (ec) job.romSize = 0;
         job.psram = settings.psram && choice.psramAllowed;
         if (!choice.psramAllowed) job.notice = kRomTooLarge;
+        if (problem.empty()) problem = paths::OutputProblem(appDir, job.output, true);
         if (!problem.empty()) {
             job.state = JobState::Failed;
             job.reason = problem;
@@ -182,7 +148,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
                 jobs[i].reason = "the package " + jobs[i].output + " would also be made from " +
                                  others + "; none of them is built";
             }
-        } else if (romKeys.count(key)) {
+        } else if (romKeys.count(key) != 0) {
             jobs[users[0]].state = JobState::Failed;
             jobs[users[0]].reason =
                 "the package " + jobs[users[0]].output + " would replace a ROM of this batch";
@@ -216,19 +182,48 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     return jobs;
 }
 
-bool BuildInWorkFolder(const Job& job, const BatchSettings& settings, const std::string& appDir,
-                       std::string& message) {
-    WorkFolder folder(appDir);
-    JobSource source(job, settings);
-    const bool built = RunBuildIn(source, appDir, folder.path(), ToolRunner(RunRetryingStart));
-    message = source.message;
-    if (message.rfind(kStoppedPrefix, 0) == 0) message.erase(0, sizeof kStoppedPrefix - 1);
-    if (!built && message.empty()) message = "the build did not start";
-    return built;
+BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir) {
+    return Build(request, appDir, ToolRunner(RunRetryingStart));
 }
+
+namespace {
+
+BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
+                        const std::shared_ptr<const StagedPictures>& pictures) {
+    BuildRequest request;
+    request.rom = job.romPath;
+    request.outputFolder = job.outputFolder;
+    for (int i = 0; i < 3; ++i) request.titles[i] = job.titles[i];
+    request.psram = job.psram;
+    request.compression = settings.compression;
+    request.replace = settings.force;
+    request.pictures = pictures;
+    return request;
+}
+
+}  // namespace
 
 void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
               int parallel, BatchObserver& observer, const JobBuilder& build) {
+    const auto waiting = std::count_if(jobs.begin(), jobs.end(),
+                                       [](const Job& j) { return j.state == JobState::Waiting; });
+    if (waiting == 0) return;
+    RemoveStaleWorkFolders();
+    // One conversion for the whole batch: the same pictures in every package, and the
+    // memory of one decode, however many builds run.
+    std::shared_ptr<const StagedPictures> pictures;
+    try {
+        pictures = StagePicturesOrDefaults(appDir, settings.icon, settings.border);
+    } catch (const std::exception& e) {
+        for (Job& job : jobs) {
+            if (job.state != JobState::Waiting) continue;
+            job.state = JobState::Failed;
+            job.reason = e.what();
+            observer.Finished(job);
+        }
+        return;
+    }
+
     std::mutex mutex;
     std::condition_variable allDone;
     std::size_t next = 0;
@@ -240,32 +235,34 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             {
                 std::lock_guard<std::mutex> lock(mutex);
                 while (next < jobs.size() && jobs[next].state != JobState::Waiting) ++next;
-                if (next == jobs.size() || modShellWait::CancelRequested()) break;
+                if (next == jobs.size() || observer.Cancelled()) break;
                 job = &jobs[next++];
                 observer.Started(*job);
             }
             const auto start = std::chrono::steady_clock::now();
-            std::string message;
-            bool built = false;
+            BuildResult result;
             try {
-                built = build(*job, settings, appDir, message);
+                result = build(RequestFor(*job, settings, pictures), appDir);
             } catch (const std::exception& e) {
-                message = e.what();
+                result.reason = e.what();
             }
             std::lock_guard<std::mutex> lock(mutex);
             job->seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (built) {
+            if (result.kind == BuildOutcome::Delivered) {
                 job->state = JobState::Built;
                 std::error_code ec;
                 job->packageSize =
                     static_cast<std::int64_t>(fs::file_size(modIO::ToPath(job->output), ec));
-            } else if (modShellWait::CancelRequested()) {
+            } else if (result.kind == BuildOutcome::Skipped) {
+                job->state = JobState::Skipped;
+                job->reason = result.reason;
+            } else if (observer.Cancelled()) {
                 job->state = JobState::Interrupted;
                 job->reason = "stopped by the interrupt";
             } else {
                 job->state = JobState::Failed;
-                job->reason = message;
+                job->reason = result.reason;
             }
             observer.Finished(*job);
         }
@@ -274,11 +271,9 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
         allDone.notify_all();
     };
 
-    const auto waiting = std::count_if(jobs.begin(), jobs.end(),
-                                       [](const Job& j) { return j.state == JobState::Waiting; });
     const int threads = static_cast<int>(std::min<std::ptrdiff_t>(std::max(parallel, 1), waiting));
     std::vector<std::thread> pool;
-    for (int i = 0; i < threads; ++i) {
+    for (int i = 0; i < threads && threads > 1; ++i) {
         std::lock_guard<std::mutex> lock(mutex);
         try {
             pool.emplace_back(worker);
@@ -314,4 +309,4 @@ int ExitStatus(const std::vector<Job>& jobs) {
     return 0;
 }
 
-}  // namespace pellix::app
+}  // namespace pellix

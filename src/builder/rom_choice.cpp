@@ -3,7 +3,7 @@
 
 #include "modio.h"
 
-namespace pellix::app {
+namespace pellix {
 
 const char kRomTooLarge[] = "This ROM is larger than 16MB. PSRAM will be disabled.";
 
@@ -18,4 +18,4 @@ RomChoice ChooseRom(const std::string& romPath) {
     return choice;
 }
 
-}  // namespace pellix::app
+}  // namespace pellix

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace pellix::app {
+namespace pellix {
 
 // ROMs larger than this do not fit in the DS-side PSRAM.
 constexpr std::int64_t kPsramLimit = 16 * 1024 * 1024;
@@ -24,4 +24,4 @@ struct RomChoice {
 // Applies the ROM rules to `romPath` ("" gives empty texts and PSRAM allowed). Never throws.
 RomChoice ChooseRom(const std::string& romPath);
 
-}  // namespace pellix::app
+}  // namespace pellix

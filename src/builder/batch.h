@@ -1,0 +1,93 @@
+// Batch builds: one package per ROM, each in a working folder of its own, several at once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "build_pipeline.h"
+
+namespace pellix {
+
+// What every package of a batch shares.
+struct BatchSettings {
+    std::string outputFolder;  // "" puts each package beside its ROM
+    bool titleGiven = false;   // false: line 1 is each ROM's name, lines 2 and 3 empty
+    std::string titles[3];     // when given; an empty line 1 stands for the ROM's name
+    std::string icon;          // "" (or a file that is not there) for gfx/icon.bmp
+    std::string border;        // "" (or a file that is not there) for gfx/border.bmp
+    bool psram = true;         // ROMs larger than kPsramLimit are built without it anyway
+    bool compression = true;
+    bool force = false;  // replace an existing package instead of skipping the ROM
+};
+
+enum class JobState {
+    Waiting,      // planned, not built yet
+    Built,        // the package was delivered
+    Failed,       // the ROM cannot be built, or its build failed
+    Skipped,      // its package exists and --force was not given, or the ROM was given twice
+    Interrupted,  // the run was stopped before this package was finished
+};
+
+// One ROM of a batch and what became of it.
+struct Job {
+    std::string rom;           // as given
+    std::string romPath;       // absolute
+    std::string outputFolder;  // absolute, as the build is given it
+    std::string output;        // the package's absolute path
+    std::string titles[3];
+    bool psram = true;
+    std::int64_t romSize = 0;
+    std::string notice;  // shown before the build, such as the PSRAM notice
+    JobState state = JobState::Waiting;
+    std::string reason;            // why it failed or was skipped
+    std::int64_t packageSize = 0;  // when built
+    double seconds = 0;            // how long its build took
+};
+
+// Decides each ROM's package and settings, by the rules a ROM chosen in the window sets
+// off, and settles at once the ROMs that cannot be built: no ROM, a missing, empty or
+// unreadable ROM, a folder, an output folder that cannot be written or lies in the
+// installation `appDir`, a package that exists (skipped unless settings.force), a ROM whose
+// package would be another ROM of the batch, and ROMs that would make the same package as
+// another (all of them fail: which ROM would win is no choice to make for the user). A ROM
+// named twice under one name is built once; under another name (a link, say) the second
+// is skipped as given twice. Relative paths are taken from the current folder. Never
+// throws for a bad ROM.
+std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
+                           const std::string& appDir);
+
+// Told of the progress of RunBatch; calls never overlap.
+class BatchObserver {
+  public:
+    virtual ~BatchObserver() = default;
+    virtual void Started(const Job& job) = 0;
+    virtual void Finished(const Job& job) = 0;
+    // Called about twice a second while builds run in other threads, for a clock.
+    virtual void Tick() {}
+    // Whether the user has asked to stop; asked before each build starts. The default is
+    // modShellWait::CancelRequested(), set by an interrupt.
+    virtual bool Cancelled() { return modShellWait::CancelRequested(); }
+};
+
+// Builds one package; the default is Build with a runner that tries a program that could
+// not be started once more.
+using JobBuilder = std::function<BuildResult(const BuildRequest& request, const std::string& appDir)>;
+
+BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir);
+
+// Builds the Waiting jobs with up to `parallel` builds at once, in the order given, and
+// settles each as Built, Failed, Skipped or Interrupted. The pictures are converted once,
+// before the first build, and shared by every build; working folders a killed build left
+// behind are removed first. With `parallel` 1 the builds run on the calling thread, one
+// after another (a window's event pump then keeps it live). Once observer.Cancelled() is
+// true no further build starts and every job not built is Interrupted. Returns when no
+// build runs any more.
+void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
+              int parallel, BatchObserver& observer, const JobBuilder& build = BuildRetryingStarts);
+
+// The program's exit status for a finished batch: 0 when every package was built, else 1.
+int ExitStatus(const std::vector<Job>& jobs);
+
+}  // namespace pellix

@@ -1,0 +1,71 @@
+// The path rules shared by every build and batch.
+#include "build_paths.h"
+
+#include <cctype>
+#include <system_error>
+
+#include "modio.h"
+
+namespace fs = std::filesystem;
+
+namespace pellix::paths {
+
+fs::path Absolute(const std::string& path, const fs::path& base) {
+    fs::path p = modIO::ToPath(path);
+    if (p.is_relative()) p = base / p;
+    return p;
+}
+
+std::string FileKey(const fs::path& path) {
+    std::error_code ec;
+    fs::path absolute = path.is_relative() ? fs::absolute(path, ec) : path;
+    if (ec) absolute = path;
+    fs::path canon = fs::weakly_canonical(absolute, ec);
+    if (ec) canon = absolute.lexically_normal();
+    std::string key = canon.u8string();
+    while (key.size() > 1 && IsSeparator(key.back())) key.pop_back();
+    if (kIgnoreCase)
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
+}
+
+bool IsInside(const fs::path& inner, const fs::path& outer) {
+    const std::string in = FileKey(inner);
+    const std::string out = FileKey(outer);
+    if (in == out) return true;
+    return in.size() > out.size() && in.compare(0, out.size(), out) == 0 &&
+           (IsSeparator(in[out.size()]) || IsSeparator(out.back()));
+}
+
+std::string WithSeparator(const std::string& folder) {
+    if (folder.empty() || IsSeparator(folder.back())) return folder;
+    return folder + kSeparator;
+}
+
+std::string WithoutTrailingSeparator(std::string path) {
+    while (path.size() > 1 && IsSeparator(path.back()) && !(path.size() == 3 && path[1] == ':'))
+        path.pop_back();
+    return path;
+}
+
+std::string OutputPath(const std::string& outputFolder, const std::string& romPath) {
+    return WithSeparator(outputFolder) + modIO::BaseName(romPath, ".gba") + ".nds";
+}
+
+std::string OutputProblem(const std::string& appDir, const std::string& output,
+                          bool outputFolderGiven) {
+    const fs::path bin = modIO::ToPath(appDir) / "bin";
+    const fs::path out = modIO::ToPath(output);
+    if (IsInside(out, bin / "data")) {
+        return "the output file " + output + " is in the staging folder " +
+               (bin / "data").u8string() +
+               ", whose whole content goes into every package. Choose a folder outside it.";
+    }
+    if (outputFolderGiven && IsInside(out, bin)) {
+        return "the output file " + output + " is in the installation's folder " + bin.u8string() +
+               ", which holds its programs. Choose a folder outside it.";
+    }
+    return "";
+}
+
+}  // namespace pellix::paths

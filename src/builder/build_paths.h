@@ -1,0 +1,53 @@
+// The path rules shared by every build and batch: separators, case, keys and where packages go.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace pellix::paths {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+constexpr const char* kProgramSuffix = ".exe";
+constexpr bool kIgnoreCase = true;
+#else
+constexpr char kSeparator = '/';
+constexpr const char* kProgramSuffix = "";
+constexpr bool kIgnoreCase = false;
+#endif
+
+// Whether `c` separates path components here ("/" everywhere, "\" too on Windows, and
+// both when names are split, as BaseName does).
+inline bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// `path` made absolute: a relative one is taken from `base` (itself absolute), so the
+// result never depends on the process's current directory.
+std::filesystem::path Absolute(const std::string& path, const std::filesystem::path& base);
+
+// A key under which two names of one file compare equal: absolute, symbolic links
+// resolved as far as they exist, normalised, and folded to lower case where names ignore it.
+std::string FileKey(const std::filesystem::path& path);
+
+// Whether `inner` is `outer` or lies below it, compared by FileKey.
+bool IsInside(const std::filesystem::path& inner, const std::filesystem::path& outer);
+
+// `folder` with one trailing separator ("" stays "").
+std::string WithSeparator(const std::string& folder);
+
+// `path` without trailing separators (a root keeps its own).
+std::string WithoutTrailingSeparator(std::string path);
+
+// Where the package goes: the output folder, a separator unless the folder is empty or
+// already ends in one ("/" or "\"), the ROM's base name less ".gba" (any case), ".nds".
+std::string OutputPath(const std::string& outputFolder, const std::string& romPath);
+
+// Why a package may not be delivered to `output` (absolute) of the installation `appDir`,
+// or "" when it may: a package in bin/data would be packed into every later package, and
+// one anywhere in bin would sit among the installation's own files. An empty output
+// folder (`outputFolderGiven` false) means bin itself, the design's place for it.
+std::string OutputProblem(const std::string& appDir, const std::string& output,
+                          bool outputFolderGiven);
+
+}  // namespace pellix::paths
