@@ -24,27 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The settings of a plain build with compression on: the ROM, an output folder, one title.
-class BenchSettings : public pellix::SettingsSource {
-  public:
-    BenchSettings(std::string rom, std::string output)
-        : rom_(std::move(rom)), output_(std::move(output)) {}
-    std::string RomPath() override { return rom_; }
-    std::string OutputFolder() override { return output_; }
-    std::string Title(int line) override { return line == 1 ? "Bench" : ""; }
-    std::string IconFile() override { return ""; }
-    std::string BorderFile() override { return ""; }
-    bool CustomizeOpen() override { return false; }
-    int PsramValue() override { return 0; }
-    int CompressionValue() override { return 1; }
-    void SetGoEnabled(bool) override {}
-    void ShowMessage(const std::string& text) override { message = text; }
-    std::string message;
-
-  private:
-    std::string rom_, output_;
-};
-
 // An installation folder as `cmake --install` lays it out, with `gzip` as its bin/gzip.
 void MakeInstallation(const fs::path& app, const std::string& gzip) {
     fs::create_directories(app / "bin" / "data");
@@ -100,9 +79,15 @@ Timing TimeBuild(int runs, const fs::path& app, const fs::path& rom, const fs::p
     return Measure(
         runs, [&] { fs::remove(out / "rom.nds"); },
         [&] {
-            BenchSettings settings(rom.string(), out.string());
-            if (!pellix::RunBuild(settings, app.string())) {
-                std::fprintf(stderr, "the build failed: %s\n", settings.message.c_str());
+            // A plain build with compression on: the ROM, an output folder, one title.
+            pellix::BuildRequest request;
+            request.rom = rom.string();
+            request.outputFolder = out.string();
+            request.titles[0] = "Bench";
+            request.psram = false;
+            const pellix::BuildResult result = pellix::Build(request, app.string());
+            if (result.kind != pellix::BuildOutcome::Delivered) {
+                std::fprintf(stderr, "the build failed: %s\n", result.message.c_str());
                 std::exit(1);
             }
         });

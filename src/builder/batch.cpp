@@ -86,7 +86,8 @@ modShellWait::RunResult RunRetryingStart(const std::string& commandLine,
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
                            const std::string& appDir) {
     std::vector<Job> jobs;
-    std::map<std::string, std::string> romKeys;  // each ROM's key, and the name it came under
+    // Each ROM's key, and the job that has it.
+    std::map<std::string, std::pair<std::string, std::string>> romKeys;
     std::error_code ec;
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
@@ -100,11 +101,14 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         std::string problem = RomRefusal(rom, job.romPath);
         if (problem.empty()) problem = RomProblem(romPath);
         if (problem.empty()) {
-            const auto [known, fresh] = romKeys.emplace(FileKey(romPath), rom);
+            const auto [known, fresh] =
+                romKeys.emplace(FileKey(romPath), std::make_pair(rom, job.romPath));
             if (!fresh) {
-                if (known->second == rom) continue;  // the same name twice: built once
+                // The same path twice is built once; the same file under another name (a
+                // link, say) is told, since the user may have meant another ROM.
+                if (known->second.second == job.romPath) continue;
                 job.state = JobState::Skipped;
-                job.reason = "the same ROM as " + known->second + ", given twice";
+                job.reason = "the same ROM as " + known->second.first + ", given twice";
                 jobs.push_back(job);
                 continue;
             }

@@ -10,10 +10,12 @@ namespace pellix::paths {
 constexpr char kSeparator = '\\';
 constexpr const char* kProgramSuffix = ".exe";
 constexpr bool kIgnoreCase = true;
+constexpr const char* kTemporaryFolderVariable = "TMP";
 #else
 constexpr char kSeparator = '/';
 constexpr const char* kProgramSuffix = "";
 constexpr bool kIgnoreCase = false;
+constexpr const char* kTemporaryFolderVariable = "TMPDIR";
 #endif
 
 // Whether `c` separates path components here ("/" everywhere, "\" too on Windows, and

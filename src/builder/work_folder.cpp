@@ -22,6 +22,9 @@ namespace {
 
 constexpr char kFolderPrefix[] = "pellix-build-";
 constexpr char kLockSuffix[] = ".lock";
+// Where a user whose temporary folder cannot be written can send the builds instead.
+const std::string kWhereToWork =
+    std::string("; set ") + paths::kTemporaryFolderVariable + " to a folder you can write";
 
 // What a build itself writes into data/, and what gzip writes while it packs "game" (its
 // temporary name is game.gz. and eight characters and .tmp). An interrupted build of an
@@ -107,7 +110,7 @@ bool RemoveTree(const fs::path& folder) {
     for (int attempt = 0; attempt < 200; ++attempt) {
         std::error_code ec;
         fs::remove_all(folder, ec);
-        if (!fs::exists(fs::symlink_status(folder, ec)) && !ec) return true;
+        if (!fs::exists(folder, ec) && !ec) return true;
         if (attempt == 0) MakeWritable(folder);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -119,7 +122,7 @@ fs::path TemporaryFolder(const std::string& parent) {
     const fs::path base = parent.empty() ? fs::temp_directory_path(ec) : modIO::ToPath(parent);
     if (ec)
         throw modIO::FileError("cannot find the temporary folder",
-                               modIO::ErrorReason(ec) + "; set TMPDIR to a folder you can write");
+                               modIO::ErrorReason(ec) + kWhereToWork);
     return base;
 }
 
@@ -150,14 +153,14 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
                 fs::remove(modIO::ToPath(lockPath), ec);
             } catch (const modIO::FileError& e) {
                 throw modIO::FileError("cannot make a working folder in " + base.u8string(),
-                                       e.reason() + "; set TMPDIR to a folder you can write");
+                                       e.reason() + kWhereToWork);
             }
         }
         if (attempt == 100)
             throw modIO::FileError(
                 "cannot make a working folder in " + base.u8string(),
                 modIO::ErrorReason(ec ? ec : std::make_error_code(std::errc::file_exists)) +
-                    "; set TMPDIR to a folder you can write");
+                    kWhereToWork);
     }
     path_ = folder.u8string();
     try {

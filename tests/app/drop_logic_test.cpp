@@ -238,16 +238,15 @@ TEST_F(DropOnWindow, BatchFailuresAndCancelAreSummed) {
         {"a failing program",
          static_cast<std::size_t>(-1),
          "efs",
-         {"Built 0 of 2 ROMs.", "Failed:\n  one.gba: ", "efs"}},
+         {"Built 0 of 2 ROMs.", "Not built:\n  one.gba: ", "efs"}},
         {"cancelled during the first",
          1,
          "",
-         {"Built 0 of 2 ROMs.", "Failed:\n  one.gba: cancelled",
-          "Not started (cancelled):\n  two.gba"}},
+         {"Built 0 of 2 ROMs.", "Not finished (cancelled):\n  one.gba\n  two.gba"}},
         {"cancelled during the second",
          2,
          "",
-         {"Built 1 of 2 ROMs.", "one.gba -> ", "Failed:\n  two.gba: cancelled"}},
+         {"Built 1 of 2 ROMs.", "one.gba -> ", "Not finished (cancelled):\n  two.gba"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -277,6 +276,7 @@ TEST_F(DropOnWindow, ClosingDuringABatchWaitsForIt) {
         bool closedAtOnce = true;
         logic.SetToolRunner(inst_.Runner(
             {{"grit", [&] { closedAtOnce = closedAtOnce && logic.OnCloseRequested(); }}}, failing));
+        for (const char* package : {"one.nds", "two.nds"}) fs::remove(inst_.roms() / package);
         logic.OnDrop({inst_.MakeRom("one.gba"), inst_.MakeRom("two.gba")}, DropPlace::Window);
         EXPECT_FALSE(closedAtOnce);
         EXPECT_EQ(view.closeWindow, 1);
@@ -284,18 +284,61 @@ TEST_F(DropOnWindow, ClosingDuringABatchWaitsForIt) {
     }
 }
 
+// A drop settles what the command line settles, in the same words: two ROMs of one folder
+// that make one package are neither built, an existing package is kept, and a ROM given
+// under a second name is built once.
+TEST_F(DropOnWindow, ADropAnswersAsTheCommandLineDoes) {
+    std::vector<std::string> roms = {inst_.MakeRom("a.gba"), inst_.MakeRom("a.agb"),
+                                     inst_.MakeRom("kept.gba")};
+    test::WriteFile(inst_.roms() / "kept.nds", "USER PACKAGE");
+#ifndef _WIN32
+    // Names differing in case are two files here, and one package.
+    roms.push_back(inst_.MakeRom("a.GBA"));
+    fs::create_symlink(inst_.roms() / "a.agb", inst_.roms() / "link.agb");
+    roms.push_back((inst_.roms() / "link.agb").u8string());
+#endif
+    // What pellix-cli plans for the same ROMs, with its defaults.
+    const std::vector<Job> cli = PlanBatch(roms, BatchSettings{}, inst_.AppDir());
+    logic_.SetToolRunner(inst_.Runner());
+    logic_.OnDrop(roms, DropPlace::Window);
+    ASSERT_EQ(view_.messages.size(), 1u);
+    const std::string& summary = view_.messages[0];
+    for (const Job& job : cli) {
+        SCOPED_TRACE(job.rom);
+        const std::string name = fs::u8path(job.rom).filename().u8string();
+        if (job.state == JobState::Waiting) {
+            EXPECT_NE(summary.find(name + " -> " + job.output), std::string::npos) << summary;
+        } else {
+            EXPECT_NE(summary.find(name + ": " + job.reason), std::string::npos) << summary;
+        }
+    }
+    EXPECT_EQ(test::ReadFile(inst_.roms() / "kept.nds"), "USER PACKAGE");
+    EXPECT_EQ(test::ReadFile(inst_.roms() / "a.agb.nds"), "package PC");
+#ifndef _WIN32
+    EXPECT_EQ(cli[0].state, JobState::Failed);
+    EXPECT_EQ(cli[3].state, JobState::Failed);
+    EXPECT_EQ(cli[4].state, JobState::Skipped);
+    EXPECT_FALSE(fs::exists(inst_.roms() / "a.nds"));
+    EXPECT_NE(summary.find("Built 1 of 5 ROMs."), std::string::npos) << summary;
+#endif
+}
+
 TEST(Drop, SummaryLayout) {
-    std::vector<app::BatchOutcome> outcomes(3);
-    outcomes[0].rom = "/r/a.gba";
-    outcomes[0].built = true;
-    outcomes[0].package = "/r/a.nds";
-    outcomes[1].rom = R"(C:\r\b.gba)";
-    outcomes[1].message = "The build stopped: gzip failed.";
-    outcomes[2].rom = "/r/c.gba";
-    outcomes[2].skipped = true;
-    EXPECT_EQ(app::BatchSummary(outcomes),
-              "Built 1 of 3 ROMs.\n\nBuilt:\n  a.gba -> /r/a.nds\n\nFailed:\n  b.gba: The build "
-              "stopped: gzip failed.\n\nNot started (cancelled):\n  c.gba");
+    std::vector<Job> jobs(4);
+    jobs[0].rom = "/r/a.gba";
+    jobs[0].state = JobState::Built;
+    jobs[0].output = "/r/a.nds";
+    jobs[1].rom = R"(C:\r\b.gba)";
+    jobs[1].state = JobState::Failed;
+    jobs[1].reason = "gzip failed.";
+    jobs[2].rom = "/r/c.gba";
+    jobs[2].state = JobState::Interrupted;
+    jobs[3].rom = "/r/d.gba";
+    jobs[3].state = JobState::Skipped;
+    jobs[3].reason = "the package /r/d.nds exists";
+    EXPECT_EQ(app::BatchSummary(jobs),
+              "Built 1 of 4 ROMs.\n\nBuilt:\n  a.gba -> /r/a.nds\n\nNot built:\n  b.gba: gzip "
+              "failed.\n  d.gba: the package /r/d.nds exists\n\nNot finished (cancelled):\n  c.gba");
 }
 
 }  // namespace

@@ -24,17 +24,17 @@ FakeInstallation::FakeInstallation()
 
 FakeInstallation::~FakeInstallation() {
     SetApplicationDirectory("");
-    // A build leaves the bin folder current; step out before the folder goes.
     std::error_code ignored;
     fs::current_path(previous_, ignored);
 }
 
 ToolRunner FakeInstallation::Runner(std::map<std::string, std::function<void()>> during,
                                     std::string failing) {
-    return [this, during, failing](const std::string& commandLine) {
+    return [during, failing](const std::string& commandLine, const std::string& workDir) {
         // The program path comes first, in double quotes.
         const std::string program = commandLine.substr(1, commandLine.find('"', 1) - 1);
         const std::string name = fs::path(program).stem().string();
+        const fs::path work = fs::u8path(workDir);
         modShellWait::RunResult result;
         result.started = true;
         result.exitCode = 0;
@@ -44,14 +44,14 @@ ToolRunner FakeInstallation::Runner(std::map<std::string, std::function<void()>>
             return result;
         }
         if (name == "gzip") {
-            WriteFile(bin_ / "data" / "game.gz", ReadFile(bin_ / "data" / "game"));
-            fs::remove(bin_ / "data" / "game");
+            WriteFile(work / "data" / "game.gz", ReadFile(work / "data" / "game"));
+            fs::remove(work / "data" / "game");
         } else if (name == "grit") {
-            WriteFile(bin_ / "border.img.bin", "pixels");
+            WriteFile(work / "border.img.bin", "pixels");
         } else if (name == "gbacrusher") {
-            WriteFile(bin_ / "data" / "border.lz7", "packed");
+            WriteFile(work / "data" / "border.lz7", "packed");
         } else if (name == "ndstool") {
-            WriteFile(bin_ / "x.nds", "package " + ReadFile(bin_ / "data" / "mode.txt"));
+            WriteFile(work / "x.nds", "package " + ReadFile(work / "data" / "mode.txt"));
         }
         return result;
     };

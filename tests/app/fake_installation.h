@@ -18,7 +18,8 @@ class FakeInstallation {
     FakeInstallation();
     ~FakeInstallation();
 
-    // Plays the five programs: each leaves the file the build expects of it, ndstool a
+    // Plays the five programs in the build's working folder: each leaves the file the build
+    // expects of it, ndstool a
     // package reading "package " followed by the mode file. `during` runs while the named
     // program "runs"; a program named in `failing` exits with 1.
     ToolRunner Runner(std::map<std::string, std::function<void()>> during = {},

@@ -353,9 +353,9 @@ TEST_F(MainWindow, GoBuildsFromTheViewAndReportsCompletion) {
                                                logic_->OnGo();
                                                EXPECT_EQ(runs, before);
                                            }}});
-    logic_->SetToolRunner([&](const std::string& line) {
+    logic_->SetToolRunner([&](const std::string& line, const std::string& dir) {
         ++runs;
-        return fake(line);
+        return fake(line, dir);
     });
     logic_->OnGo();
     EXPECT_EQ(view_.messages, std::vector<std::string>{"Complete!"});
@@ -363,6 +363,27 @@ TEST_F(MainWindow, GoBuildsFromTheViewAndReportsCompletion) {
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
     EXPECT_FALSE(logic_->Building());
     EXPECT_EQ(test::ReadFile(inst_.roms() / "MyGame.nds"), "package PC");
+}
+
+TEST_F(MainWindow, GoShowsWhatTheBuildSays) {
+    // The build's own message, whatever it is; Go is on again afterwards.
+    struct Case {
+        std::string rom;
+        std::string message;
+    } const cases[] = {
+        {"", "Choose a GBA ROM first"},
+        {inst_.MakeRom("empty.gba", 0), "The build did not start: the ROM " +
+                                            (inst_.roms() / "empty.gba").u8string() +
+                                            " is empty"},
+    };
+    logic_->SetToolRunner(inst_.Runner());
+    for (const Case& c : cases) {
+        view_.messages.clear();
+        view_.texts[MainControl::txtROM] = c.rom;
+        logic_->OnGo();
+        EXPECT_EQ(view_.messages, std::vector<std::string>{c.message});
+        EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
+    }
 }
 
 // A close asked for during a build waits for it, then closes without "Complete!"; a failure

@@ -1,8 +1,10 @@
 // A stand-in for gzip, grit, gbacrusher, ndstool and efs in tests: it acts by its own name.
 //
-// Every call appends one line to tool-log.txt in the working directory: the program
-// name, each argument and the working directory, separated by the byte 0x1F. Control
-// files in the working directory change what it does:
+// Every call appends one line to tool-log.txt in the working directory, and to the one in
+// the program's own folder when there is one: the program name, each argument and the
+// working directory, separated by the byte 0x1F. Control files in the working directory,
+// or else in the program's own folder (for builds whose working folder a test cannot
+// reach), change what it does:
 //   fail-NAME   holds "STATUS MESSAGE": print MESSAGE on stderr and exit with STATUS
 //   sleep-NAME  holds a number of milliseconds to wait before doing anything
 //   skip-NAME   exit 0 without writing any output
@@ -74,22 +76,32 @@ int main(int argc, char** argv) {
     const std::string name = fs::path(argv[0]).stem().string();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const fs::path cwd = fs::current_path();
+    const fs::path home = fs::absolute(argv[0]).parent_path();
 
+    std::string entry = name;
+    for (const std::string& a : args) entry += '\x1f' + a;
+    entry += '\x1f' + cwd.string() + "\n";
     {
         std::ofstream log(cwd / "tool-log.txt", std::ios::binary | std::ios::app);
-        log << name;
-        for (const std::string& a : args) log << '\x1f' << a;
-        log << '\x1f' << cwd.string() << "\n";
+        log << entry;
     }
+    if (home != cwd && fs::exists(home / "tool-log.txt")) {
+        std::ofstream log(home / "tool-log.txt", std::ios::binary | std::ios::app);
+        log << entry;
+    }
+    // A control file: the working folder's, else the program folder's.
+    const auto control = [&](const std::string& file) {
+        return fs::exists(file) ? fs::path(file) : home / file;
+    };
 
     if (const char* ms = std::getenv("PELLIX_FAKE_TOOL_SLEEP_MS"))
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(ms)));
-    if (fs::exists("sleep-" + name)) {
-        const int ms = std::stoi(ReadAll("sleep-" + name));
+    if (fs::exists(control("sleep-" + name))) {
+        const int ms = std::stoi(ReadAll(control("sleep-" + name)));
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
-    if (fs::exists("noise-" + name)) {
-        const long total = std::stol(ReadAll("noise-" + name));
+    if (fs::exists(control("noise-" + name))) {
+        const long total = std::stol(ReadAll(control("noise-" + name)));
         std::string chunk;
         for (long line = 0; static_cast<long>(chunk.size()) < total; ++line)
             chunk += "line " + std::to_string(line) + ": " + std::string(60, 'e') + "\n";
@@ -104,16 +116,16 @@ int main(int argc, char** argv) {
         }
         if (std::fflush(stderr) != 0) return 3;
     }
-    if (fs::exists("fail-" + name)) {
-        std::istringstream control(ReadAll("fail-" + name));
+    if (fs::exists(control("fail-" + name))) {
+        std::istringstream failure(ReadAll(control("fail-" + name)));
         int status = 1;
         std::string message;
-        control >> status;
-        std::getline(control >> std::ws, message);
+        failure >> status;
+        std::getline(failure >> std::ws, message);
         std::cerr << message << "\n";
         return status;
     }
-    if (fs::exists("skip-" + name)) return 0;
+    if (fs::exists(control("skip-" + name))) return 0;
 
     if (name == "gzip") {
         if (args.empty()) return Fail(name, "no input");

@@ -97,16 +97,24 @@ TEST_F(ModIOFiles, CopyFailuresAreRaisedWithTheirReason) {
 }
 
 TEST_F(ModIOFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
+    // The temporary name is never longer than the final one, so it fits wherever that fits
+    // (a name of 255 bytes included).
     WriteFile(At("src"), "package");
-    WriteFile(At("out.nds"), "EARLIER");
-    const std::string first = CopyFileBeside(At("src"), At("out.nds"));
-    const std::string second = CopyFileBeside(At("src"), At("out.nds"));
-    EXPECT_NE(first, second);
-    for (const std::string& name : {first, second}) {
-        EXPECT_EQ(name.rfind(At("out.nds.pellix-"), 0), 0u) << name;
-        EXPECT_EQ(ReadFile(name), "package");
+    for (const std::size_t length : {5u, 7u, 21u, 40u, 255u}) {
+        const std::string final = std::string(length - 4, 'o') + ".nds";
+        SCOPED_TRACE(final);
+        WriteFile(At(final), "EARLIER");
+        const std::string first = CopyFileBeside(At("src"), At(final));
+        const std::string second = CopyFileBeside(At("src"), At(final));
+        EXPECT_NE(first, second);
+        for (const std::string& name : {first, second}) {
+            EXPECT_EQ(fs::u8path(name).parent_path(), fs::u8path(At(final)).parent_path());
+            EXPECT_LE(fs::u8path(name).filename().u8string().size(), length);
+            EXPECT_EQ(ReadFile(name), "package");
+            fs::remove(fs::u8path(name));
+        }
+        EXPECT_EQ(ReadFile(At(final)), "EARLIER");
     }
-    EXPECT_EQ(ReadFile(At("out.nds")), "EARLIER");
 }
 
 #ifndef _WIN32

@@ -4,18 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
-#include <thread>
 
-#include "command_line.h"
 #include "modio.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
+using pellix::BuildOutcome;
+using pellix::BuildResult;
 using pellix::test::ReadFile;
 using pellix::test::ReadToolLog;
 using pellix::test::TempDir;
@@ -31,45 +27,10 @@ const std::string kSep = "/";
 const std::string kExe = "";
 #endif
 
-const char* const kStaged[] = {"x.nds",        "border.bmp",    "border.img.bin",
-                               "icon.bmp",     "data/mode.txt", "data/game.gba",
-                               "data/game.gz", "data/game",     "data/border.lz7"};
-
-// Answers the build's reads from plain fields and records every call, in order.
-struct FakeSource : pellix::SettingsSource {
-    std::string rom, output, icon, border;
-    std::string titles[3] = {"My Game", "", ""};
-    bool customize = false;
-    int psram = 1, compression = 1;
-    std::vector<std::string> events;    // reads, Go switches and messages, in order
-    std::vector<std::string> messages;  // what ShowMessage was given
-    std::vector<bool> goStates;
-
-    std::string RomPath() override { return Read("rom", rom); }
-    std::string OutputFolder() override { return Read("output", output); }
-    std::string Title(int line) override {
-        return Read("title" + std::to_string(line), titles[line - 1]);
-    }
-    std::string IconFile() override { return Read("icon", icon); }
-    std::string BorderFile() override { return Read("border", border); }
-    bool CustomizeOpen() override { return Read("customize", customize); }
-    int PsramValue() override { return Read("psram", psram); }
-    int CompressionValue() override { return Read("compression", compression); }
-    void SetGoEnabled(bool enabled) override {
-        events.push_back(enabled ? "go on" : "go off");
-        goStates.push_back(enabled);
-    }
-    void ShowMessage(const std::string& text) override {
-        events.push_back("message");
-        messages.push_back(text);
-    }
-
-    template <typename T>
-    T Read(const std::string& name, T value) {
-        events.push_back(name);
-        return value;
-    }
-};
+const char kDefaultPackage[] =
+    "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
+    "game.gz 12 GZ:ROM BYTES\n"
+    "mode.txt 2 PC\n";
 
 // Acts out a disk that fills up while a copy whose destination name holds g_fullDiskAt
 // is written: half the bytes land, then the system's "disk full". Other copies are real.
@@ -88,61 +49,61 @@ std::error_code FullDiskCopy(const fs::path& from, const fs::path& to, bool excl
 #endif
 }
 
+// The names directly in `dir`, sorted.
+std::vector<std::string> Names(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().u8string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 class Pipeline : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previous_ = fs::current_path();
-        Install(root_.path() / "first");
-    }
+    void SetUp() override { Install(root_.path() / "first"); }
 
-    // Lays out a fresh installation, ROM folder and settings below `base`.
+    // Lays out a fresh installation, ROM folder, temporary folder and request below `base`.
     void Install(const fs::path& base) {
         base_ = base;
-        source_ = FakeSource{};
         commands_.clear();
         app_ = base_ / "My Tools" / "pellix";
         bin_ = app_ / "bin";
+        temp_ = base_ / "temp";
         fs::create_directories(bin_ / "data");
         fs::create_directories(app_ / "gfx");
         fs::create_directories(base_ / "my roms");
+        fs::create_directories(temp_);
         pellix::test::InstallFakeTools(bin_);
+        WriteFile(bin_ / "tool-log.txt", "");
         WriteFile(bin_ / "7.bin", "ARM7");
         WriteFile(bin_ / "9.bin", "ARM9");
         WriteFile(app_ / "gfx" / "icon.bmp", "DEFAULT ICON");
         WriteFile(app_ / "gfx" / "border.bmp", "DEFAULT BORDER");
         romFile_ = base_ / "my roms" / "My Game.gba";
         WriteFile(romFile_, "ROM BYTES");
-        source_.rom = romFile_.string();
-        source_.output = (base_ / "my roms").string() + kSep;
+        request_ = pellix::BuildRequest{};
+        request_.rom = romFile_.u8string();
+        request_.outputFolder = (base_ / "my roms").u8string() + kSep;
+        request_.titles[0] = "My Game";
+        binBefore_ = Names(bin_);
     }
     void TearDown() override {
         pellix::modIO::SetCopyBytes(nullptr);
         g_fullDiskAt.clear();
-        pellix::modShellWait::SetEventPump({});
-        fs::current_path(previous_);
     }
 
-    // Runs a build through the real tool runner, noting each command line and letting a
-    // test act while a given program runs.
-    bool Build() {
-        return pellix::RunBuild(source_, app_.string(), [this](const std::string& line) {
-            commands_.push_back(line);
-            const std::string tool = ToolOf(line);
-            source_.events.push_back("run " + tool);
-            if (duringTool_) duringTool_(tool);
-            return pellix::modShellWait::RunAndWait(line);
-        });
-    }
-
-    // A private working folder below the test's base: copies of bin's 7.bin and 9.bin and
-    // a data folder holding one file of the user's.
-    fs::path MakeWorkFolder(const std::string& name) const {
-        const fs::path work = base_ / name;
-        fs::create_directories(work / "data");
-        fs::copy_file(bin_ / "7.bin", work / "7.bin");
-        fs::copy_file(bin_ / "9.bin", work / "9.bin");
-        WriteFile(work / "data" / "readme.txt", "KEEP");
-        return work;
+    // Runs a build through the real tool runner, noting each command line and working
+    // folder and letting a test act while a given program runs.
+    BuildResult Build() {
+        return pellix::Build(
+            request_, app_.u8string(),
+            [this](const std::string& line, const std::string& dir) {
+                commands_.push_back(line);
+                work_ = dir;
+                if (duringTool_) duringTool_(ToolOf(line), dir);
+                return pellix::modShellWait::RunAndWait(line, dir);
+            },
+            temp_.u8string());
     }
 
     std::string ToolOf(const std::string& line) const {
@@ -151,43 +112,38 @@ class Pipeline : public ::testing::Test {
         return "?";
     }
     std::string Bin(const std::string& relative) const {
-        std::string path = bin_.string() + kSep + relative;
-        for (std::size_t i = bin_.string().size(); i < path.size(); ++i)
-            if (path[i] == '/') path[i] = kSep[0];
-        return path;
+        return bin_.u8string() + kSep + relative;
     }
     fs::path Delivered() const { return base_ / "my roms" / "My Game.nds"; }
-    // The names in the output folder, sorted.
-    std::vector<std::string> OutputFolderNames() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(base_ / "my roms"))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    std::vector<std::string> StagedLeft() const {
-        std::vector<std::string> left;
-        for (const char* f : kStaged)
-            if (fs::is_regular_file(bin_ / f)) left.push_back(f);
-        return left;
-    }
     std::vector<std::string> ToolsRun() const {
         std::vector<std::string> names;
         for (const auto& call : ReadToolLog(bin_)) names.push_back(call[0]);
         return names;
     }
+    // Nothing of a build is left: no working folder, no lock, nothing new in bin.
+    void ExpectNothingLeft() const {
+        EXPECT_TRUE(fs::is_empty(temp_)) << Names(temp_).front();
+        EXPECT_EQ(Names(bin_), binBefore_);
+    }
 
     TempDir root_{"pellix-pipeline"};
-    fs::path previous_, base_, app_, bin_, romFile_;
-    FakeSource source_;
+    fs::path base_, app_, bin_, temp_, romFile_;
+    std::vector<std::string> binBefore_;
+    pellix::BuildRequest request_;
     std::vector<std::string> commands_;
-    std::function<void(const std::string&)> duringTool_;
+    std::string work_;  // the working folder of the last program run
+    std::function<void(const std::string& tool, const std::string& dir)> duringTool_;
 };
 
-TEST_F(Pipeline, ABuildRunsTheFiveProgramsAndDeliversThePackage) {
+TEST_F(Pipeline, ABuildRunsTheFiveProgramsInAFolderOfItsOwnAndDeliversThePackage) {
     // A file of the user's that looks like a temporary name is none of the build's business.
     WriteFile(Delivered().string() + ".pellix-partial", "USER FILE");
-    ASSERT_TRUE(Build());
+    WriteFile(bin_ / "data" / "readme.txt", "KEEP");
+    const fs::path before = fs::current_path();
+    const BuildResult result = Build();
+    EXPECT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
+    EXPECT_EQ(result.message, "Complete!");
+    EXPECT_EQ(result.package, Delivered().u8string());
     const std::string q = "\"";
     const std::vector<std::string> expected = {
         q + Bin("gzip" + kExe) + q + " --best data" + kSep + "game",
@@ -198,76 +154,45 @@ TEST_F(Pipeline, ABuildRunsTheFiveProgramsAndDeliversThePackage) {
         q + Bin("efs" + kExe) + q + " x.nds",
     };
     EXPECT_EQ(commands_, expected);
-    // Every program ran in bin and got its arguments whole.
+    // Every program ran in the private folder below the temporary folder, never in bin.
     const auto calls = ReadToolLog(bin_);
     ASSERT_EQ(calls.size(), 5u);
-    for (const auto& call : calls) EXPECT_EQ(fs::path(call.back()), fs::canonical(bin_));
-    EXPECT_EQ(calls[3].at(15), "My Game");
-
-    EXPECT_EQ(ReadFile(Delivered()),
-              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
-              "game.gz 12 GZ:ROM BYTES\n"
-              "mode.txt 2 PC\n");
-    EXPECT_EQ(source_.messages, std::vector<std::string>{"Complete!"});
-    EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
-    EXPECT_TRUE(StagedLeft().empty());
+    for (const auto& call : calls) {
+        EXPECT_EQ(fs::path(call.back()).parent_path(), fs::canonical(temp_));
+        EXPECT_EQ(fs::path(call.back()), fs::path(calls[0].back()));
+    }
+    EXPECT_EQ(ReadFile(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
     EXPECT_EQ(ReadFile(Delivered().string() + ".pellix-partial"), "USER FILE");
-    EXPECT_EQ(OutputFolderNames(), (std::vector<std::string>{"My Game.gba", "My Game.nds",
-                                                             "My Game.nds.pellix-partial"}));
-    EXPECT_EQ(fs::current_path(), fs::canonical(bin_));
-    EXPECT_FALSE(pellix::BuildRunning());
+    EXPECT_EQ(Names(base_ / "my roms"), (std::vector<std::string>{"My Game.gba", "My Game.nds",
+                                                                  "My Game.nds.pellix-partial"}));
+    EXPECT_EQ(fs::current_path(), before);
+    EXPECT_EQ(ReadFile(bin_ / "data" / "readme.txt"), "KEEP");
+    ExpectNothingLeft();
 }
 
-TEST_F(Pipeline, EachSettingIsReadWhenItsStepComes) {
-    ASSERT_TRUE(Build());
-    const std::vector<std::string> expected = {
-        "go off",   "icon",           "customize", "border",      "customize",   "title1",
-        "title2",   "title3",         "rom",       "output",      "compression", "run gzip",
-        "run grit", "run gbacrusher", "psram",     "run ndstool", "run efs",     "message",
-        "go on"};
-    EXPECT_EQ(source_.events, expected);
-}
-
-TEST_F(Pipeline, TheModeFileAndTheRomFollowTheCheckBoxes) {
+TEST_F(Pipeline, TheModeFileAndTheRomFollowTheRequest) {
     struct Case {
-        int psram, compression;
+        bool psram, compression;
         const char* mode;
         const char* game;
     };
     const Case cases[] = {
-        {1, 1, "PC", "game.gz 12 GZ:ROM BYTES"},
-        {1, 0, "PU", "game.gba 9 ROM BYTES"},
-        {0, 1, "NC", "game.gz 12 GZ:ROM BYTES"},
-        {0, 0, "NU", "game.gba 9 ROM BYTES"},
-        // Greyed (2) counts as off.
-        {2, 1, "NC", "game.gz 12 GZ:ROM BYTES"},
-        {1, 2, "PU", "game.gba 9 ROM BYTES"},
+        {true, true, "PC", "game.gz 12 GZ:ROM BYTES"},
+        {true, false, "PU", "game.gba 9 ROM BYTES"},
+        {false, true, "NC", "game.gz 12 GZ:ROM BYTES"},
+        {false, false, "NU", "game.gba 9 ROM BYTES"},
     };
     for (const auto& c : cases) {
-        source_.psram = c.psram;
-        source_.compression = c.compression;
-        ASSERT_TRUE(Build()) << source_.messages.back();
+        request_.psram = c.psram;
+        request_.compression = c.compression;
+        const BuildResult result = Build();
+        ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
         const std::string package = ReadFile(Delivered());
         EXPECT_NE(package.find(std::string("mode.txt 2 ") + c.mode + "\n"), std::string::npos)
             << package;
         EXPECT_NE(package.find(c.game), std::string::npos) << package;
-        EXPECT_TRUE(StagedLeft().empty());
     }
-}
-
-TEST_F(Pipeline, ASettingChangedDuringAProgramReachesTheModeFileOnly) {
-    // The window's event pump runs while grit works; the user turns both boxes off then.
-    // PSRAM reaches the mode file; compression cannot, since the ROM is already packed
-    // and the letter must name the file the package holds.
-    std::string running;
-    duringTool_ = [&](const std::string& tool) { running = tool; };
-    pellix::modShellWait::SetEventPump([&] {
-        if (running == "grit") source_.psram = source_.compression = 0;
-    });
-    ASSERT_TRUE(Build());
-    const std::string package = ReadFile(Delivered());
-    EXPECT_NE(package.find("game.gz"), std::string::npos) << package;
-    EXPECT_NE(package.find("mode.txt 2 NC"), std::string::npos) << package;
+    ExpectNothingLeft();
 }
 
 TEST_F(Pipeline, BannerTextTable) {
@@ -289,9 +214,9 @@ TEST_F(Pipeline, BannerTextTable) {
 }
 
 TEST_F(Pipeline, ATitleWithQuotesAndSemicolonsArrivesIntact) {
-    source_.titles[0] = R"(The "Best" Game\)";
-    source_.titles[1] = "part 2; more";
-    ASSERT_TRUE(Build());
+    request_.titles[0] = R"(The "Best" Game\)";
+    request_.titles[1] = "part 2; more";
+    ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
     const auto calls = ReadToolLog(bin_);
     ASSERT_EQ(calls.size(), 5u);
     EXPECT_EQ(calls[3].at(15), R"(The "Best" Game\;part 2; more)");
@@ -314,179 +239,149 @@ TEST_F(Pipeline, OutputPathTable) {
 }
 
 TEST_F(Pipeline, AnEmptyOutputFolderDeliversIntoBin) {
-    source_.output = "";
-    ASSERT_TRUE(Build()) << source_.messages.back();
+    request_.outputFolder = "";
+    const BuildResult result = Build();
+    ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
     EXPECT_TRUE(fs::exists(bin_ / "My Game.nds"));
 }
 
-TEST_F(Pipeline, CustomPicturesCountOnlyWhileThePanelIsOpenAndTheFileExists) {
+TEST_F(Pipeline, CustomPicturesCountWhenTheFileIsThere) {
     WriteFile(base_ / "my icon.bmp", "CUSTOM ICON");
     WriteFile(base_ / "my border.bmp", "CUSTOM BORDER");
     struct Case {
-        bool open;
-        bool exists;
-        const char* icon;
-        const char* border;
+        std::string icon, border;
+        const char* stagedIcon;
+        const char* packedBorder;
     };
     const Case cases[] = {
-        {true, true, "CUSTOM ICON", "LZ:IMG:CUSTOM BORDER"},
-        {false, true, "DEFAULT ICON", "LZ:IMG:DEFAULT BORDER"},
-        {true, false, "DEFAULT ICON", "LZ:IMG:DEFAULT BORDER"},
+        {(base_ / "my icon.bmp").u8string(), (base_ / "my border.bmp").u8string(), "CUSTOM ICON",
+         "LZ:IMG:CUSTOM BORDER"},
+        {"", "", "DEFAULT ICON", "LZ:IMG:DEFAULT BORDER"},
+        {(base_ / "no icon.bmp").u8string(), (base_ / "none.bmp").u8string(), "DEFAULT ICON",
+         "LZ:IMG:DEFAULT BORDER"},
     };
     std::string stagedIcon;
-    duringTool_ = [&](const std::string& tool) {
-        if (tool == "ndstool") stagedIcon = ReadFile(bin_ / "icon.bmp");
+    duringTool_ = [&](const std::string& tool, const std::string& dir) {
+        if (tool == "ndstool") stagedIcon = ReadFile(fs::u8path(dir) / "icon.bmp");
     };
     for (const auto& c : cases) {
-        source_.customize = c.open;
-        source_.icon = (base_ / (c.exists ? "my icon.bmp" : "no icon.bmp")).string();
-        source_.border = (base_ / (c.exists ? "my border.bmp" : "none.bmp")).string();
-        source_.messages.clear();
-        ASSERT_TRUE(Build());
-        EXPECT_EQ(source_.messages, std::vector<std::string>{"Complete!"});
-        EXPECT_EQ(stagedIcon, c.icon);
-        EXPECT_NE(ReadFile(Delivered()).find(c.border), std::string::npos);
+        request_.icon = c.icon;
+        request_.border = c.border;
+        ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
+        EXPECT_EQ(stagedIcon, c.stagedIcon);
+        EXPECT_NE(ReadFile(Delivered()).find(c.packedBorder), std::string::npos);
     }
 }
 
-TEST_F(Pipeline, ARelativeCustomPictureIsTheFileThatWasFound) {
-    // Found relative to the folder the window started in, before the build enters bin.
+TEST_F(Pipeline, ARelativeCustomPictureIsFoundInTheCurrentFolder) {
     WriteFile(base_ / "my border.bmp", "CUSTOM BORDER");
+    const fs::path before = fs::current_path();
     fs::current_path(base_);
-    source_.customize = true;
-    source_.border = "my border.bmp";
-    ASSERT_TRUE(Build()) << source_.messages.back();
+    request_.border = "my border.bmp";
+    const BuildResult result = Build();
+    fs::current_path(before);
+    ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
     EXPECT_NE(ReadFile(Delivered()).find("LZ:IMG:CUSTOM BORDER"), std::string::npos);
 }
 
-TEST_F(Pipeline, StaleStagedFilesAreNotPackedButOtherFilesAre) {
-    WriteFile(bin_ / "data" / "game.gz", "STALE");  // gzip would refuse to overwrite it
-    WriteFile(bin_ / "data" / "game.gba", "STALE");
-    WriteFile(bin_ / "data" / "mode.txt", "XXXXXXXX");
-    WriteFile(bin_ / "x.nds", "STALE");
+TEST_F(Pipeline, WorkingFilesLeftInBinDataAreNeitherPackedNorTouched) {
+    // What an interrupted build of an earlier version, or our gzip stopped by a signal,
+    // left in the staging folder.
+    const std::map<std::string, std::string> left = {
+        {"game.gz", "STALE"},      {"game.gba", "STALE"},        {"mode.txt", "XXXXXXXX"},
+        {"game", "STALE"},         {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"},
+        {"border.lz7", "STALE"}};
+    for (const auto& [name, bytes] : left) WriteFile(bin_ / "data" / name, bytes);
     WriteFile(bin_ / "data" / "readme.txt", "KEEP");
-    ASSERT_TRUE(Build()) << source_.messages.back();
-    EXPECT_EQ(ReadFile(Delivered()),
-              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
-              "game.gz 12 GZ:ROM BYTES\n"
-              "mode.txt 2 PC\n"
-              "readme.txt 4 KEEP\n");
-    EXPECT_EQ(ReadFile(bin_ / "data" / "readme.txt"), "KEEP");
+    const BuildResult result = Build();
+    ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
+    EXPECT_EQ(ReadFile(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
+    for (const auto& [name, bytes] : left) EXPECT_EQ(ReadFile(bin_ / "data" / name), bytes);
 }
 
-struct FailureCase {
-    const char* name;
-    std::function<void(const fs::path& app)> arrange;
-    std::vector<std::string> toolsRun;
-    std::string message;  // with {bin} and {rom} for the paths
-};
-
 TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
-    const auto fail = [](const char* tool, const char* line) {
-        return [=](const fs::path& app) {
-            WriteFile(app / "bin" / ("fail-" + std::string(tool)), line);
-        };
+    struct FailureCase {
+        const char* name;
+        std::function<void()> arrange;
+        std::vector<std::string> toolsRun;
+        std::string message;  // with {bin}, {work}, {app}, {rom}, {root} and {out} for paths
     };
-    const auto skip = [](const char* tool) {
-        return [=](const fs::path& app) {
-            WriteFile(app / "bin" / ("skip-" + std::string(tool)), "");
-        };
+    const auto control = [this](const char* file, const char* line) {
+        return [=] { WriteFile(bin_ / file, line); };
     };
     const std::vector<FailureCase> cases = {
         {"missing ROM",
-         [&](const fs::path&) { fs::remove(romFile_); },
+         [&] { fs::remove(romFile_); },
          {},
-         "cannot copy the ROM {rom} to {bin}/data/game: no such file"},
+         "cannot copy the ROM {rom} to {work}/data/game: no such file"},
         {"gzip fails",
-         fail("gzip", "1 gzip: data/game: unexpected end of file"),
+         control("fail-gzip", "1 gzip: data/game: unexpected end of file"),
          {"gzip"},
          "gzip failed (exit status 1).\ngzip: data/game: unexpected end of file"},
         {"gzip writes nothing",
-         skip("gzip"),
+         control("skip-gzip", ""),
          {"gzip"},
-         "gzip ended without leaving {bin}/data/game.gz."},
+         "gzip ended without leaving {work}/data/game.gz."},
         {"gzip missing",
-         [](const fs::path& app) { fs::remove(app / "bin" / ("gzip" + kExe)); },
+         [&] { fs::remove(bin_ / ("gzip" + kExe)); },
          {},
          "cannot start gzip: "},
         {"border missing",
-         [](const fs::path& app) { fs::remove(app / "gfx" / "border.bmp"); },
-         {"gzip"},
-         "cannot copy the border picture {app}/gfx/border.bmp to {bin}/border.bmp: no such file"},
+         [&] { fs::remove(app_ / "gfx" / "border.bmp"); },
+         {},
+         "cannot read the border {app}/gfx/border.bmp: no such file"},
+        {"icon missing",
+         [&] { fs::remove(app_ / "gfx" / "icon.bmp"); },
+         {},
+         "cannot read the icon {app}/gfx/icon.bmp: no such file"},
         {"grit fails",
-         fail("grit", "2 grit: border.bmp: not a bitmap or PNG picture"),
+         control("fail-grit", "2 grit: border.bmp: not a bitmap or PNG picture"),
          {"gzip", "grit"},
          "grit failed (exit status 2).\ngrit: border.bmp: not a bitmap or PNG picture"},
-        {"grit writes nothing",
-         skip("grit"),
-         {"gzip", "grit"},
-         "grit ended without leaving {bin}/border.img.bin."},
-        {"gbacrusher fails",
-         fail("gbacrusher", "1 gbacrusher: border.img.bin: too large"),
-         {"gzip", "grit", "gbacrusher"},
-         "gbacrusher failed (exit status 1).\ngbacrusher: border.img.bin: too large"},
         {"gbacrusher writes nothing",
-         skip("gbacrusher"),
+         control("skip-gbacrusher", ""),
          {"gzip", "grit", "gbacrusher"},
-         "gbacrusher ended without leaving {bin}/data/border.lz7."},
-        {"icon missing",
-         [](const fs::path& app) { fs::remove(app / "gfx" / "icon.bmp"); },
-         {"gzip", "grit", "gbacrusher"},
-         "cannot copy the icon {app}/gfx/icon.bmp to {bin}/icon.bmp: no such file"},
-        {"mode file blocked",
-         [](const fs::path& app) { fs::create_directory(app / "bin" / "data" / "mode.txt"); },
-         {"gzip", "grit", "gbacrusher"},
-         "cannot write the mode file {bin}/data/mode.txt."},
-        {"ndstool fails",
-         fail("ndstool", "1 ndstool: icon.bmp: the icon must be 32 x 32 pixels, not 48 x 48"),
-         {"gzip", "grit", "gbacrusher", "ndstool"},
-         "ndstool failed (exit status 1).\nndstool: icon.bmp: the icon must be 32 x 32 pixels, "
-         "not 48 x 48"},
+         "gbacrusher ended without leaving {work}/data/border.lz7."},
         {"ndstool writes nothing",
-         skip("ndstool"),
+         control("skip-ndstool", ""),
          {"gzip", "grit", "gbacrusher", "ndstool"},
-         "ndstool ended without leaving {bin}/x.nds."},
+         "ndstool ended without leaving {work}/x.nds."},
         {"efs fails",
-         fail("efs", "1 efs: x.nds: no EFS section found"),
+         control("fail-efs", "1 efs: x.nds: no EFS section found"),
          {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
          "efs failed (exit status 1).\nefs: x.nds: no EFS section found"},
         {"output folder missing",
-         [&](const fs::path&) { source_.output = (base_ / "gone").string(); },
+         [&] { request_.outputFolder = (base_ / "gone").u8string(); },
          {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
-         "cannot copy the package {bin}/x.nds to {root}/gone/My Game.nds: "
+         "cannot copy the package {work}/x.nds to {root}/gone/My Game.nds: "
          "the folder {root}/gone does not exist"},
-        {"output folder is a file",
-         [&](const fs::path&) {
-             WriteFile(base_ / "notes.txt", "NOTES");
-             source_.output = (base_ / "notes.txt").string();
-         },
-         {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
-         "cannot copy the package {bin}/x.nds to {root}/notes.txt/My Game.nds: "
-         "{root}/notes.txt is a file, not a folder"},
         {"disk full staging the ROM",
-         [](const fs::path&) { g_fullDiskAt = "game"; },
+         [] { g_fullDiskAt = "game"; },
          {},
-         "cannot copy the ROM {rom} to {bin}/data/game: the disk holding {bin}/data is full"},
+         "cannot copy the ROM {rom} to {work}/data/game: the disk holding {work}/data is full"},
         {"disk full delivering the package",
-         [](const fs::path&) { g_fullDiskAt = "My Game.nds.pellix-"; },
+         [] { g_fullDiskAt = "my roms" + kSep + "."; },
          {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
-         "cannot copy the package {bin}/x.nds to {out}/My Game.nds: the disk holding {out} is "
+         "cannot copy the package {work}/x.nds to {out}/My Game.nds: the disk holding {out} is "
          "full"},
         {"staging folder missing",
-         [](const fs::path& app) { fs::remove_all(app / "bin" / "data"); },
+         [&] { fs::remove_all(bin_ / "data"); },
          {},
-         "the staging folder {bin}/data does not exist; the installation is incomplete."},
+         "cannot read the staging folder {bin}/data: it does not exist; the installation is "
+         "incomplete"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Install(root_.path() / c.name);
         WriteFile(Delivered(), "EARLIER PACKAGE");
         g_realCopy = pellix::modIO::SetCopyBytes(&FullDiskCopy);
-        c.arrange(app_);
-
-        EXPECT_FALSE(Build());
+        work_.clear();
+        c.arrange();
+        binBefore_ = Names(bin_);
+        const BuildResult result = Build();
         pellix::modIO::SetCopyBytes(g_realCopy);
         g_fullDiskAt.clear();
+        EXPECT_EQ(result.kind, BuildOutcome::Failed);
         EXPECT_EQ(ToolsRun(), c.toolsRun);
         std::string message = "The build stopped: " + c.message;
         // The table writes the paths after a placeholder with "/"; the build writes them with
@@ -496,356 +391,170 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
             for (std::size_t i = at + 1;
                  i < message.size() && message[i] != ' ' && message[i] != ':'; ++i)
                 if (message[i] == '/') message[i] = kSep[0];
-        const std::map<std::string, std::string> vars = {{"{bin}", bin_.string()},
-                                                         {"{app}", app_.string()},
-                                                         {"{rom}", romFile_.string()},
-                                                         {"{root}", base_.string()},
-                                                         {"{out}", (base_ / "my roms").string()}};
+        std::string work = work_;
+        if (work.empty()) {  // no program ran: the working folder is named in the message
+            const std::string mark = temp_.u8string() + kSep + "pellix-build-";
+            const std::size_t at = result.message.find(mark);
+            if (at != std::string::npos) work = result.message.substr(at, mark.size() + 8);
+        }
+        const std::map<std::string, std::string> vars = {
+            {"{bin}", bin_.u8string()},   {"{app}", app_.u8string()}, {"{rom}", romFile_.u8string()},
+            {"{root}", base_.u8string()}, {"{work}", work},
+            {"{out}", (base_ / "my roms").u8string()}};
         for (const auto& [key, value] : vars)
             for (std::size_t at; (at = message.find(key)) != std::string::npos;)
                 message.replace(at, key.size(), value);
-        ASSERT_EQ(source_.messages.size(), 1u);
         if (c.message.back() == ' ') {
-            EXPECT_EQ(source_.messages[0].rfind(message, 0), 0u) << source_.messages[0];
+            EXPECT_EQ(result.message.rfind(message, 0), 0u) << result.message;
         } else {
-            EXPECT_EQ(source_.messages[0], message);
+            EXPECT_EQ(result.message, message);
+            EXPECT_EQ(result.reason, message.substr(std::string("The build stopped: ").size()));
         }
-        EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
-        EXPECT_TRUE(StagedLeft().empty());
         EXPECT_EQ(ReadFile(Delivered()), "EARLIER PACKAGE");
-        for (const std::string& name : OutputFolderNames())  // no temporary file left
+        for (const std::string& name : Names(base_ / "my roms"))  // no temporary file left
             EXPECT_TRUE(name == "My Game.gba" || name == "My Game.nds") << name;
-        EXPECT_FALSE(pellix::BuildRunning());
+        ExpectNothingLeft();
     }
+}
+
+TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
+    WriteFile(base_ / "empty.gba", "");
+    fs::create_directories(bin_ / "data" / "sub");
+    struct Case {
+        const char* name;
+        std::string rom, outputFolder;
+        std::string message;
+    };
+    const std::string staging = "is in the staging folder " + bin_.u8string() + kSep +
+                                "data, whose whole content goes into every package. Choose a "
+                                "folder outside it.";
+    const std::string inBin = "is in the installation's folder " + bin_.u8string() +
+                              ", which holds its programs. Choose a folder outside it.";
+    const std::string romOut = (base_ / "my roms").u8string();
+    const std::string dataOut = (bin_ / "data").u8string();
+    const std::vector<Case> cases = {
+        {"no ROM", "", romOut, "Choose a GBA ROM first"},
+        {"an empty ROM", (base_ / "empty.gba").u8string(), romOut,
+         "The build did not start: the ROM " + (base_ / "empty.gba").u8string() + " is empty"},
+        {"into bin/data", romFile_.u8string(), dataOut,
+         "The build did not start: the output file " + dataOut + kSep + "My Game.nds " + staging},
+        {"below bin/data", romFile_.u8string(), (bin_ / "data" / "sub").u8string(),
+         "The build did not start: the output file " + (bin_ / "data" / "sub").u8string() + kSep +
+             "My Game.nds " + staging},
+        {"bin/data by a relative name", romFile_.u8string(), "data",
+         "The build did not start: the output file " + dataOut + kSep + "My Game.nds " + staging},
+        {"bin/data by a roundabout name", romFile_.u8string(),
+         (bin_ / "data" / ".." / "data").u8string(),
+         "The build did not start: the output file " + (bin_ / "data" / ".." / "data").u8string() +
+             kSep + "My Game.nds " + staging},
+        {"bin named", romFile_.u8string(), bin_.u8string(),
+         "The build did not start: the output file " + bin_.u8string() + kSep + "My Game.nds " +
+             inBin},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        request_.rom = c.rom;
+        request_.outputFolder = c.outputFolder;
+        const BuildResult result = Build();
+        EXPECT_EQ(result.kind, BuildOutcome::Refused);
+        EXPECT_EQ(result.message, c.message);
+        EXPECT_TRUE(ToolsRun().empty());
+        ExpectNothingLeft();
+    }
+    EXPECT_FALSE(fs::exists(bin_ / "data" / "My Game.nds"));
 }
 
 TEST_F(Pipeline, ADeliveryThatCannotReplaceTheOutputKeepsNoPartialFile) {
     fs::create_directory(Delivered());  // a folder where the package should go
-    WriteFile(Delivered().string() + ".pellix-partial", "USER FILE");
-    EXPECT_FALSE(Build());
-    ASSERT_EQ(source_.messages.size(), 1u);
-    EXPECT_EQ(source_.messages[0], "The build stopped: cannot copy the package " + Bin("x.nds") +
-                                       " to " + Delivered().string() +
-                                       ": the destination is a folder");
-    EXPECT_EQ(ReadFile(Delivered().string() + ".pellix-partial"), "USER FILE");
-    EXPECT_EQ(OutputFolderNames(), (std::vector<std::string>{"My Game.gba", "My Game.nds",
-                                                             "My Game.nds.pellix-partial"}));
+    const BuildResult result = Build();
+    EXPECT_EQ(result.kind, BuildOutcome::Failed);
+    EXPECT_EQ(result.message, "The build stopped: cannot copy the package " + work_ + kSep +
+                                  "x.nds to " + Delivered().u8string() +
+                                  ": the destination is a folder");
+    EXPECT_EQ(Names(base_ / "my roms"), (std::vector<std::string>{"My Game.gba", "My Game.nds"}));
     EXPECT_TRUE(fs::is_directory(Delivered()));
 }
 
-TEST_F(Pipeline, AnOutputFolderInsideAStagingFolderIsRefusedBeforeAnythingIsTouched) {
-    const fs::path work = MakeWorkFolder("work");
-    fs::create_directory(bin_ / "data" / "sub");
-    const std::string binData = bin_.string() + kSep + "data";
-    const std::string workData = work.string() + kSep + "data";
+TEST_F(Pipeline, AnExistingPackageIsReplacedOnlyWhenAskedTo) {
+    // Without replace, a package that is there before the build, or that appears while the
+    // programs run, is kept and the build says so.
     struct Case {
-        std::string outputFolder;
-        fs::path workDir;  // empty: the window's build in bin
-        std::string stagingFolder;
+        bool replace;
+        bool before;  // there before the build, else written while efs runs
+        BuildOutcome kind;
+        bool userFileKept;
     };
     const Case cases[] = {
-        {(bin_ / "data").string(), {}, binData},
-        {(bin_ / "data").string() + kSep, {}, binData},
-        {(bin_ / "data" / "sub").string(), {}, binData},
-        {"data", {}, binData},  // relative names are taken from bin
-        {(bin_ / "data" / ".." / "data").string(), {}, binData},
-        {(work / "data").string(), work, workData},
-        {(bin_ / "data").string(), work, binData},
+        {true, true, BuildOutcome::Delivered, false},
+        {true, false, BuildOutcome::Delivered, false},
+        {false, true, BuildOutcome::Skipped, true},
+        {false, false, BuildOutcome::Skipped, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.outputFolder + " in " + c.workDir.string());
-        source_ = FakeSource{};
-        source_.rom = romFile_.string();
-        source_.output = c.outputFolder;
-        const bool built = c.workDir.empty()
-                               ? Build()
-                               : pellix::RunBuildIn(source_, app_.string(), c.workDir.string());
-        EXPECT_FALSE(built);
-        ASSERT_EQ(source_.messages.size(), 1u);
-        EXPECT_EQ(source_.messages[0],
-                  "The build did not start: the output file " +
-                      pellix::OutputPath(c.outputFolder, source_.rom) +
-                      " is in the staging folder " + c.stagingFolder +
-                      ", whose whole content goes into every package. Choose a folder outside "
-                      "it.");
-        EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
-        EXPECT_TRUE(ToolsRun().empty());
-        EXPECT_TRUE(ReadToolLog(work).empty());
-    }
-    EXPECT_FALSE(fs::exists(bin_ / "data" / "My Game.nds"));
-    EXPECT_FALSE(fs::exists(work / "data" / "My Game.nds"));
-}
-
-TEST_F(Pipeline, ABuildOutlivesAReplacedInstallationFolder) {
-    // A reinstall while the window is open replaces bin, the window's current folder.
-    ASSERT_TRUE(Build()) << source_.messages.back();
-    ASSERT_EQ(fs::current_path(), fs::canonical(bin_));
-    std::error_code removeError;
-    fs::remove_all(bin_, removeError);
-    if (removeError) GTEST_SKIP() << "this system keeps the current folder from being removed";
-    fs::create_directories(bin_ / "data");
-    pellix::test::InstallFakeTools(bin_);
-    WriteFile(bin_ / "7.bin", "ARM7");
-    WriteFile(bin_ / "9.bin", "ARM9");
-    fs::remove(Delivered());
-
-    source_.messages.clear();
-    ASSERT_TRUE(Build()) << source_.messages.back();
-    EXPECT_EQ(ReadFile(Delivered()).rfind("border.lz7", 0), 0u);
-    EXPECT_EQ(fs::current_path(), fs::canonical(bin_));
-}
-
-TEST_F(Pipeline, AnExistingPackageIsReplaced) {
-    WriteFile(Delivered(), "EARLIER PACKAGE");
-    ASSERT_TRUE(Build());
-    EXPECT_EQ(ReadFile(Delivered()).rfind("border.lz7", 0), 0u);
-}
-
-TEST_F(Pipeline, PathsThatAreWorkingFilesAreRefusedBeforeAnythingIsTouched) {
-    struct Case {
-        const char* name;
-        std::function<void()> arrange;
-        std::string role;
-        std::function<std::string()> path;
-        fs::path kept;
-    };
-    const fs::path rom = bin_ / "data" / "game";
-    const std::vector<Case> cases = {
-        {"ROM in the staging folder", [&] { source_.rom = rom.string(); }, "the ROM",
-         [&] { return rom.string(); }, rom},
-        {"ROM by a roundabout path",
-         [&] { source_.rom = (bin_ / "data" / ".." / "data" / "game").string(); }, "the ROM",
-         [&] { return source_.rom; }, rom},
-        {"output onto x.nds",
-         [&] {
-             WriteFile(base_ / "x.gba", "X ROM");
-             source_.rom = (base_ / "x.gba").string();
-             source_.output = "";
-         },
-         "the output file", [] { return std::string("x.nds"); }, bin_ / "x.nds"},
-        {"icon in bin",
-         [&] {
-             source_.customize = true;
-             source_.icon = (bin_ / "icon.bmp").string();
-         },
-         "the icon", [&] { return (bin_ / "icon.bmp").string(); }, bin_ / "icon.bmp"},
-        {"border in bin",
-         [&] {
-             source_.customize = true;
-             source_.border = (bin_ / "border.bmp").string();
-         },
-         "the border picture", [&] { return (bin_ / "border.bmp").string(); }, bin_ / "border.bmp"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        source_ = FakeSource{};
-        source_.rom = romFile_.string();
-        source_.output = (base_ / "my roms").string();
-        c.arrange();
-        WriteFile(c.kept, "USER FILE");
-        EXPECT_FALSE(Build());
-        ASSERT_EQ(source_.messages.size(), 1u);
-        EXPECT_EQ(source_.messages[0],
-                  "The build did not start: " + c.role + " " + c.path() +
-                      " is one of the working files that a build writes in " + bin_.string() +
-                      " and deletes afterwards. Choose a file or folder outside it.");
-        EXPECT_EQ(ReadFile(c.kept), "USER FILE");
-        EXPECT_TRUE(ToolsRun().empty());
-        EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
-        fs::remove(c.kept);
+        SCOPED_TRACE(std::to_string(c.replace) + std::to_string(c.before));
+        fs::remove(Delivered());
+        if (c.before) WriteFile(Delivered(), "USER FILE");
+        duringTool_ = [&](const std::string& tool, const std::string&) {
+            if (tool == "efs" && !c.before) WriteFile(Delivered(), "USER FILE");
+        };
+        request_.replace = c.replace;
+        const BuildResult result = Build();
+        EXPECT_EQ(result.kind, c.kind) << result.message;
+        EXPECT_EQ(ReadFile(Delivered()) == "USER FILE", c.userFileKept);
+        if (c.kind == BuildOutcome::Skipped)
+            EXPECT_EQ(result.reason,
+                      "the package " + Delivered().u8string() + " exists (--force replaces it)");
+        EXPECT_EQ(Names(base_ / "my roms"), (std::vector<std::string>{"My Game.gba", "My Game.nds"}));
+        ExpectNothingLeft();
     }
 }
 
-TEST_F(Pipeline, ASecondGoDuringABuildStartsNothing) {
-    FakeSource second;
-    second.rom = romFile_.string();
-    bool secondResult = true;
-    bool runningSeen = false;
-    std::string running;
-    duringTool_ = [&](const std::string& tool) { running = tool; };
-    pellix::modShellWait::SetEventPump([&] {
-        if (running != "grit") return;
-        running.clear();
-        runningSeen = pellix::BuildRunning();
-        // A ROM chosen mid-build switches Go on again; the click that follows must not build.
-        source_.SetGoEnabled(true);
-        secondResult = pellix::RunBuild(second, app_.string());
-    });
-    ASSERT_TRUE(Build());
-    EXPECT_TRUE(runningSeen);
-    EXPECT_FALSE(secondResult);
-    EXPECT_TRUE(second.events.empty());
-    EXPECT_EQ(ToolsRun(),
-              (std::vector<std::string>{"gzip", "grit", "gbacrusher", "ndstool", "efs"}));
+TEST_F(Pipeline, NamesAsLongAsTheSystemAllowsAreBuilt) {
+    // The package's name is as long as the ROM's; a temporary name may be no longer.
+    const std::string base(251, 'n');
+    const fs::path rom = base_ / "my roms" / (base + ".gba");
+    WriteFile(rom, "ROM BYTES");
+    request_.rom = rom.u8string();
+    const BuildResult result = Build();
+    ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
+    EXPECT_EQ(ReadFile(base_ / "my roms" / (base + ".nds")), kDefaultPackage);
+    // And a short name, whose temporary name is shorter than the usual one.
+    WriteFile(base_ / "my roms" / "a.gba", "ROM BYTES");
+    request_.rom = (base_ / "my roms" / "a.gba").u8string();
+    ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
+    EXPECT_EQ(ReadFile(base_ / "my roms" / "a.nds"), kDefaultPackage);
 }
 
-TEST_F(Pipeline, ABuildInAWorkingFolderOfItsOwnStagesThereAndLeavesBinAlone) {
-    const fs::path work = MakeWorkFolder("work folder");
-    const fs::path before = fs::current_path();
-    std::vector<std::pair<std::string, std::string>> runs;
-    const bool built = pellix::RunBuildIn(source_, app_.string(), work.string(),
-                                          [&](const std::string& line, const std::string& dir) {
-                                              runs.emplace_back(ToolOf(line), dir);
-                                              return pellix::modShellWait::RunAndWait(line, dir);
-                                          });
-    ASSERT_TRUE(built) << source_.messages.back();
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {"gzip", work.string()},    {"grit", work.string()}, {"gbacrusher", work.string()},
-        {"ndstool", work.string()}, {"efs", work.string()},
-    };
-    EXPECT_EQ(runs, expected);
-    const auto calls = ReadToolLog(work);
-    ASSERT_EQ(calls.size(), 5u);
-    for (const auto& call : calls) EXPECT_EQ(fs::path(call.back()), fs::canonical(work));
-    EXPECT_EQ(ReadFile(Delivered()),
-              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
-              "game.gz 12 GZ:ROM BYTES\n"
-              "mode.txt 2 PC\n"
-              "readme.txt 4 KEEP\n");
-    EXPECT_EQ(source_.messages, std::vector<std::string>{"Complete!"});
-    EXPECT_TRUE(ToolsRun().empty());  // nothing ran in bin
-    for (const char* f : kStaged) EXPECT_FALSE(fs::exists(work / f)) << f;
-    EXPECT_EQ(fs::current_path(), before);
-    EXPECT_FALSE(pellix::BuildRunning());
+TEST_F(Pipeline, AReadOnlyInstallationBuilds) {
+    fs::permissions(bin_, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    fs::permissions(bin_ / "data", fs::perms::owner_write, fs::perm_options::remove);
+    const BuildResult result = Build();
+    fs::permissions(bin_, fs::perms::owner_write, fs::perm_options::add);
+    fs::permissions(bin_ / "data", fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
+    ExpectNothingLeft();
 }
 
-TEST_F(Pipeline, BuildsInTwoWorkingFoldersRunSideBySideInThreads) {
-    // Each build waits inside grit until the other has reached it too, so they overlap for
-    // certain; meanwhile a third build asks for a folder that is busy and does nothing.
-    struct Job {
-        fs::path work, rom, out;
-        FakeSource source;
-        bool built = false;
-    };
-    Job jobs[2];
-    for (int i = 0; i < 2; ++i) {
-        Job& job = jobs[i];
-        job.work = MakeWorkFolder("work " + std::to_string(i));
-        job.rom = base_ / ("game " + std::to_string(i) + ".gba");
-        WriteFile(job.rom, "ROM OF GAME " + std::to_string(i));
-        job.out = base_ / ("out " + std::to_string(i));
-        fs::create_directory(job.out);
-        job.source.rom = job.rom.string();
-        job.source.output = job.out.string();
-        job.source.compression = i;
-    }
-    std::mutex mutex;
-    std::condition_variable changed;
-    int inGrit = 0;
-    bool overlapped = false;
-    FakeSource third;
-    bool thirdBuilt = true;
-    const pellix::ToolRunner runner = [&](const std::string& line, const std::string& dir) {
-        if (ToolOf(line) == "grit") {
-            std::unique_lock<std::mutex> lock(mutex);
-            ++inGrit;
-            changed.notify_all();
-            overlapped =
-                changed.wait_for(lock, std::chrono::seconds(20), [&] { return inGrit == 2; });
-            if (dir == jobs[0].work.string()) {
-                third.rom = romFile_.string();
-                thirdBuilt = pellix::RunBuildIn(third, app_.string(), jobs[0].work.string());
-            }
-        }
-        return pellix::modShellWait::RunAndWait(line, dir);
-    };
-    // The window's event pump belongs to its own thread; builds elsewhere must not call it.
-    std::atomic<int> foreignPumps{0};
-    pellix::modShellWait::SetEventPump([&] { ++foreignPumps; });
-    std::thread threads[2];
-    for (int i = 0; i < 2; ++i)
-        threads[i] = std::thread([&, i] {
-            jobs[i].built =
-                pellix::RunBuildIn(jobs[i].source, app_.string(), jobs[i].work.string(), runner);
-        });
-    for (std::thread& t : threads) t.join();
-
-    EXPECT_TRUE(overlapped);
-    EXPECT_EQ(foreignPumps, 0);
-    EXPECT_FALSE(thirdBuilt);
-    EXPECT_TRUE(third.events.empty());
-    const char* const games[] = {"game.gba 13 ROM OF GAME 0", "game.gz 16 GZ:ROM OF GAME 1"};
-    const char* const modes[] = {"mode.txt 2 PU", "mode.txt 2 PC"};
-    for (int i = 0; i < 2; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_TRUE(jobs[i].built) << jobs[i].source.messages.back();
-        const std::string package = ReadFile(jobs[i].out / ("game " + std::to_string(i) + ".nds"));
-        EXPECT_NE(package.find(games[i]), std::string::npos) << package;
-        EXPECT_NE(package.find(modes[i]), std::string::npos) << package;
-        EXPECT_EQ(ReadToolLog(jobs[i].work).size(), 4u + i);  // gzip only when compressing
-        for (const char* f : kStaged) EXPECT_FALSE(fs::exists(jobs[i].work / f)) << f;
-    }
-    EXPECT_FALSE(pellix::BuildRunning());
-}
-
-TEST_F(Pipeline, AnotherProcessBuildingInTheFolderKeepsThisBuildOutUntilItEnds) {
-    using pellix::QuoteArgument;
-    const std::string refusal = "The build did not start: another build is running in " +
-                                bin_.string() +
-                                " (in another Pellix window or program). Try again when it "
-                                "has finished.";
-    WriteFile(base_ / "probe.gba", "PROBE ROM");
-    fs::create_directory(base_ / "probe out");
-    const std::string probe = QuoteArgument(PELLIX_BUILD_PROBE) + " " +
-                              QuoteArgument(app_.string()) + " " +
-                              QuoteArgument((base_ / "probe.gba").string()) + " " +
-                              QuoteArgument((base_ / "probe out").string());
-    const auto reset = [&] {
-        source_ = FakeSource{};
-        source_.rom = romFile_.string();
-        source_.output = (base_ / "my roms").string();
-    };
-    pellix::modShellWait::RunResult other;
-
-    // The other process is in ndstool: this build is refused and touches nothing, and the
-    // other's package holds its own ROM.
-    WriteFile(bin_ / "sleep-ndstool", "1500");
-    std::thread building([&] { other = pellix::modShellWait::RunAndWait(probe); });
-    const bool inNdstool = pellix::test::WaitFor([&] {
-        const auto tools = ToolsRun();
-        return std::find(tools.begin(), tools.end(), "ndstool") != tools.end();
-    });
-    EXPECT_FALSE(Build());
-    building.join();
-    ASSERT_TRUE(inNdstool);
-    EXPECT_EQ(source_.messages, std::vector<std::string>{refusal});
-    EXPECT_EQ(source_.goStates, (std::vector<bool>{false, true}));
-    EXPECT_EQ(other.exitCode, 0) << other.errorText;
-    EXPECT_NE(ReadFile(base_ / "probe out" / "probe.nds").find("game.gz 12 GZ:PROBE ROM"),
-              std::string::npos);
-    EXPECT_FALSE(fs::exists(Delivered()));
-    fs::remove(bin_ / "sleep-ndstool");
-
-    // The other process dies with its files staged: while it lives this build is refused,
-    // once it is killed this one runs and packs nothing of the other's.
-    const fs::path ready = base_ / "probe ready";
-    std::thread dying([&] {
-        other = pellix::modShellWait::RunAndWait(probe + " " + QuoteArgument(ready.string()));
-    });
-    const bool staged = pellix::test::WaitFor([&] { return fs::exists(ready); });
-    reset();
-    EXPECT_FALSE(Build());
-    EXPECT_EQ(source_.messages, std::vector<std::string>{refusal});
-    if (staged) pellix::test::KillProcess(std::stol(ReadFile(ready)));
-    dying.join();
-    ASSERT_TRUE(staged);
-    EXPECT_NE(other.exitCode, 0);
-    reset();
-    ASSERT_TRUE(Build()) << source_.messages.back();
-    EXPECT_EQ(ReadFile(Delivered()),
-              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
-              "game.gz 12 GZ:ROM BYTES\n"
-              "mode.txt 2 PC\n");
-    EXPECT_TRUE(StagedLeft().empty());
+TEST_F(Pipeline, ATemporaryFolderThatCannotBeWrittenSaysWhereToWork) {
+    const fs::path missing = base_ / "no such temp";
+    const BuildResult result =
+        pellix::Build(request_, app_.u8string(), pellix::ToolRunner(), missing.u8string());
+    EXPECT_EQ(result.kind, BuildOutcome::Failed);
+    EXPECT_NE(result.message.find("cannot make a working folder in " + missing.u8string()),
+              std::string::npos)
+        << result.message;
+    EXPECT_NE(result.message.find("to a folder you can write"), std::string::npos)
+        << result.message;
 }
 
 TEST_F(Pipeline, AnInstallationFolderWithAQuoteIsRefused) {
-    source_.customize = false;
-    EXPECT_FALSE(pellix::RunBuild(source_, root_.str() + "/say \"hi\"", [](const std::string&) {
-        return pellix::modShellWait::RunResult{};
-    }));
-    ASSERT_EQ(source_.messages.size(), 1u);
-    EXPECT_EQ(source_.messages[0].rfind("The build did not start: the installation folder", 0), 0u);
+    const BuildResult result =
+        pellix::Build(request_, root_.str() + "/say \"hi\"", [](const std::string&) {
+            return pellix::modShellWait::RunResult{};
+        });
+    EXPECT_EQ(result.kind, BuildOutcome::Refused);
+    EXPECT_EQ(result.message.rfind("The build did not start: the installation folder", 0), 0u);
 }
 
 }  // namespace

@@ -3,9 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
+#include <thread>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "command_line.h"
 #include "modio.h"
+#include "shell_wait.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -87,12 +95,121 @@ TEST_F(WorkFolderTest, AnIncompleteInstallationLeavesNothingBehind) {
     }
     EXPECT_TRUE(ParentIsEmpty());
 
-    // No bin/data at all: the folder still gets an empty data/ of its own.
+    // No bin/data at all: the installation is incomplete.
     WriteFile(app_ / "bin" / "9.bin", "ARM9");
     fs::remove_all(app_ / "bin" / "data");
-    WorkFolder folder(app_.string(), parent_.string());
-    EXPECT_TRUE(fs::is_directory(fs::path(folder.path()) / "data"));
-    EXPECT_TRUE(fs::is_empty(fs::path(folder.path()) / "data"));
+    EXPECT_THROW(WorkFolder(app_.string(), parent_.string()), pellix::modIO::FileError);
+    EXPECT_TRUE(ParentIsEmpty());
+}
+
+#ifndef _WIN32
+// One rule for whatever the user keeps in bin/data, whoever builds: links are followed, a
+// pipe or a device is refused at once (never opened, so never waited on), a link that
+// leads back around is refused, and working files of ours are passed over.
+TEST_F(WorkFolderTest, TheStagingFolderIsCopiedByOneRule) {
+    const fs::path data = app_ / "bin" / "data";
+    const fs::path elsewhere = root_.path() / "elsewhere";
+    fs::create_directories(elsewhere / "deep");
+    WriteFile(elsewhere / "deep" / "level.txt", "linked");
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::set<std::string> added;  // to the usual contents; empty when refused
+        std::string refusal;          // part of the message
+    };
+    const std::vector<Case> cases = {
+        {"a linked folder", [&] { fs::create_directory_symlink(elsewhere, data / "linked"); },
+         {"data/linked/deep/level.txt=linked"}, ""},
+        {"a linked file",
+         [&] { fs::create_symlink(elsewhere / "deep" / "level.txt", data / "level.txt"); },
+         {"data/level.txt=linked"}, ""},
+        {"gzip's temporary file and another build's folder",
+         [&] {
+             WriteFile(data / "game.gz.Ab12Cd34.tmp", "part of another ROM");
+             fs::create_directories(data / "pellix-build-0badf00d" / "data");
+             WriteFile(data / "pellix-build-0badf00d.lock", "");
+         },
+         {}, ""},
+        {"a pipe", [&] { ASSERT_EQ(::mkfifo((data / "pipe").c_str(), 0600), 0); }, {},
+         "it is not a file or a folder (a pipe, socket or device)"},
+        {"a link around", [&] { fs::create_directory_symlink(data, data / "extra" / "again"); },
+         {}, "it is a link to a folder that holds it"},
+    };
+    const std::set<std::string> usual = {"7.bin=ARM7", "9.bin=ARM9", "data/cheats.txt=mine",
+                                         "data/extra/notes.txt=also mine"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(data);
+        fs::create_directories(data / "extra");
+        WriteFile(data / "cheats.txt", "mine");
+        WriteFile(data / "extra" / "notes.txt", "also mine");
+        c.arrange();
+        try {
+            WorkFolder folder(app_.string(), parent_.string());
+            std::set<std::string> expected = usual;
+            expected.insert(c.added.begin(), c.added.end());
+            EXPECT_EQ(c.refusal, "");
+            EXPECT_EQ(Contents(folder.path()), expected);
+        } catch (const pellix::modIO::FileError& e) {
+            EXPECT_NE(c.refusal, "") << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(ParentIsEmpty());
+    }
+}
+
+TEST_F(WorkFolderTest, ATemporaryFolderInsideTheStagingFolderIsNotCopiedIntoItself) {
+    const fs::path inside = app_ / "bin" / "data" / "tmp";
+    fs::create_directories(inside);
+    WorkFolder first(app_.string(), inside.string());
+    WorkFolder second(app_.string(), inside.string());
+    EXPECT_EQ(Contents(second.path()), (std::set<std::string>{"7.bin=ARM7", "9.bin=ARM9",
+                                                              "data/cheats.txt=mine",
+                                                              "data/extra/notes.txt=also mine"}));
+}
+#endif
+
+// A folder whose build was killed goes with the next sweep; a running build's stays.
+TEST_F(WorkFolderTest, StaleFoldersAreToldByTheirLock) {
+    using pellix::QuoteArgument;
+    WriteFile(root_.path() / "a.gba", "ROM");
+    fs::create_directories(app_ / "gfx");
+    for (const char* picture : {"icon.bmp", "border.bmp"}) WriteFile(app_ / "gfx" / picture, "x");
+    const fs::path ready = root_.path() / "ready";
+    pellix::modShellWait::RunResult probe;
+    // The probe runs with this test's parent as its temporary folder.
+    const std::string line = QuoteArgument(PELLIX_BUILD_PROBE) + " build " +
+                             QuoteArgument(app_.u8string()) + " " +
+                             QuoteArgument((root_.path() / "a.gba").u8string()) + " " +
+                             QuoteArgument(root_.str()) + " " + QuoteArgument(ready.u8string());
+#ifdef _WIN32
+    _putenv_s("TMP", parent_.string().c_str());
+#else
+    setenv("TMPDIR", parent_.c_str(), 1);
+#endif
+    std::thread dying([&] { probe = pellix::modShellWait::RunAndWait(line); });
+    const bool staged = pellix::test::WaitFor([&] { return fs::exists(ready); });
+#ifdef _WIN32
+    _putenv_s("TMP", "");
+#else
+    unsetenv("TMPDIR");
+#endif
+    WorkFolder running(app_.string(), parent_.string());
+    EXPECT_TRUE(staged);
+    // While the probe lives its folder stays, and so does this one.
+    EXPECT_EQ(pellix::RemoveStaleWorkFolders(parent_.string()), 0);
+    if (staged) pellix::test::KillProcess(std::stol(ReadFile(ready)));
+    dying.join();
+    EXPECT_NE(probe.exitCode, 0);
+    EXPECT_EQ(pellix::RemoveStaleWorkFolders(parent_.string()), 1);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(parent_))
+        left.push_back(entry.path().filename().u8string());
+    EXPECT_EQ(left.size(), 2u);  // this test's folder and its lock
+    EXPECT_TRUE(fs::is_directory(running.path()));
+    // An old folder without a lock of ours is not ours to judge.
+    fs::create_directories(parent_ / "pellix-build-00000000");
+    EXPECT_EQ(pellix::RemoveStaleWorkFolders(parent_.string()), 0);
 }
 
 TEST_F(WorkFolderTest, AParentThatIsNotThereIsNamed) {

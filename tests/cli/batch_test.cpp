@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -93,11 +94,19 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     BatchSettings settings;
     settings.titleGiven = true;
     settings.titles[1] = "Collection";
-    const std::vector<Job> plain = PlanBatch({"good.gba", "Big.GBA", "./good.gba", "missing.gba",
-                                              "folder.gba", "", "game.gba", "game.nds"},
-                                             settings);
+    Rom("empty.gba", 0);
+    fs::create_directories(dir_ / "inst" / "bin");
+    const std::string app = (dir_ / "inst").u8string();
+    const std::vector<Job> plain =
+        PlanBatch({"good.gba", "Big.GBA", "./good.gba", "missing.gba", "folder.gba", "",
+                   "game.gba", "game.nds", "empty.gba"},
+                  settings, app);
     settings.outputFolder = "out";
-    const std::vector<Job> intoOut = PlanBatch({"a/twin.gba", "b/twin.gba", "kept.gba"}, settings);
+    const std::vector<Job> intoOut =
+        PlanBatch({"a/twin.gba", "b/twin.gba", "kept.gba"}, settings, app);
+    settings.outputFolder = "inst/bin";
+    const std::vector<Job> intoBin = PlanBatch({"good.gba"}, settings, app);
+    settings.outputFolder = "";
 
     struct Row {
         const Job& job;
@@ -106,20 +115,30 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     };
     const std::string sep(1, static_cast<char>(fs::path::preferred_separator));
     const std::string out = (dir_ / "out").u8string() + sep;
-    ASSERT_EQ(plain.size(), 7u);  // good.gba named twice is one ROM
+    ASSERT_EQ(plain.size(), 8u);  // good.gba named twice is one ROM
     ASSERT_EQ(intoOut.size(), 3u);
 #ifndef _WIN32
-    EXPECT_EQ(PlanBatch({"/dev/null"}, settings)[0].reason, "it is not a file");
+    EXPECT_EQ(PlanBatch({"/dev/null"}, settings, app)[0].reason, "it is not a file");
+    // Under a second name the same ROM is said to be given twice, not silently dropped.
+    fs::create_symlink(dir_ / "good.gba", dir_ / "alias.gba");
+    const std::vector<Job> linked = PlanBatch({"good.gba", "alias.gba"}, settings, app);
+    ASSERT_EQ(linked.size(), 2u);
+    EXPECT_EQ(linked[1].state, JobState::Skipped);
+    EXPECT_EQ(linked[1].reason, "the same ROM as good.gba, given twice");
 #endif
     const Row rows[] = {
         {plain[0], JobState::Waiting, ""},
         {plain[1], JobState::Waiting, ""},
         {plain[2], JobState::Failed, "no such file"},
         {plain[3], JobState::Failed, "it is a folder, not a ROM"},
-        {plain[4], JobState::Failed, "no such file"},
+        {plain[4], JobState::Failed, "Choose a GBA ROM first"},
         {plain[5], JobState::Failed,
          "the package " + (dir_ / "game.nds").u8string() + " would replace a ROM of this batch"},
         {plain[6], JobState::Waiting, ""},
+        {plain[7], JobState::Failed, "the ROM empty.gba is empty"},
+        {intoBin[0], JobState::Failed,
+         "the output file " + (dir_ / "inst" / "bin").u8string() + sep +
+             "good.nds is in the installation's folder "},
         {intoOut[0], JobState::Failed,
          "the package " + out + "twin.nds would also be made from b/twin.gba; none of them"},
         {intoOut[1], JobState::Failed,
@@ -142,7 +161,8 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     EXPECT_EQ(plain[6].output, (dir_ / "game.nds.nds").u8string());
 
     settings.force = true;
-    EXPECT_EQ(PlanBatch({"kept.gba"}, settings)[0].state, JobState::Waiting);
+    settings.outputFolder = "out";
+    EXPECT_EQ(PlanBatch({"kept.gba"}, settings, app)[0].state, JobState::Waiting);
 }
 
 // Runs a batch of `count` jobs through a stand-in build, recording what happens.
@@ -156,8 +176,26 @@ struct Recorder : BatchObserver {
 
 std::vector<Job> Jobs(int count) {
     std::vector<Job> jobs(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) jobs[i].rom = "r" + std::to_string(i);
+    for (int i = 0; i < count; ++i) jobs[i].rom = jobs[i].romPath = "r" + std::to_string(i);
     return jobs;
+}
+
+// An installation holding only its default pictures, which every batch converts first.
+struct PicturesOnly {
+    test::TempDir root{"pellix-batch-pictures"};
+    PicturesOnly() {
+        fs::create_directories(root.path() / "gfx");
+        for (const char* file : {"gfx/icon.bmp", "gfx/border.bmp"})
+            test::WriteFile(root.path() / file, "x");
+    }
+    std::string app() const { return root.path().u8string(); }
+};
+
+BuildResult Outcome(bool delivered, const std::string& reason = "") {
+    BuildResult result;
+    result.kind = delivered ? BuildOutcome::Delivered : BuildOutcome::Failed;
+    result.reason = reason;
+    return result;
 }
 
 TEST(RunBatch, BuildsSideBySideUpToTheLimitAndSettlesEveryJob) {
@@ -165,15 +203,26 @@ TEST(RunBatch, BuildsSideBySideUpToTheLimitAndSettlesEveryJob) {
     jobs[4].state = JobState::Skipped;
     std::atomic<int> running{0}, most{0};
     Recorder recorder;
-    RunBatch(jobs, {}, "", 3, recorder,
-             [&](const Job& job, const BatchSettings&, const std::string&, std::string& message) {
+    const PicturesOnly inst;
+    std::atomic<int> sharedPictures{0};
+    std::shared_ptr<const StagedPictures> first;
+    std::mutex firstMutex;
+    RunBatch(jobs, {}, inst.app(), 3, recorder,
+             [&](const BuildRequest& request, const std::string&) {
+                 {
+                     // Every build gets the one conversion made for the batch.
+                     std::lock_guard<std::mutex> lock(firstMutex);
+                     if (!first) first = request.pictures;
+                     if (request.pictures && request.pictures == first) ++sharedPictures;
+                 }
                  most = std::max(most.load(), ++running);
-                 std::this_thread::sleep_for(std::chrono::milliseconds(job.rom == "r0" ? 700 : 40));
+                 std::this_thread::sleep_for(
+                     std::chrono::milliseconds(request.rom == "r0" ? 700 : 40));
                  --running;
-                 if (job.rom == "r5") throw std::runtime_error("cannot make a working folder");
-                 message = "grit failed";
-                 return job.rom != "r2";
+                 if (request.rom == "r5") throw std::runtime_error("cannot make a working folder");
+                 return Outcome(request.rom != "r2", "grit failed");
              });
+    EXPECT_EQ(sharedPictures, 8);
     EXPECT_EQ(most, 3);
     EXPECT_EQ(recorder.started,
               (std::vector<std::string>{"r0", "r1", "r2", "r3", "r5", "r6", "r7", "r8"}));
@@ -191,12 +240,14 @@ TEST(RunBatch, BuildsSideBySideUpToTheLimitAndSettlesEveryJob) {
 TEST(RunBatch, AnInterruptStartsNothingMore) {
     std::vector<Job> jobs = Jobs(6);
     Recorder recorder;
-    RunBatch(jobs, {}, "", 2, recorder,
-             [&](const Job& job, const BatchSettings&, const std::string&, std::string&) {
-                 if (job.rom == "r2") modShellWait::CancelAll();
+    const PicturesOnly inst;
+    RunBatch(jobs, {}, inst.app(), 2, recorder,
+             [&](const BuildRequest& request, const std::string&) {
+                 if (request.rom == "r2") modShellWait::CancelAll();
                  // r1 finishes its package after the interrupt: it is kept.
-                 std::this_thread::sleep_for(std::chrono::milliseconds(job.rom == "r1" ? 400 : 50));
-                 return job.rom == "r0" || job.rom == "r1";
+                 std::this_thread::sleep_for(
+                     std::chrono::milliseconds(request.rom == "r1" ? 400 : 50));
+                 return Outcome(request.rom == "r0" || request.rom == "r1");
              });
     modShellWait::ResetCancel();
     EXPECT_EQ(recorder.started.size(), 3u);
@@ -244,7 +295,7 @@ TEST(RunBatch, AnInterruptMidBuildLeavesNoWorkingFolderAndNoPackage) {
         tmp1("TMP", tmp), tmp2("TEMP", tmp);
     BatchSettings settings;
     settings.outputFolder = (root.path() / "out").u8string();
-    std::vector<Job> jobs = PlanBatch(roms, settings);
+    std::vector<Job> jobs = PlanBatch(roms, settings, app.u8string());
 
     // Each build runs five programs of 300 ms; the first two are stopped in their second.
     std::thread stopper([] {

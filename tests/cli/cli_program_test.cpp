@@ -2,11 +2,15 @@
 // programs: wrong command lines, a batch with bad inputs among good ones, an interrupt.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 
 #include "bitmap_writer.h"
+#include "build_pipeline.h"
 #include "cli_fixture.h"
+#include "gzip_member.h"
 #include "nds_reader.h"
+#include "standin_check.h"
 
 namespace pellix::clitest {
 namespace {
@@ -176,7 +180,9 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
 #endif
     ASSERT_FALSE(run.timedOut) << run.out;
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
-    EXPECT_EQ(run.err, "");
+    // The installation holds the stand-in images: said once for the whole batch.
+    EXPECT_EQ(run.err, "pellix-cli: warning: " +
+                           StandInWarning(StandInImages((root_ / "inst").u8string())) + "\n");
 
     const std::string out = run.out;
     const auto says = [&](const std::string& text) {
@@ -223,6 +229,92 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     EXPECT_EQ(forced.exitCode, 0) << forced.out << forced.err;
     EXPECT_EQ(Utf8(formats::ReadNdsFile((work_ / "out" / "old.nds").u8string()).banner.titles[0]),
               "old");
+}
+
+TEST_F(PellixCli, AnInstallationWithItsOwnImagesGetsNoWarning) {
+    MakeInstallation(work_ / "own", ThePrograms(GZIP_PROGRAM));
+    for (const char* image : {"7.bin", "9.bin"}) {
+        std::vector<std::uint8_t> bytes = MakeRom(4096, 5);
+        WriteBytes(work_ / "own" / "bin" / image, bytes);
+    }
+    WriteBytes(work_ / "a.gba", MakeRom(4096, 1));
+    const Ended run = RunToEnd((work_ / "own" / ("pellix-cli" + kExe)).u8string(),
+                               {"-q", "-o", "out", "a.gba"}, work_, Environment(), 120,
+                               RunningAsRoot());
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(run.err, "");
+}
+
+// The ROM a package carries, unpacked, and the names of its files.
+std::pair<std::vector<std::uint8_t>, std::vector<std::string>> PackageContents(
+    const fs::path& package) {
+    const formats::NdsPackage p = formats::ReadNdsFile(package.u8string());
+    std::vector<std::uint8_t> rom;
+    std::vector<std::string> names;
+    for (const auto& f : p.files) {
+        names.push_back(f.path);
+        const std::vector<std::uint8_t> bytes = p.Contents(f);
+        if (f.path == "game.gba") rom = bytes;
+        if (f.path == "game.gz") rom = gzip::UnpackMembers(bytes.data(), bytes.size(), 1 << 24);
+    }
+    return {rom, names};
+}
+
+TEST_F(PellixCli, WindowBuildsBesideABatchOnOneInstallationEachHoldTheirOwnRom) {
+    // Builds as the window makes them, in this process, while pellix-cli batches run on the
+    // same installation in another, round after round.
+    constexpr int kRounds = 200;
+    fs::create_directories(work_ / "wout");
+    std::vector<std::vector<std::uint8_t>> windowRoms, batchRoms;
+    std::vector<std::string> batchArgs = {"-q", "--force", "-j", "2", "-o", "out"};
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        windowRoms.push_back(MakeRom(3000 + 500 * i, 1000 + i));
+        WriteBytes(work_ / "roms" / ("w" + std::to_string(i) + ".gba"), windowRoms.back());
+        batchRoms.push_back(MakeRom(2000 + 700 * i, 2000 + i));
+        WriteBytes(work_ / "roms" / ("b" + std::to_string(i) + ".gba"), batchRoms.back());
+        batchArgs.push_back("roms/b" + std::to_string(i) + ".gba");
+    }
+    const std::vector<std::string> expectedGz = {"border.lz7", "game.gz", "mode.txt", "readme.txt"};
+    const std::vector<std::string> expectedGba = {"border.lz7", "game.gba", "mode.txt",
+                                                  "readme.txt"};
+
+    std::atomic<bool> stop{false};
+    int batches = 0;
+    std::string batchProblems;
+    std::thread batch([&] {
+        while (!stop) {
+            const Ended run = RunToEnd(Cli(), batchArgs, work_, Environment(), 120, RunningAsRoot());
+            ++batches;
+            if (run.exitCode != 0) batchProblems += run.out + run.err;
+            for (std::size_t i = 0; i < batchRoms.size(); ++i) {
+                const auto [rom, names] =
+                    PackageContents(work_ / "out" / ("b" + std::to_string(i) + ".nds"));
+                if (rom != batchRoms[i] || names != expectedGz)
+                    batchProblems += "b" + std::to_string(i) + ".nds holds something else\n";
+            }
+        }
+    });
+    int delivered = 0;
+    for (int round = 0; round < kRounds && batchProblems.empty(); ++round) {
+        const int which = round % 3;
+        BuildRequest request;
+        request.rom = (work_ / "roms" / ("w" + std::to_string(which) + ".gba")).u8string();
+        request.outputFolder = (work_ / "wout").u8string();
+        request.compression = round % 2 == 0;
+        const BuildResult result =
+            Build(request, (root_ / "inst").u8string(), ToolRunner(), (work_ / "tmp").u8string());
+        ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
+        const auto [rom, names] = PackageContents(result.package);
+        ASSERT_EQ(rom, windowRoms[which]) << "round " << round;
+        ASSERT_EQ(names, request.compression ? expectedGz : expectedGba) << "round " << round;
+        ++delivered;
+    }
+    stop = true;
+    batch.join();
+    EXPECT_EQ(delivered, kRounds);
+    EXPECT_GE(batches, 1);
+    EXPECT_EQ(batchProblems, "");
+    EXPECT_TRUE(fs::is_empty(work_ / "tmp")) << "a working folder was left behind";
 }
 
 TEST_F(PellixCli, AnInterruptStopsTheBatchAndLeavesNothingHalfDone) {

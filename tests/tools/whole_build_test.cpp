@@ -39,22 +39,13 @@ void Write(const fs::path& path, const Bytes& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-// The window's settings as plain fields: the panel open, compression off (no gzip is
-// needed on any system), and the messages kept.
-struct Settings : SettingsSource {
-    std::string rom, output, icon, border;
-    std::vector<std::string> messages;
-    std::string RomPath() override { return rom; }
-    std::string OutputFolder() override { return output; }
-    std::string Title(int line) override { return line == 1 ? "Pictures" : ""; }
-    std::string IconFile() override { return icon; }
-    std::string BorderFile() override { return border; }
-    bool CustomizeOpen() override { return true; }
-    int PsramValue() override { return 1; }
-    int CompressionValue() override { return 0; }
-    void SetGoEnabled(bool) override {}
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-};
+// The window's settings as plain values: compression off (no gzip is needed on any system).
+BuildRequest PictureRequest() {
+    BuildRequest request;
+    request.titles[0] = "Pictures";
+    request.compression = false;
+    return request;
+}
 
 // An installation with the built programs in bin and a ROM and output folder beside it.
 class WholeBuild : public ::testing::Test {
@@ -77,7 +68,7 @@ class WholeBuild : public ::testing::Test {
         fs::copy_file(STANDIN_DIR "/9.bin", app_ / "bin" / "9.bin");
         Write(root_ / "game.gba", Bytes(4096, 0x5A));
         settings_.rom = (root_ / "game.gba").string();
-        settings_.output = (root_ / "out").string();
+        settings_.outputFolder = (root_ / "out").string();
     }
     void TearDown() override {
         fs::current_path(previous_);
@@ -92,14 +83,13 @@ class WholeBuild : public ::testing::Test {
         Write(root_ / borderName, border);
         settings_.icon = (root_ / iconName).string();
         settings_.border = (root_ / borderName).string();
-        settings_.messages.clear();
-        EXPECT_TRUE(RunBuild(settings_, app_.string()));
-        EXPECT_EQ(settings_.messages, std::vector<std::string>{"Complete!"});
+        const BuildResult result = pellix::Build(settings_, app_.string());
+        EXPECT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
         return formats::ReadNdsFile((root_ / "out" / "game.nds").string());
     }
 
     fs::path previous_, root_, app_;
-    Settings settings_;
+    BuildRequest settings_ = PictureRequest();
 };
 
 // The package's icon as the DS shows it.
@@ -215,14 +205,14 @@ TEST_F(WholeBuild, APictureThatCannotBeUsedStopsTheBuildWithItsReason) {
         Write(root_ / c.borderName, c.border);
         settings_.icon = (root_ / c.iconName).string();
         settings_.border = (root_ / c.borderName).string();
-        settings_.messages.clear();
-        EXPECT_FALSE(RunBuild(settings_, app_.string()));
+        const BuildResult result = pellix::Build(settings_, app_.string());
+        EXPECT_EQ(result.kind, BuildOutcome::Failed);
         std::string message = "The build stopped: " + c.message;
         for (const auto& [key, value] :
              {std::pair{std::string("{icon}"), settings_.icon}, {"{border}", settings_.border}})
             if (const size_t at = message.find(key); at != std::string::npos)
                 message.replace(at, key.size(), value);
-        EXPECT_EQ(settings_.messages, std::vector<std::string>{message});
+        EXPECT_EQ(result.message, message);
         EXPECT_FALSE(fs::exists(root_ / "out" / "game.nds"));
         for (const char* staged : {"icon.bmp", "border.bmp", "x.nds"})
             EXPECT_FALSE(fs::exists(app_ / "bin" / staged)) << staged;

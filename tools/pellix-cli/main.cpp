@@ -7,6 +7,7 @@
 #include "batch_report.h"
 #include "cli_options.h"
 #include "console.h"
+#include "standin_check.h"
 
 using namespace pellix;
 
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
         std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
         app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet);
         report.Planned(jobs);
+        // Once per batch, even when quiet: such packages start nothing on a DS.
+        const std::string standIns = StandInWarning(StandInImages(appDir));
+        if (!standIns.empty()) std::cerr << "pellix-cli: warning: " << standIns << "\n";
         RunBatch(jobs, settings, appDir, options.jobs > 0 ? options.jobs : cores, report);
         report.Summary(jobs);
         console::EndIfInterrupted();
