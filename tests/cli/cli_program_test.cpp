@@ -9,6 +9,7 @@
 #include "build_pipeline.h"
 #include "cli_fixture.h"
 #include "gzip_member.h"
+#include "nds_format.h"
 #include "nds_reader.h"
 #include "standin_check.h"
 
@@ -233,9 +234,14 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
 
 TEST_F(PellixCli, AnInstallationWithItsOwnImagesGetsNoWarning) {
     MakeInstallation(work_ / "own", ThePrograms(GZIP_PROGRAM));
+    // The stand-ins without their marker: images that are not ours, as far as anyone can tell.
     for (const char* image : {"7.bin", "9.bin"}) {
-        std::vector<std::uint8_t> bytes = MakeRom(4096, 5);
-        WriteBytes(work_ / "own" / "bin" / image, bytes);
+        const fs::path path = work_ / "own" / "bin" / image;
+        std::string bytes = ReadText(path);
+        const std::string marker = formats::nds::kStandInMarker;
+        for (std::size_t at; (at = bytes.find(marker)) != std::string::npos;)
+            bytes.replace(at, marker.size(), std::string(marker.size(), 'Q'));
+        WriteBytes(path, std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
     WriteBytes(work_ / "a.gba", MakeRom(4096, 1));
     const Ended run = RunToEnd((work_ / "own" / ("pellix-cli" + kExe)).u8string(),
