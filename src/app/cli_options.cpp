@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "modio.h"
+#include "staging_files.h"
 
 namespace fs = std::filesystem;
 
@@ -122,12 +122,12 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
 // What `path` is, for a message: "" when it is a readable file (or a folder and `folder`).
 std::string Problem(const std::string& path, bool folder) {
     std::error_code ec;
-    const fs::file_status status = fs::status(modIO::ToPath(path), ec);
+    const fs::file_status status = fs::status(files::ToPath(path), ec);
     if (!fs::exists(status)) return folder ? "no such folder" : "no such file";
     if (folder) return fs::is_directory(status) ? "" : "not a folder";
     if (fs::is_directory(status)) return "it is a folder";
     if (!fs::is_regular_file(status)) return "not a file";
-    std::ifstream file(modIO::ToPath(path), std::ios::binary);
+    std::ifstream file(files::ToPath(path), std::ios::binary);
     if (!file) return "cannot be read";
     return "";
 }
@@ -201,7 +201,7 @@ BatchSettings ToBatchSettings(const CliOptions& options) {
     const auto absolute = [](const std::string& path) {
         if (path.empty()) return path;
         std::error_code ec;
-        const fs::path full = fs::absolute(modIO::ToPath(path), ec);
+        const fs::path full = fs::absolute(files::ToPath(path), ec);
         return ec ? path : full.lexically_normal().u8string();
     };
     BatchSettings settings;

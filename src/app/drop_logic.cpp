@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "main_window_logic.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "window_layout.h"
 
 namespace pellix::app {
@@ -21,7 +21,7 @@ std::string Lower(std::string text) {
 
 // The name's extension with its dot, in lower case; "" when it has none.
 std::string Extension(const std::string& path) {
-    const std::string name = modIO::BaseName(path, "");
+    const std::string name = files::BaseName(path, "");
     const std::size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? "" : Lower(name.substr(dot));
 }
@@ -89,7 +89,7 @@ DropPlace DropPlaceAt(double xTwips, double yTwips, bool customizeOpen) {
 }
 
 DroppedKind ClassifyDroppedFile(const std::string& path) {
-    if (!modIO::PathExists(path)) return DroppedKind::Other;
+    if (!files::FileExists(path)) return DroppedKind::Other;
     const std::string ext = Extension(path);
     if (ext == ".gba" || ext == ".agb") return DroppedKind::Rom;
     if (ext == ".bmp" || ext == ".png" || ext == ".jpg" || ext == ".jpeg" || ext == ".gif") {
@@ -119,8 +119,8 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, DropPlace place, bool c
                 pictures.push_back(path);
                 break;
             case DroppedKind::Other: {
-                const std::string name = modIO::BaseName(path, "");
-                const std::string why = modIO::PathExists(path)
+                const std::string name = files::BaseName(path, "");
+                const std::string why = files::FileExists(path)
                                             ? "it is neither a GBA ROM nor a picture"
                                             : "it is not a file";
                 return refuse("Cannot use " + (name.empty() ? path : name) + ": " + why + ".\n" +
@@ -188,7 +188,7 @@ std::string BatchSummary(const std::vector<Job>& jobs) {
     std::size_t built = 0;
     std::string builtLines, failedLines, skippedLines;
     for (const Job& job : jobs) {
-        const std::string name = modIO::BaseName(job.rom, "");
+        const std::string name = files::BaseName(job.rom, "");
         switch (job.state) {
             case JobState::Built:
                 ++built;

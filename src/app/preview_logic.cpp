@@ -8,7 +8,7 @@
 #include "file_bytes.h"
 #include "format_error.h"
 #include "menu_icon.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "picture.h"
 
 namespace pellix::app {
@@ -23,7 +23,7 @@ std::string PreviewIconFile(const std::string& customizeCaption, const std::stri
                             const std::string& appDir) {
     // Both tests are made every time, so a failing existence test is never skipped.
     const bool unfolded = customizeCaption.find('-') != std::string::npos;
-    const bool exists = modIO::PathExists(iconText);
+    const bool exists = files::FileExists(iconText);
     return unfolded && exists ? iconText : appDir + "/gfx/icon.bmp";
 }
 
@@ -44,7 +44,7 @@ IconImage PackageIcon(const std::string& iconFile) {
 }
 
 bool CustomBorderFile(const std::string& customizeCaption, const std::string& borderText) {
-    return customizeCaption.find('-') != std::string::npos && modIO::PathExists(borderText);
+    return customizeCaption.find('-') != std::string::npos && files::FileExists(borderText);
 }
 
 BorderImage PackageBorder(const std::string& borderFile) {

@@ -1,7 +1,7 @@
 // ApplicationDirectory: the executable's folder, or the folder a test put in its place.
 #include "app_directory.h"
 
-#include "modio.h"
+#include "staging_files.h"
 #include "os.h"
 
 namespace pellix {
@@ -12,7 +12,7 @@ std::string g_override;
 
 std::string ApplicationDirectory() {
     if (!g_override.empty()) return g_override;
-    return modIO::ToPath(os::ExecutablePath()).parent_path().u8string();
+    return files::ToPath(os::ExecutablePath()).parent_path().u8string();
 }
 
 void SetApplicationDirectory(const std::string& dir) {

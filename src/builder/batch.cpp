@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "build_paths.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "rom_choice.h"
 #include "shell_wait.h"
 #include "work_folder.h"
@@ -41,7 +41,7 @@ std::string RomProblem(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         const int error = errno != 0 ? errno : EACCES;
-        return "cannot be read: " + modIO::ErrorReason({error, std::generic_category()});
+        return "cannot be read: " + files::ErrorReason({error, std::generic_category()});
     }
     return "";
 }
@@ -64,7 +64,7 @@ std::string FolderProblem(const fs::path& folder) {
     }
     const int error = errno != 0 ? errno : EACCES;
     return "cannot write into the folder " + folder.u8string() + ": " +
-           modIO::ErrorReason({error, std::generic_category()});
+           files::ErrorReason({error, std::generic_category()});
 }
 
 // Runs a program of a build, trying a start that failed once more after a moment: with
@@ -91,12 +91,12 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     std::error_code ec;
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
-                                      : fs::absolute(modIO::ToPath(settings.outputFolder), ec);
+                                      : fs::absolute(files::ToPath(settings.outputFolder), ec);
     for (const std::string& rom : roms) {
         Job job;
         job.rom = rom;
         const fs::path romPath =
-            rom.empty() ? fs::path() : fs::absolute(modIO::ToPath(rom), ec).lexically_normal();
+            rom.empty() ? fs::path() : fs::absolute(files::ToPath(rom), ec).lexically_normal();
         job.romPath = romPath.u8string();
         std::string problem = RomRefusal(rom, job.romPath);
         if (problem.empty()) problem = RomProblem(romPath);
@@ -141,7 +141,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     std::map<std::string, std::vector<std::size_t>> byOutput;
     for (std::size_t i = 0; i < jobs.size(); ++i)
         if (jobs[i].state == JobState::Waiting)
-            byOutput[FileKey(modIO::ToPath(jobs[i].output))].push_back(i);
+            byOutput[FileKey(files::ToPath(jobs[i].output))].push_back(i);
     for (const auto& [key, users] : byOutput) {
         if (users.size() > 1) {
             for (std::size_t i : users) {
@@ -162,7 +162,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     std::map<std::string, std::string> folderProblems;
     for (Job& job : jobs) {
         if (job.state != JobState::Waiting) continue;
-        const fs::path output = modIO::ToPath(job.output);
+        const fs::path output = files::ToPath(job.output);
         const fs::file_status status = fs::status(output, ec);
         if (fs::is_directory(status)) {
             job.state = JobState::Failed;
@@ -257,7 +257,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
                 job->state = JobState::Built;
                 std::error_code ec;
                 job->packageSize =
-                    static_cast<std::int64_t>(fs::file_size(modIO::ToPath(job->output), ec));
+                    static_cast<std::int64_t>(fs::file_size(files::ToPath(job->output), ec));
             } else if (result.kind == BuildOutcome::Skipped) {
                 job->state = JobState::Skipped;
                 job->reason = result.reason;

@@ -4,14 +4,14 @@
 #include <cctype>
 #include <system_error>
 
-#include "modio.h"
+#include "staging_files.h"
 
 namespace fs = std::filesystem;
 
 namespace pellix::paths {
 
 fs::path Absolute(const std::string& path, const fs::path& base) {
-    fs::path p = modIO::ToPath(path);
+    fs::path p = files::ToPath(path);
     if (p.is_relative()) p = base / p;
     return p;
 }
@@ -49,13 +49,13 @@ std::string WithoutTrailingSeparator(std::string path) {
 }
 
 std::string OutputPath(const std::string& outputFolder, const std::string& romPath) {
-    return WithSeparator(outputFolder) + modIO::BaseName(romPath, ".gba") + ".nds";
+    return WithSeparator(outputFolder) + files::BaseName(romPath, ".gba") + ".nds";
 }
 
 std::string OutputProblem(const std::string& appDir, const std::string& output,
                           bool outputFolderGiven) {
-    const fs::path bin = modIO::ToPath(appDir) / "bin";
-    const fs::path out = modIO::ToPath(output);
+    const fs::path bin = files::ToPath(appDir) / "bin";
+    const fs::path out = files::ToPath(output);
     if (IsInside(out, bin / "data")) {
         return "the output file " + output + " is in the staging folder " +
                (bin / "data").u8string() +

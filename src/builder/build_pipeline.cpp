@@ -6,7 +6,7 @@
 
 #include "build_paths.h"
 #include "command_line.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "os.h"
 #include "work_folder.h"
 
@@ -66,9 +66,9 @@ std::string InWork(const std::string& work, const std::string& relative) {
 // A custom picture: its absolute path when it names a file that is there, else `fallback`.
 // A relative name is found where the window's own checks find it, in the current folder.
 std::string PictureOrDefault(const std::string& text, const std::string& fallback) {
-    if (!modIO::PathExists(text)) return fallback;
+    if (!files::FileExists(text)) return fallback;
     std::error_code ec;
-    const fs::path absolute = fs::absolute(modIO::ToPath(text), ec);
+    const fs::path absolute = fs::absolute(files::ToPath(text), ec);
     return ec ? fallback : absolute.u8string();
 }
 
@@ -78,7 +78,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
         throw BuildRefused("the installation folder " + app +
                            " has a double quote in its name, which no command line can hold.");
     }
-    const fs::path bin = modIO::ToPath(app) / "bin";
+    const fs::path bin = files::ToPath(app) / "bin";
     Plan plan;
     plan.rom = request.rom.empty() ? "" : paths::Absolute(request.rom, bin).u8string();
     const std::string romProblem = RomRefusal(request.rom, plan.rom);
@@ -89,7 +89,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
     const std::string problem =
         paths::OutputProblem(app, plan.output, !request.outputFolder.empty());
     if (!problem.empty()) throw BuildRefused(problem);
-    if (!request.replace && fs::exists(fs::symlink_status(modIO::ToPath(plan.output), ec)))
+    if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept("the package " + plan.output + " exists (--force replaces it)");
     plan.banner = BannerText(request.titles[0], request.titles[1], request.titles[2]);
     plan.pictures = request.pictures;
@@ -106,22 +106,22 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
 void Copy(const std::string& what, const std::string& from, const std::string& to) {
     const std::string failed = "cannot copy " + what + " " + from + " to " + to + ": ";
     try {
-        if (!modIO::CopyFileTo(from, to)) throw BuildFailure(failed + "the copy is missing");
-    } catch (const modIO::FileError& e) {
+        if (!files::CopyFileTo(from, to)) throw BuildFailure(failed + "the copy is missing");
+    } catch (const files::FileError& e) {
         throw BuildFailure(failed + e.reason());
     }
 }
 
 void WriteWorkFile(const std::string& path, const std::string& bytes) {
-    const std::int16_t number = modIO::OpenBinary(path);
+    const std::int16_t number = files::OpenBinary(path);
     // A failed open or write leaves the position where it was; the length check catches
     // a number that names no open file.
-    const std::int32_t before = number != 0 ? modIO::NextWritePos[number] : 0;
-    if (number != 0) modIO::WriteBinary(number, bytes, -1);
+    const std::int32_t before = number != 0 ? files::NextWritePos[number] : 0;
+    if (number != 0) files::WriteBinary(number, bytes, -1);
     const bool written =
-        number != 0 && modIO::NextWritePos[number] == before + static_cast<std::int32_t>(bytes.size());
-    const bool closed = number != 0 && modIO::CloseBinary(number);
-    if (!written || !closed || modIO::SafeFileLen(path) != static_cast<std::int32_t>(bytes.size()))
+        number != 0 && files::NextWritePos[number] == before + static_cast<std::int32_t>(bytes.size());
+    const bool closed = number != 0 && files::CloseBinary(number);
+    if (!written || !closed || files::FileSizeOrZero(path) != static_cast<std::int32_t>(bytes.size()))
         throw BuildFailure("cannot write " + path + ".");
 }
 
@@ -149,9 +149,9 @@ void RunTool(const ToolRunner& runner, const std::string& app, const std::string
         throw BuildFailure(text);
     }
     for (const char* file : leaves)
-        if (!modIO::PathExists(InWork(work, file)))
+        if (!files::FileExists(InWork(work, file)))
             throw BuildFailure(name + " ended without leaving " + InWork(work, file) + ".");
-    if (consumes && modIO::PathExists(InWork(work, consumes)))
+    if (consumes && files::FileExists(InWork(work, consumes)))
         throw BuildFailure(name + " ended without replacing " + InWork(work, consumes) + ".");
 }
 
@@ -177,11 +177,11 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
     } else {
         // A rename, not a copy: the ROM is staged once.
         std::error_code ec;
-        fs::rename(modIO::ToPath(InWork(work, "data/game")),
-                   modIO::ToPath(InWork(work, "data/game.gba")), ec);
+        fs::rename(files::ToPath(InWork(work, "data/game")),
+                   files::ToPath(InWork(work, "data/game.gba")), ec);
         if (ec)
             throw BuildFailure("cannot rename " + InWork(work, "data/game") + ": " +
-                               modIO::ErrorReason(ec));
+                               files::ErrorReason(ec));
     }
     RunTool(runner, app, work, "grit", "border.bmp -ftbin -fh! -gB16", {"border.img.bin"});
     RunTool(runner, app, work, "gbacrusher", "-l border.img.bin -o data" + sep + "border.lz7",
@@ -198,23 +198,23 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
 void Deliver(const std::string& package, const std::string& output, bool replace) {
     std::string partial;
     try {
-        partial = modIO::CopyFileBeside(package, output);
-    } catch (const modIO::FileError& e) {
+        partial = files::CopyFileBeside(package, output);
+    } catch (const files::FileError& e) {
         throw BuildFailure("cannot copy the package " + package + " to " + output + ": " +
                            e.reason());
     }
     std::error_code error;
     if (replace) {
-        fs::rename(modIO::ToPath(partial), modIO::ToPath(output), error);
+        fs::rename(files::ToPath(partial), files::ToPath(output), error);
     } else {
         // The check made before the build may be out of date: a file may have come since.
         error = os::RenameNoReplace(partial, output);
     }
     if (error) {
-        modIO::KillFile(partial);
+        files::RemoveFileIfPresent(partial);
         if (!replace && error == std::errc::file_exists)
             throw PackageKept("the package " + output + " exists (--force replaces it)");
-        throw BuildFailure("cannot write " + output + ": " + modIO::ErrorReason(error));
+        throw BuildFailure("cannot write " + output + ": " + files::ErrorReason(error));
     }
 }
 
@@ -233,7 +233,7 @@ BuildResult Result(BuildOutcome kind, const std::string& package, const std::str
 std::string RomRefusal(const std::string& romText, const std::string& romPath) {
     if (romText.empty()) return kChooseRomFirst;
     std::error_code ec;
-    const fs::path path = modIO::ToPath(romPath);
+    const fs::path path = files::ToPath(romPath);
     if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec)
         return "the ROM " + romText + " is empty";
     return "";
@@ -294,7 +294,7 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     } catch (const PackageKept& e) {
         return Result(BuildOutcome::Skipped, package, e.what(),
                       std::string(kDidNotStart) + e.what());
-    } catch (const modIO::FileError& e) {
+    } catch (const files::FileError& e) {
         return Result(BuildOutcome::Failed, package, e.what(), std::string(kStopped) + e.what());
     } catch (const std::exception& e) {
         return Result(BuildOutcome::Failed, package, e.what(), std::string(kStopped) + e.what());

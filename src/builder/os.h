@@ -11,7 +11,7 @@ namespace pellix::os {
 std::string ExecutablePath();
 
 // Makes `dir` the process's current directory (and, where drives exist, its drive the
-// current drive). Throws modIO::FileError("cannot enter the folder DIR", reason).
+// current drive). Throws files::FileError("cannot enter the folder DIR", reason).
 void ChangeDirectory(const std::string& dir);
 
 // An exclusive lock on one file, held for the object's life. The operating system drops it
@@ -22,7 +22,7 @@ class FileLock {
   public:
     // Opens `path`, creating an empty file when it is missing (only when `create`) and never
     // changing one that is there, and takes the lock if no one holds it, without waiting.
-    // Throws modIO::FileError("cannot open the lock file PATH", reason) when it cannot be
+    // Throws files::FileError("cannot open the lock file PATH", reason) when it cannot be
     // opened; a missing file when `create` is false is not held and throws nothing.
     explicit FileLock(const std::string& path, bool create = true);
     ~FileLock();

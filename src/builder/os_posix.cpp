@@ -9,7 +9,7 @@
 #include <system_error>
 #include <vector>
 
-#include "modio.h"
+#include "staging_files.h"
 #include "os.h"
 
 namespace pellix::os {
@@ -20,7 +20,7 @@ std::string ExecutablePath() {
         const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (n < 0) {
             throw std::runtime_error("cannot find the program's own folder: " +
-                                     modIO::ErrorReason({errno, std::generic_category()}));
+                                     files::ErrorReason({errno, std::generic_category()}));
         }
         if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
         buffer.resize(buffer.size() * 2);
@@ -30,8 +30,8 @@ std::string ExecutablePath() {
 void ChangeDirectory(const std::string& dir) {
     // No drives here: changing the directory is all there is.
     if (::chdir(dir.c_str()) != 0) {
-        throw modIO::FileError("cannot enter the folder " + dir,
-                               modIO::ErrorReason({errno, std::generic_category()}));
+        throw files::FileError("cannot enter the folder " + dir,
+                               files::ErrorReason({errno, std::generic_category()}));
     }
 }
 
@@ -40,8 +40,8 @@ FileLock::FileLock(const std::string& path, bool create) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
     if (fd < 0 && !create && errno == ENOENT) return;
     if (fd < 0) {
-        throw modIO::FileError("cannot open the lock file " + path,
-                               modIO::ErrorReason({errno, std::generic_category()}));
+        throw files::FileError("cannot open the lock file " + path,
+                               files::ErrorReason({errno, std::generic_category()}));
     }
     handle_ = fd;
     int result;
@@ -54,8 +54,8 @@ FileLock::FileLock(const std::string& path, bool create) {
         const int error = errno;
         ::close(fd);
         handle_ = -1;
-        throw modIO::FileError("cannot lock the file " + path,
-                               modIO::ErrorReason({error, std::generic_category()}));
+        throw files::FileError("cannot lock the file " + path,
+                               files::ErrorReason({error, std::generic_category()}));
     }
 }
 

@@ -8,7 +8,7 @@
 #include <system_error>
 #include <vector>
 
-#include "modio.h"
+#include "staging_files.h"
 #include "os.h"
 #include "win_support.h"
 
@@ -35,7 +35,7 @@ void ChangeDirectory(const std::string& dir) {
     try {
         wide = win::ToWide(dir);
     } catch (const std::range_error&) {
-        throw modIO::FileError(what, "the name is not valid UTF-8");
+        throw files::FileError(what, "the name is not valid UTF-8");
     }
     // The drive first, then the folder on it. A path without a drive letter (a network
     // share, \\server\share\...) has no drive to change to; the folder change covers it.
@@ -47,13 +47,13 @@ void ChangeDirectory(const std::string& dir) {
     if (hasDrive) {
         const int drive = std::toupper(static_cast<unsigned char>(dir[0])) - 'A' + 1;
         if (::_chdrive(drive) != 0) {
-            throw modIO::FileError(what, "there is no drive " + dir.substr(0, 2));
+            throw files::FileError(what, "there is no drive " + dir.substr(0, 2));
         }
     }
     if (!::SetCurrentDirectoryW(wide.c_str())) {
         const DWORD error = ::GetLastError();
         if (beforeLength > 0 && beforeLength < MAX_PATH) ::SetCurrentDirectoryW(before);
-        throw modIO::FileError(what, win::ErrorReason(error));
+        throw files::FileError(what, win::ErrorReason(error));
     }
 }
 
@@ -62,7 +62,7 @@ FileLock::FileLock(const std::string& path, bool create) {
     try {
         wide = win::ToWide(path);
     } catch (const std::range_error&) {
-        throw modIO::FileError("cannot open the lock file " + path, "the name is not valid UTF-8");
+        throw files::FileError("cannot open the lock file " + path, "the name is not valid UTF-8");
     }
     // Shared for reading, writing and deleting, so only the byte-range lock excludes; the
     // handle is not inheritable, so no program started meanwhile keeps it.
@@ -74,7 +74,7 @@ FileLock::FileLock(const std::string& path, bool create) {
         (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND))
         return;
     if (file == INVALID_HANDLE_VALUE) {
-        throw modIO::FileError("cannot open the lock file " + path,
+        throw files::FileError("cannot open the lock file " + path,
                                win::ErrorReason(::GetLastError()));
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
@@ -84,7 +84,7 @@ FileLock::FileLock(const std::string& path, bool create) {
     } else if (const DWORD error = ::GetLastError(); error != ERROR_LOCK_VIOLATION) {
         ::CloseHandle(file);
         handle_ = -1;
-        throw modIO::FileError("cannot lock the file " + path, win::ErrorReason(error));
+        throw files::FileError("cannot lock the file " + path, win::ErrorReason(error));
     }
 }
 

@@ -15,7 +15,7 @@
 #include "border_picture.h"
 #include "format_error.h"
 #include "menu_icon.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "picture.h"
 
 namespace fs = std::filesystem;
@@ -30,12 +30,12 @@ std::mutex g_decodeMutex;
 std::vector<uint8_t> ReadPicture(const std::string& role, const std::string& path) {
     const std::string what = "cannot read the " + role + " " + path + ": ";
     std::error_code ec;
-    const fs::file_status status = fs::status(modIO::ToPath(path), ec);
+    const fs::file_status status = fs::status(files::ToPath(path), ec);
     if (!fs::exists(status)) throw std::runtime_error(what + "no such file");
     if (fs::is_directory(status)) throw std::runtime_error(what + "it is a folder");
     if (!fs::is_regular_file(status))
         throw std::runtime_error(what + "it is not a file (a pipe, socket or device)");
-    std::ifstream in(modIO::ToPath(path), std::ios::binary);
+    std::ifstream in(files::ToPath(path), std::ios::binary);
     std::vector<uint8_t> bytes;
     if (in) {
         in.seekg(0, std::ios::end);

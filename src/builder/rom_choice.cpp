@@ -1,7 +1,7 @@
 // What choosing a ROM proposes: output folder, title line 1 and whether PSRAM is offered.
 #include "rom_choice.h"
 
-#include "modio.h"
+#include "staging_files.h"
 
 namespace pellix {
 
@@ -10,10 +10,10 @@ const char kRomTooLarge[] = "This ROM is larger than 16MB. PSRAM will be disable
 RomChoice ChooseRom(const std::string& romPath) {
     RomChoice choice;
     choice.romPath = romPath;
-    const std::string fileName = modIO::BaseName(romPath, "");
+    const std::string fileName = files::BaseName(romPath, "");
     choice.outputFolder = romPath.substr(0, romPath.size() - fileName.size());
-    choice.title1 = modIO::BaseName(romPath, ".gba");
-    choice.size = modIO::SafeFileLen(romPath);
+    choice.title1 = files::BaseName(romPath, ".gba");
+    choice.size = files::FileSizeOrZero(romPath);
     choice.psramAllowed = choice.size <= kPsramLimit;
     return choice;
 }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "command_line.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "shell_wait.h"
 
 extern char** environ;
@@ -28,7 +28,7 @@ namespace {
 constexpr int kPollMillis = 5;
 
 std::string Reason(int error) {
-    return modIO::ErrorReason({error, std::generic_category()});
+    return files::ErrorReason({error, std::generic_category()});
 }
 
 // Owns a file descriptor.
@@ -98,7 +98,7 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     // so a missing folder is named here.
     if (!workingDir.empty()) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(modIO::ToPath(workingDir), ec)) {
+        if (!std::filesystem::is_directory(files::ToPath(workingDir), ec)) {
             result.errorText = "cannot start " + args[0] + ": the working folder " + workingDir +
                                " does not exist";
             return result;

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "modio.h"
+#include "staging_files.h"
 #include "nds_format.h"
 
 namespace fs = std::filesystem;
@@ -31,7 +31,7 @@ bool CarriesMarker(const fs::path& image) {
 
 std::vector<std::string> StandInImages(const std::string& appDir) {
     std::vector<std::string> found;
-    const fs::path bin = modIO::ToPath(appDir) / "bin";
+    const fs::path bin = files::ToPath(appDir) / "bin";
     for (const char* name : {"7.bin", "9.bin"}) {
         const fs::path image = bin / name;
         if (CarriesMarker(image)) found.push_back(image.u8string());

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "modio.h"
+#include "staging_files.h"
 #include "win_support.h"
 
 namespace pellix::win {
@@ -33,7 +33,7 @@ std::string ToUtf8(const std::wstring& text) {
 
 std::string ErrorReason(unsigned long code) {
     std::string text =
-        modIO::ErrorReason(std::error_code(static_cast<int>(code), std::system_category()));
+        files::ErrorReason(std::error_code(static_cast<int>(code), std::system_category()));
     while (!text.empty() &&
            (text.back() == '.' || text.back() == ' ' || text.back() == '\r' || text.back() == '\n'))
         text.pop_back();

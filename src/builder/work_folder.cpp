@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "build_paths.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "os.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +57,7 @@ std::string FreshName() {
 }
 
 void CopyInto(const fs::path& from, const fs::path& to) {
-    modIO::CopyFileTo(from.u8string(), to.u8string());
+    files::CopyFileTo(from.u8string(), to.u8string());
 }
 
 // Copies the folder `from` into the existing folder `to`; `around` holds the keys of the
@@ -67,7 +67,7 @@ void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& a
     std::error_code ec;
     fs::directory_iterator it(from, ec);
     if (ec)
-        throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
+        throw files::FileError("cannot read the folder " + from.u8string(), files::ErrorReason(ec));
     for (const fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
         const std::string name = it->path().filename().u8string();
@@ -78,11 +78,11 @@ void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& a
         if (fs::is_directory(status)) {
             const std::string key = paths::FileKey(it->path());
             if (around.count(key))
-                throw modIO::FileError("cannot copy the folder " + it->path().u8string(),
+                throw files::FileError("cannot copy the folder " + it->path().u8string(),
                                        "it is a link to a folder that holds it");
             if (!fs::create_directory(target, ec) && ec)
-                throw modIO::FileError("cannot make the folder " + target.u8string(),
-                                       modIO::ErrorReason(ec));
+                throw files::FileError("cannot make the folder " + target.u8string(),
+                                       files::ErrorReason(ec));
             around.insert(key);
             CopyTree(it->path(), target, around, false);
             around.erase(key);
@@ -93,7 +93,7 @@ void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& a
         }
     }
     if (ec)
-        throw modIO::FileError("cannot read the folder " + from.u8string(), modIO::ErrorReason(ec));
+        throw files::FileError("cannot read the folder " + from.u8string(), files::ErrorReason(ec));
 }
 
 // Lets everything below `folder` be deleted: Windows refuses to delete a read-only file,
@@ -119,18 +119,18 @@ bool RemoveTree(const fs::path& folder) {
 
 fs::path TemporaryFolder(const std::string& parent) {
     std::error_code ec;
-    const fs::path base = parent.empty() ? fs::temp_directory_path(ec) : modIO::ToPath(parent);
+    const fs::path base = parent.empty() ? fs::temp_directory_path(ec) : files::ToPath(parent);
     if (ec)
-        throw modIO::FileError("cannot find the temporary folder",
-                               modIO::ErrorReason(ec) + kWhereToWork);
+        throw files::FileError("cannot find the temporary folder",
+                               files::ErrorReason(ec) + kWhereToWork);
     return base;
 }
 
 }  // namespace
 
 void CopyStagingFolder(const std::string& from, const std::string& to) {
-    std::set<std::string> around{paths::FileKey(modIO::ToPath(from))};
-    CopyTree(modIO::ToPath(from), modIO::ToPath(to), around, true);
+    std::set<std::string> around{paths::FileKey(files::ToPath(from))};
+    CopyTree(files::ToPath(from), files::ToPath(to), around, true);
 }
 
 WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
@@ -142,7 +142,7 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
         const std::string lockPath = folder.u8string() + kLockSuffix;
         // The lock comes first and the folder second, so a folder whose lock is free has
         // lost its owner; a sweep that took the fresh lock first leaves no folder to meet.
-        if (!fs::exists(fs::symlink_status(modIO::ToPath(lockPath), ec))) {
+        if (!fs::exists(fs::symlink_status(files::ToPath(lockPath), ec))) {
             try {
                 auto lock = std::make_unique<os::FileLock>(lockPath);
                 if (lock->held() && fs::create_directory(folder, ec)) {
@@ -150,29 +150,29 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
                     lockPath_ = lockPath;
                     break;
                 }
-                fs::remove(modIO::ToPath(lockPath), ec);
-            } catch (const modIO::FileError& e) {
-                throw modIO::FileError("cannot make a working folder in " + base.u8string(),
+                fs::remove(files::ToPath(lockPath), ec);
+            } catch (const files::FileError& e) {
+                throw files::FileError("cannot make a working folder in " + base.u8string(),
                                        e.reason() + kWhereToWork);
             }
         }
         if (attempt == 100)
-            throw modIO::FileError(
+            throw files::FileError(
                 "cannot make a working folder in " + base.u8string(),
-                modIO::ErrorReason(ec ? ec : std::make_error_code(std::errc::file_exists)) +
+                files::ErrorReason(ec ? ec : std::make_error_code(std::errc::file_exists)) +
                     kWhereToWork);
     }
     path_ = folder.u8string();
     try {
-        const fs::path bin = modIO::ToPath(appDir) / "bin";
+        const fs::path bin = files::ToPath(appDir) / "bin";
         CopyInto(bin / "7.bin", folder / "7.bin");
         CopyInto(bin / "9.bin", folder / "9.bin");
         std::error_code ec;
         if (!fs::create_directory(folder / "data", ec))
-            throw modIO::FileError("cannot make the folder " + (folder / "data").u8string(),
-                                   modIO::ErrorReason(ec));
+            throw files::FileError("cannot make the folder " + (folder / "data").u8string(),
+                                   files::ErrorReason(ec));
         if (!fs::is_directory(bin / "data", ec))
-            throw modIO::FileError("cannot read the staging folder " + (bin / "data").u8string(),
+            throw files::FileError("cannot read the staging folder " + (bin / "data").u8string(),
                                    "it does not exist; the installation is incomplete");
         CopyStagingFolder((bin / "data").u8string(), (folder / "data").u8string());
     } catch (...) {
@@ -187,14 +187,14 @@ WorkFolder::~WorkFolder() {
 
 bool WorkFolder::Remove() {
     if (!path_.empty()) {
-        if (!RemoveTree(modIO::ToPath(path_))) return false;
+        if (!RemoveTree(files::ToPath(path_))) return false;
         path_.clear();
     }
     if (lock_) {
         // Unlocked before it goes: Windows deletes no file that is open.
         lock_.reset();
         std::error_code ec;
-        fs::remove(modIO::ToPath(lockPath_), ec);
+        fs::remove(files::ToPath(lockPath_), ec);
     }
     return true;
 }
@@ -205,7 +205,7 @@ int RemoveStaleWorkFolders(const std::string& parent) {
     fs::path base;
     try {
         base = TemporaryFolder(parent);
-    } catch (const modIO::FileError&) {
+    } catch (const files::FileError&) {
         return 0;
     }
     std::vector<fs::path> folders;
@@ -221,10 +221,10 @@ int RemoveStaleWorkFolders(const std::string& parent) {
             os::FileLock lock(lockPath, false);
             if (!lock.held()) continue;  // a running build's, or none of ours
             if (!RemoveTree(folder)) continue;
-        } catch (const modIO::FileError&) {
+        } catch (const files::FileError&) {
             continue;
         }
-        fs::remove(modIO::ToPath(lockPath), ec);
+        fs::remove(files::ToPath(lockPath), ec);
         ++removed;
     }
     return removed;

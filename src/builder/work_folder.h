@@ -23,7 +23,7 @@ class WorkFolder {
   public:
     // Makes the folder below `parent` (the system's temporary folder when "") under a name
     // no other build uses, and fills it from the installation at `appDir` (no trailing
-    // separator). Throws modIO::FileError naming what could not be made or copied; nothing
+    // separator). Throws files::FileError naming what could not be made or copied; nothing
     // is left behind then.
     explicit WorkFolder(const std::string& appDir, const std::string& parent = "");
     ~WorkFolder();
@@ -52,7 +52,7 @@ int RemoveStaleWorkFolders(const std::string& parent = "");
 // build follows: links are followed (a linked folder is packed with what it holds), the
 // build's own working names and other builds' working folders are passed over, and a
 // pipe, socket or device is refused rather than opened, since reading one may never end.
-// Throws modIO::FileError.
+// Throws files::FileError.
 void CopyStagingFolder(const std::string& from, const std::string& to);
 
 }  // namespace pellix

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <map>
 
-#include "modio.h"
+#include "staging_files.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -35,7 +35,7 @@ const char kDefaultPackage[] =
 // Acts out a disk that fills up while a copy whose destination name holds g_fullDiskAt
 // is written: half the bytes land, then the system's "disk full". Other copies are real.
 std::string g_fullDiskAt;
-pellix::modIO::CopyBytesFunction g_realCopy = nullptr;
+pellix::files::CopyBytesFunction g_realCopy = nullptr;
 
 std::error_code FullDiskCopy(const fs::path& from, const fs::path& to, bool exclusive) {
     if (g_fullDiskAt.empty() || to.u8string().find(g_fullDiskAt) == std::string::npos)
@@ -88,7 +88,7 @@ class Pipeline : public ::testing::Test {
         binBefore_ = Names(bin_);
     }
     void TearDown() override {
-        pellix::modIO::SetCopyBytes(nullptr);
+        pellix::files::SetCopyBytes(nullptr);
         g_fullDiskAt.clear();
     }
 
@@ -374,12 +374,12 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         SCOPED_TRACE(c.name);
         Install(root_.path() / c.name);
         WriteFile(Delivered(), "EARLIER PACKAGE");
-        g_realCopy = pellix::modIO::SetCopyBytes(&FullDiskCopy);
+        g_realCopy = pellix::files::SetCopyBytes(&FullDiskCopy);
         work_.clear();
         c.arrange();
         binBefore_ = Names(bin_);
         const BuildResult result = Build();
-        pellix::modIO::SetCopyBytes(g_realCopy);
+        pellix::files::SetCopyBytes(g_realCopy);
         g_fullDiskAt.clear();
         EXPECT_EQ(result.kind, BuildOutcome::Failed);
         EXPECT_EQ(ToolsRun(), c.toolsRun);

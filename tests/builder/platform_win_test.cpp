@@ -11,7 +11,7 @@
 #include "app_directory.h"
 #include "build_pipeline.h"
 #include "command_line.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "os.h"
 #include "shell_wait.h"
 #include "test_support.h"
@@ -143,7 +143,7 @@ TEST_F(WindowsSide, AFailedChangeNamesTheFolderAndStaysPut) {
         try {
             pellix::os::ChangeDirectory(c.path);
             ADD_FAILURE() << "no error";
-        } catch (const pellix::modIO::FileError& e) {
+        } catch (const pellix::files::FileError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
         }
         EXPECT_EQ(CurrentDirectory(), before);
@@ -155,20 +155,20 @@ TEST_F(WindowsSide, FileHelpersTakeBothSeparatorsAndNamesOutsideTheCodePage) {
     const std::string file = dir_.u8string() + u8"/sub \u03a9\\Caf\u00e9 \u2603.gba";
     const std::string copy = dir_.u8string() + u8"\\sub \u03a9/copy \u00e9.gba";
 
-    const std::int16_t number = pellix::modIO::OpenBinary(file);
+    const std::int16_t number = pellix::files::OpenBinary(file);
     ASSERT_GT(number, 0);
-    pellix::modIO::WriteBinary(number, "PC", -1);
-    EXPECT_TRUE(pellix::modIO::CloseBinary(number));
+    pellix::files::WriteBinary(number, "PC", -1);
+    EXPECT_TRUE(pellix::files::CloseBinary(number));
     const fs::path wide = dir_ / fs::path(L"sub \u03a9") / fs::path(L"Caf\u00e9 \u2603.gba");
     EXPECT_EQ(ReadFile(wide), "PC");
 
-    EXPECT_TRUE(pellix::modIO::PathExists(file));
-    EXPECT_EQ(pellix::modIO::SafeFileLen(file), 2);
-    EXPECT_EQ(pellix::modIO::BaseName(file, ".GBA"), u8"Caf\u00e9 \u2603");
-    EXPECT_TRUE(pellix::modIO::CopyFileTo(file, copy));
+    EXPECT_TRUE(pellix::files::FileExists(file));
+    EXPECT_EQ(pellix::files::FileSizeOrZero(file), 2);
+    EXPECT_EQ(pellix::files::BaseName(file, ".GBA"), u8"Caf\u00e9 \u2603");
+    EXPECT_TRUE(pellix::files::CopyFileTo(file, copy));
     EXPECT_EQ(ReadFile(dir_ / fs::path(L"sub \u03a9") / fs::path(L"copy \u00e9.gba")), "PC");
-    EXPECT_TRUE(pellix::modIO::KillFile(file));
-    EXPECT_TRUE(pellix::modIO::KillFile(copy));
+    EXPECT_TRUE(pellix::files::RemoveFileIfPresent(file));
+    EXPECT_TRUE(pellix::files::RemoveFileIfPresent(copy));
     EXPECT_FALSE(fs::exists(wide));
 }
 
@@ -198,7 +198,7 @@ class ReadOnlyFile : public WindowsSide {
 };
 
 TEST_F(ReadOnlyFile, IsNotDeleted) {
-    EXPECT_FALSE(pellix::modIO::KillFile(At("locked")));
+    EXPECT_FALSE(pellix::files::RemoveFileIfPresent(At("locked")));
     EXPECT_EQ(ReadFile(dir_ / "locked"), "OLD");
 }
 
@@ -206,9 +206,9 @@ TEST_F(ReadOnlyFile, IsNotReplacedByACopy) {
     if (!WritesRefused()) GTEST_SKIP() << "this file system lets read-only files be written";
     WriteFile(dir_ / "source", "NEW");
     try {
-        pellix::modIO::CopyFileTo(At("source"), At("locked"));
+        pellix::files::CopyFileTo(At("source"), At("locked"));
         ADD_FAILURE() << "no error";
-    } catch (const pellix::modIO::FileError& e) {
+    } catch (const pellix::files::FileError& e) {
         EXPECT_EQ(std::string(e.what()),
                   "cannot copy " + At("source") + " to " + At("locked") + ": permission denied");
     }

@@ -12,7 +12,7 @@
 #endif
 
 #include "command_line.h"
-#include "modio.h"
+#include "staging_files.h"
 #include "shell_wait.h"
 #include "test_support.h"
 
@@ -89,7 +89,7 @@ TEST_F(WorkFolderTest, AnIncompleteInstallationLeavesNothingBehind) {
     try {
         WorkFolder folder(app_.string(), parent_.string());
         FAIL() << "made " << folder.path();
-    } catch (const pellix::modIO::FileError& e) {
+    } catch (const pellix::files::FileError& e) {
         EXPECT_NE(std::string(e.what()).find("9.bin"), std::string::npos) << e.what();
         EXPECT_EQ(e.reason(), "no such file");
     }
@@ -98,7 +98,7 @@ TEST_F(WorkFolderTest, AnIncompleteInstallationLeavesNothingBehind) {
     // No bin/data at all: the installation is incomplete.
     WriteFile(app_ / "bin" / "9.bin", "ARM9");
     fs::remove_all(app_ / "bin" / "data");
-    EXPECT_THROW(WorkFolder(app_.string(), parent_.string()), pellix::modIO::FileError);
+    EXPECT_THROW(WorkFolder(app_.string(), parent_.string()), pellix::files::FileError);
     EXPECT_TRUE(ParentIsEmpty());
 }
 
@@ -150,7 +150,7 @@ TEST_F(WorkFolderTest, TheStagingFolderIsCopiedByOneRule) {
             expected.insert(c.added.begin(), c.added.end());
             EXPECT_EQ(c.refusal, "");
             EXPECT_EQ(Contents(folder.path()), expected);
-        } catch (const pellix::modIO::FileError& e) {
+        } catch (const pellix::files::FileError& e) {
             EXPECT_NE(c.refusal, "") << e.what();
             EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
         }
@@ -216,7 +216,7 @@ TEST_F(WorkFolderTest, AParentThatIsNotThereIsNamed) {
     try {
         WorkFolder folder(app_.string(), (root_.path() / "nowhere").string());
         FAIL() << "made " << folder.path();
-    } catch (const pellix::modIO::FileError& e) {
+    } catch (const pellix::files::FileError& e) {
         EXPECT_NE(std::string(e.what()).find("nowhere"), std::string::npos) << e.what();
     }
 }

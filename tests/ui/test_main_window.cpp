@@ -104,6 +104,8 @@ struct Installation {
         fs::create_directories(gfx);
         WriteFile(gfx / "icon.bmp", "icon");
         WriteFile(gfx / "border.bmp", "border");
+        WriteFile(bin / "7.bin", "ARM7");
+        WriteFile(bin / "9.bin", "ARM9");
         pellix::SetApplicationDirectory(app.string());
     }
 
@@ -115,22 +117,24 @@ struct Installation {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    // Plays the five programs: each leaves the file the build expects of it. `during` runs
-    // while the named program "runs", with the window's events still being dispatched.
+    // Plays the five programs in the build's working folder: each leaves the file the build
+    // expects of it. `during` runs while the named program "runs", with the window's events
+    // still being dispatched.
     pellix::ToolRunner FakeRunner(std::map<std::string, std::function<void()>> during = {}) {
-        return [this, during](const std::string& commandLine) {
+        return [during](const std::string& commandLine, const std::string& workDir) {
             // The program path comes first, in double quotes.
             const std::string program = commandLine.substr(1, commandLine.find('"', 1) - 1);
             const std::string name = fs::path(program).stem().string();
+            const fs::path work = fs::u8path(workDir);
             if (name == "gzip") {
-                WriteFile(bin / "data/game.gz", ReadFile(bin / "data/game"));
-                fs::remove(bin / "data/game");
+                WriteFile(work / "data/game.gz", ReadFile(work / "data/game"));
+                fs::remove(work / "data/game");
             } else if (name == "grit") {
-                WriteFile(bin / "border.img.bin", "pixels");
+                WriteFile(work / "border.img.bin", "pixels");
             } else if (name == "gbacrusher") {
-                WriteFile(bin / "data/border.lz7", "packed");
+                WriteFile(work / "data/border.lz7", "packed");
             } else if (name == "ndstool") {
-                WriteFile(bin / "x.nds", "package " + ReadFile(bin / "data/mode.txt"));
+                WriteFile(work / "x.nds", "package " + ReadFile(work / "data/mode.txt"));
             }
             if (auto it = during.find(name); it != during.end()) it->second();
             pellix::modShellWait::RunResult result;
@@ -738,9 +742,9 @@ class MainWindowTest : public QObject {
                  stayedOpen = w.isVisible();
              }},
         });
-        w.SetToolRunner([&](const std::string& commandLine) {
+        w.SetToolRunner([&](const std::string& commandLine, const std::string& workDir) {
             ++toolRuns;
-            return fake(commandLine);
+            return fake(commandLine, workDir);
         });
         w.cmdGo->click();
 
@@ -847,7 +851,7 @@ class MainWindowTest : public QObject {
         if (cancel) {
             QCOMPARE(labels, QStringList{"Building 1 of 2: " + first});
             QVERIFY2(summary.startsWith("Built 0 of 2 ROMs."), qPrintable(summary));
-            QVERIFY2(summary.contains("Not started (cancelled):\n  second.gba"),
+            QVERIFY2(summary.contains("Not finished (cancelled):\n  first.gba\n  second.gba"),
                      qPrintable(summary));
             QVERIFY(!fs::exists(folder / "first.nds"));
         } else {
@@ -877,7 +881,8 @@ class MainWindowTest : public QObject {
             fs::copy_file(from, inst.bin / (name + suffix), fs::copy_options::overwrite_existing);
         }
         for (const char* image : {"7.bin", "9.bin"}) {
-            fs::copy_file(fs::path(PELLIX_STANDIN_DIR) / image, inst.bin / image);
+            fs::copy_file(fs::path(PELLIX_STANDIN_DIR) / image, inst.bin / image,
+                          fs::copy_options::overwrite_existing);
         }
         for (const char* picture : {"icon.bmp", "border.bmp"}) {
             fs::copy_file(fs::path(PELLIX_GFX_DIR) / picture, inst.gfx / picture,

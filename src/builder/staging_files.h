@@ -1,4 +1,4 @@
-// modIO: the small file operations used for staging a build and for reading ROM facts.
+// The small file operations a build stages with, and the ROM facts the window reads.
 #pragma once
 
 #include <array>
@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-namespace pellix::modIO {
+namespace pellix::files {
 
 // A file operation failed; what() reads "cannot copy A to B: no such file", and
 // reason() holds only the part after the colon ("no such file").
@@ -65,11 +65,11 @@ CopyBytesFunction SetCopyBytes(CopyBytesFunction copy);
 bool IsDiskFull(const std::error_code& error);
 
 // Whether a regular file (not a folder) exists at `path`; false for "" and on any error.
-bool PathExists(const std::string& path);
+bool FileExists(const std::string& path);
 
 // The file's length in bytes (capped at the largest signed 32-bit value), 0 when it
 // cannot be read.
-std::int32_t SafeFileLen(const std::string& path);
+std::int32_t FileSizeOrZero(const std::string& path);
 
 // Opens `path` for binary writes, creating it when missing and keeping its content
 // otherwise, and returns its file number (1..255); 0 when no number is free. When the
@@ -89,6 +89,6 @@ bool CloseBinary(std::int16_t fileNumber);
 
 // Deletes the file at `path`, ignoring any failure, and returns true when no file exists
 // there afterwards.
-bool KillFile(const std::string& path);
+bool RemoveFileIfPresent(const std::string& path);
 
-}  // namespace pellix::modIO
+}  // namespace pellix::files

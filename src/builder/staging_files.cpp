@@ -1,5 +1,5 @@
 // The staging file helpers: copy, test, measure, delete and numbered binary writes.
-#include "modio.h"
+#include "staging_files.h"
 
 #include <algorithm>
 #include <cctype>
@@ -26,7 +26,7 @@
 
 namespace fs = std::filesystem;
 
-namespace pellix::modIO {
+namespace pellix::files {
 
 std::array<std::int32_t, 256> NextWritePos{};
 
@@ -220,7 +220,7 @@ bool CopyFileTo(const std::string& source, const std::string& destination) {
     CheckCopy(what, from, to);
     if (const std::error_code error = g_copyBytes(from, to, false))
         throw FileError(what, CopyFailureReason(error, to));
-    return PathExists(destination);
+    return FileExists(destination);
 }
 
 std::string CopyFileBeside(const std::string& source, const std::string& destination) {
@@ -244,13 +244,13 @@ std::string CopyFileBeside(const std::string& source, const std::string& destina
     throw FileError(what, "no free temporary name beside it");
 }
 
-bool PathExists(const std::string& path) {
+bool FileExists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;
     return fs::is_regular_file(ToPath(path), ec);
 }
 
-std::int32_t SafeFileLen(const std::string& path) {
+std::int32_t FileSizeOrZero(const std::string& path) {
     if (path.empty()) return 0;
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(ToPath(path), ec);
@@ -321,10 +321,10 @@ bool CloseBinary(std::int16_t fileNumber) {
     return !file->fail();
 }
 
-bool KillFile(const std::string& path) {
+bool RemoveFileIfPresent(const std::string& path) {
     std::error_code ec;
     if (!path.empty() && fs::is_regular_file(ToPath(path), ec)) fs::remove(ToPath(path), ec);
-    return !PathExists(path);
+    return !FileExists(path);
 }
 
-}  // namespace pellix::modIO
+}  // namespace pellix::files

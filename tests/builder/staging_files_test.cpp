@@ -1,5 +1,5 @@
 // Tests of the staging file helpers: names, copies, existence, lengths, numbered writes.
-#include "modio.h"
+#include "staging_files.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #endif
 
 namespace fs = std::filesystem;
-using namespace pellix::modIO;
+using namespace pellix::files;
 using pellix::test::ReadFile;
 using pellix::test::TempDir;
 using pellix::test::WriteFile;
@@ -48,20 +48,20 @@ TEST(BaseName, SplitsOffTheNameAndAnExtensionIgnoringCase) {
     }
 }
 
-class ModIOFiles : public ::testing::Test {
+class StagingFiles : public ::testing::Test {
   protected:
-    TempDir dir{"pellix-modio"};
+    TempDir dir{"pellix-staging-files"};
     std::string At(const std::string& name) const { return (dir.path() / name).string(); }
 };
 
-TEST_F(ModIOFiles, CopyReplacesAnExistingDestination) {
+TEST_F(StagingFiles, CopyReplacesAnExistingDestination) {
     WriteFile(At("src"), "new bytes");
     WriteFile(At("dst"), "old content that is longer");
     EXPECT_TRUE(CopyFileTo(At("src"), At("dst")));
     EXPECT_EQ(ReadFile(At("dst")), "new bytes");
 }
 
-TEST_F(ModIOFiles, CopyFailuresAreRaisedWithTheirReason) {
+TEST_F(StagingFiles, CopyFailuresAreRaisedWithTheirReason) {
     WriteFile(At("src"), "x");
     fs::create_directory(At("folder"));
     struct Case {
@@ -96,7 +96,7 @@ TEST_F(ModIOFiles, CopyFailuresAreRaisedWithTheirReason) {
     EXPECT_EQ(ReadFile(At("src")), "x");
 }
 
-TEST_F(ModIOFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
+TEST_F(StagingFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
     // The temporary name is never longer than the final one, so it fits wherever that fits
     // (a name of 255 bytes included).
     WriteFile(At("src"), "package");
@@ -118,7 +118,7 @@ TEST_F(ModIOFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
 }
 
 #ifndef _WIN32
-TEST_F(ModIOFiles, AFullDiskIsCalledThat) {
+TEST_F(StagingFiles, AFullDiskIsCalledThat) {
     // /dev/full answers every write with ENOSPC, as a full disk does.
     WriteFile(At("src"), std::string(100000, 'x'));
     try {
@@ -130,53 +130,53 @@ TEST_F(ModIOFiles, AFullDiskIsCalledThat) {
 }
 #endif
 
-TEST_F(ModIOFiles, PathExistsOnlyForFiles) {
+TEST_F(StagingFiles, PathExistsOnlyForFiles) {
     WriteFile(At("file"), "");
     fs::create_directory(At("folder"));
-    EXPECT_TRUE(PathExists(At("file")));
-    EXPECT_FALSE(PathExists(At("folder")));
-    EXPECT_FALSE(PathExists(At("missing")));
-    EXPECT_FALSE(PathExists(""));
+    EXPECT_TRUE(FileExists(At("file")));
+    EXPECT_FALSE(FileExists(At("folder")));
+    EXPECT_FALSE(FileExists(At("missing")));
+    EXPECT_FALSE(FileExists(""));
 }
 
-TEST_F(ModIOFiles, SafeFileLenIsZeroWhenUnreadable) {
+TEST_F(StagingFiles, SafeFileLenIsZeroWhenUnreadable) {
     WriteFile(At("five"), "12345");
     WriteFile(At("empty"), "");
     fs::create_directory(At("folder"));
-    EXPECT_EQ(SafeFileLen(At("five")), 5);
-    EXPECT_EQ(SafeFileLen(At("empty")), 0);
-    EXPECT_EQ(SafeFileLen(At("missing")), 0);
-    EXPECT_EQ(SafeFileLen(At("folder")), 0);
-    EXPECT_EQ(SafeFileLen(""), 0);
+    EXPECT_EQ(FileSizeOrZero(At("five")), 5);
+    EXPECT_EQ(FileSizeOrZero(At("empty")), 0);
+    EXPECT_EQ(FileSizeOrZero(At("missing")), 0);
+    EXPECT_EQ(FileSizeOrZero(At("folder")), 0);
+    EXPECT_EQ(FileSizeOrZero(""), 0);
     // Beyond the 32-bit range the length stays large instead of wrapping (sparse file).
     WriteFile(At("huge"), "");
     fs::resize_file(At("huge"), std::uintmax_t{3} << 30);
-    EXPECT_EQ(SafeFileLen(At("huge")), 0x7FFFFFFF);
+    EXPECT_EQ(FileSizeOrZero(At("huge")), 0x7FFFFFFF);
 }
 
-TEST_F(ModIOFiles, KillFileReportsWhetherTheFileIsGone) {
+TEST_F(StagingFiles, KillFileReportsWhetherTheFileIsGone) {
     WriteFile(At("file"), "x");
     fs::create_directory(At("folder"));
-    EXPECT_TRUE(KillFile(At("file")));
+    EXPECT_TRUE(RemoveFileIfPresent(At("file")));
     EXPECT_FALSE(fs::exists(At("file")));
-    EXPECT_TRUE(KillFile(At("missing")));
+    EXPECT_TRUE(RemoveFileIfPresent(At("missing")));
     // A folder is no file: nothing to delete, and it is left alone.
-    EXPECT_TRUE(KillFile(At("folder")));
+    EXPECT_TRUE(RemoveFileIfPresent(At("folder")));
     EXPECT_TRUE(fs::is_directory(At("folder")));
 }
 
 #ifndef _WIN32
-TEST_F(ModIOFiles, KillFileIsFalseWhenTheFileStays) {
+TEST_F(StagingFiles, KillFileIsFalseWhenTheFileStays) {
     if (::geteuid() == 0) GTEST_SKIP() << "root may delete anything";
     fs::create_directory(At("locked"));
     WriteFile(At("locked/file"), "x");
     fs::permissions(At("locked"), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(KillFile(At("locked/file")));
+    EXPECT_FALSE(RemoveFileIfPresent(At("locked/file")));
     fs::permissions(At("locked"), fs::perms::owner_all);
 }
 #endif
 
-TEST_F(ModIOFiles, WriteBinaryCountsAndPositions) {
+TEST_F(StagingFiles, WriteBinaryCountsAndPositions) {
     struct Case {
         std::string text;
         std::int32_t count;
@@ -198,7 +198,7 @@ TEST_F(ModIOFiles, WriteBinaryCountsAndPositions) {
     }
 }
 
-TEST_F(ModIOFiles, ConsecutiveWritesFollowEachOther) {
+TEST_F(StagingFiles, ConsecutiveWritesFollowEachOther) {
     const std::int16_t n = OpenBinary(At("mode"));
     WriteBinary(n, "PC", -1);
     WriteBinary(n, "NU", -1);
@@ -208,7 +208,7 @@ TEST_F(ModIOFiles, ConsecutiveWritesFollowEachOther) {
     EXPECT_EQ(NextWritePos[n], 5);
 }
 
-TEST_F(ModIOFiles, OpenBinaryKeepsAnExistingFile) {
+TEST_F(StagingFiles, OpenBinaryKeepsAnExistingFile) {
     WriteFile(At("ten"), "0123456789");
     const std::int16_t n = OpenBinary(At("ten"));
     WriteBinary(n, "PC", -1);
@@ -216,7 +216,7 @@ TEST_F(ModIOFiles, OpenBinaryKeepsAnExistingFile) {
     EXPECT_EQ(ReadFile(At("ten")), "PC23456789");
 }
 
-TEST_F(ModIOFiles, AFailedOpenNamesNoFile) {
+TEST_F(StagingFiles, AFailedOpenNamesNoFile) {
     const std::int16_t n = OpenBinary(At("nofolder/mode"));
     ASSERT_NE(n, 0);
     NextWritePos[n] = 7;
@@ -229,7 +229,7 @@ TEST_F(ModIOFiles, AFailedOpenNamesNoFile) {
     CloseBinary(again);
 }
 
-TEST_F(ModIOFiles, NumbersRunOutAfter255OpenFiles) {
+TEST_F(StagingFiles, NumbersRunOutAfter255OpenFiles) {
     std::vector<std::int16_t> numbers;
     for (int i = 0; i < 255; ++i) numbers.push_back(OpenBinary(At("f" + std::to_string(i))));
     EXPECT_EQ(OpenBinary(At("one-too-many")), 0);
