@@ -70,12 +70,10 @@ FileLock::FileLock(const std::string& path, bool create) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && !create &&
-        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND))
-        return;
     if (file == INVALID_HANDLE_VALUE) {
-        throw files::FileError("cannot open the lock file " + path,
-                               win::ErrorReason(::GetLastError()));
+        const DWORD error = ::GetLastError();
+        if (!create && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) return;
+        throw files::FileError("cannot open the lock file " + path, win::ErrorReason(error));
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
     OVERLAPPED at{};

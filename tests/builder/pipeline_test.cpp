@@ -510,6 +510,7 @@ TEST_F(Pipeline, AnExistingPackageIsReplacedOnlyWhenAskedTo) {
 }
 
 TEST_F(Pipeline, NamesAsLongAsTheSystemAllowsAreBuilt) {
+#ifndef _WIN32  // where a whole path is limited to 260 characters, so is the name
     // The package's name is as long as the ROM's; a temporary name may be no longer.
     const std::string base(251, 'n');
     const fs::path rom = base_ / "my roms" / (base + ".gba");
@@ -518,6 +519,7 @@ TEST_F(Pipeline, NamesAsLongAsTheSystemAllowsAreBuilt) {
     const BuildResult result = Build();
     ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
     EXPECT_EQ(ReadFile(base_ / "my roms" / (base + ".nds")), kDefaultPackage);
+#endif
     // And a short name, whose temporary name is shorter than the usual one.
     WriteFile(base_ / "my roms" / "a.gba", "ROM BYTES");
     request_.rom = (base_ / "my roms" / "a.gba").u8string();
