@@ -105,9 +105,10 @@ void MakeWritable(const fs::path& folder) {
 }
 
 // Removes `folder` and everything in it, giving a program that has just ended a moment to
-// let go of it (seen under wine). Links inside are removed, never followed.
-bool RemoveTree(const fs::path& folder) {
-    for (int attempt = 0; attempt < 200; ++attempt) {
+// let go of it (seen under wine) over `attempts` tries. Links inside are removed, never
+// followed.
+bool RemoveTree(const fs::path& folder, int attempts = 200) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         std::error_code ec;
         fs::remove_all(folder, ec);
         if (!fs::exists(folder, ec) && !ec) return true;
@@ -220,7 +221,8 @@ int RemoveStaleWorkFolders(const std::string& parent) {
         try {
             os::FileLock lock(lockPath, false);
             if (!lock.held()) continue;  // a running build's, or none of ours
-            if (!RemoveTree(folder)) continue;
+            // Once: another user's folder cannot be removed, and no batch should wait on it.
+            if (!RemoveTree(folder, 1)) continue;
         } catch (const files::FileError&) {
             continue;
         }
