@@ -4,19 +4,15 @@
 #include <filesystem>
 #include <string>
 
+#include "platform.h"
+
 namespace pellix::paths {
 
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-constexpr const char* kProgramSuffix = ".exe";
-constexpr bool kIgnoreCase = true;
-constexpr const char* kTemporaryFolderVariable = "TMP";
-#else
-constexpr char kSeparator = '/';
-constexpr const char* kProgramSuffix = "";
-constexpr bool kIgnoreCase = false;
-constexpr const char* kTemporaryFolderVariable = "TMPDIR";
-#endif
+constexpr char kSeparator = os::kPathSeparator;
+constexpr const char* kProgramSuffix = os::kExeSuffix;
+constexpr bool kIgnoreCase = os::kPathsIgnoreCase;
+// The variable that names the temporary folder, for a user whose folder cannot be written.
+constexpr const char* kTemporaryFolderVariable = os::kWindows ? "TMP" : "TMPDIR";
 
 // Whether `c` separates path components here ("/" everywhere, "\" too on Windows, and
 // both when names are split, as BaseName does).

@@ -6,8 +6,8 @@
 
 #include "build_paths.h"
 #include "command_line.h"
+#include "files.h"
 #include "staging_files.h"
-#include "os.h"
 #include "work_folder.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 
 #include "build_paths.h"
 #include "staging_files.h"
-#include "os.h"
+#include "files.h"
 
 namespace fs = std::filesystem;
 

@@ -11,8 +11,8 @@
 #include "app_directory.h"
 #include "build_pipeline.h"
 #include "command_line.h"
+#include "files.h"
 #include "staging_files.h"
-#include "os.h"
 #include "shell_wait.h"
 #include "test_support.h"
 

@@ -7,6 +7,7 @@
 #include "batch_report.h"
 #include "cli_options.h"
 #include "console.h"
+#include "shell_wait.h"
 #include "standin_check.h"
 
 using namespace pellix;
@@ -33,7 +34,7 @@ int main(int argc, char** argv) {
 
     try {
         const std::string appDir = ApplicationDirectory();
-        console::StopOnInterrupt();
+        console::StopOnInterrupt(&modShellWait::CancelAll);
         const BatchSettings settings = app::ToBatchSettings(options);
         std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
         app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet);
