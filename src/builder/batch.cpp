@@ -171,7 +171,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         }
         if (fs::exists(status) && !settings.force) {
             job.state = JobState::Skipped;
-            job.reason = "the package " + job.output + " exists (--force replaces it)";
+            job.reason = PackageExistsReason(job.output);
             continue;
         }
         const std::string folder = output.parent_path().u8string();

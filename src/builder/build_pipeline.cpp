@@ -90,7 +90,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
         paths::OutputProblem(app, plan.output, !request.outputFolder.empty());
     if (!problem.empty()) throw BuildRefused(problem);
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
-        throw PackageKept("the package " + plan.output + " exists (--force replaces it)");
+        throw PackageKept(PackageExistsReason(plan.output));
     plan.banner = BannerText(request.titles[0], request.titles[1], request.titles[2]);
     plan.pictures = request.pictures;
     if (!plan.pictures) {
@@ -213,7 +213,7 @@ void Deliver(const std::string& package, const std::string& output, bool replace
     if (error) {
         files::RemoveFileIfPresent(partial);
         if (!replace && error == std::errc::file_exists)
-            throw PackageKept("the package " + output + " exists (--force replaces it)");
+            throw PackageKept(PackageExistsReason(output));
         throw BuildFailure("cannot write " + output + ": " + files::ErrorReason(error));
     }
 }
@@ -229,6 +229,10 @@ BuildResult Result(BuildOutcome kind, const std::string& package, const std::str
 }
 
 }  // namespace
+
+std::string PackageExistsReason(const std::string& output) {
+    return "the package " + output + " exists (--force replaces it)";
+}
 
 std::string RomRefusal(const std::string& romText, const std::string& romPath) {
     if (romText.empty()) return kChooseRomFirst;

@@ -101,6 +101,9 @@ class ToolRunner {
 BuildResult Build(const BuildRequest& request, const std::string& appDir,
                   const ToolRunner& runner = ToolRunner(), const std::string& tempParent = "");
 
+// Why a package at `output`, which may not be replaced, was not built.
+std::string PackageExistsReason(const std::string& output);
+
 // Why the ROM `romText` (absolute: `romPath`) cannot be built before anything is tried,
 // or "": no ROM at all is kChooseRomFirst; an empty file is "the ROM ... is empty".
 std::string RomRefusal(const std::string& romText, const std::string& romPath);
