@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "deflate_engine.h"
 #include "gzip_test_support.h"
 #include "rom_like.h"
 
@@ -28,7 +30,8 @@ Bytes Noise(size_t size) {
 
 class GzipProgram : public GzipScratch {};
 
-TEST_F(GzipProgram, RoundTripsThroughZlibTheSystemGzipAndItself) {
+TEST_F(GzipProgram, RoundTripsThroughZlibTheSystemGzipAndItselfWithAnyNumberOfThreads) {
+    const Bytes rom = pellix::testing::MakeRomLike(32 << 20);
     struct Case {
         const char* file;
         Bytes bytes;
@@ -36,37 +39,167 @@ TEST_F(GzipProgram, RoundTripsThroughZlibTheSystemGzipAndItself) {
     } cases[] = {
         {"empty", {}, {"--best"}},
         {"one", {0x5A}, {"--best"}},
-        {"game", pellix::testing::MakeRomLike(32 << 20), {"--best"}},
-        {"noise", Noise(1 << 20), {"--best"}},
+        {"piece", Bytes(rom.begin(), rom.begin() + kPieceSize), {"--best"}},
+        {"piece and a byte", Bytes(rom.begin(), rom.begin() + kPieceSize + 1), {"-6"}},
+        {"game", rom, {"--best"}},
+        {"noise", Noise(5 << 20), {"--best"}},
         {"Café ROM.gba", pellix::testing::MakeRomLike(70000), {"-1"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         const std::string gz = std::string(c.file) + ".gz";
-        Write(c.file, c.bytes);
-        std::vector<std::string> args = c.args;
-        args.push_back(c.file);
-        const auto packed = Gzip(args);
-        EXPECT_EQ(packed.exitCode, 0) << packed.err;
-        EXPECT_EQ(packed.err, "");
-        ASSERT_EQ(Files().size(), 1u);
-        ASSERT_TRUE(fs::exists(Path(gz)));
+        Bytes first;
+        for (const char* threads : {"1", "2", "7"}) {
+            SCOPED_TRACE(std::string("-p ") + threads);
+            Write(c.file, c.bytes);
+            std::vector<std::string> args = c.args;
+            args.insert(args.end(), {"-p", threads, c.file});
+            const auto packed = Gzip(args);
+            EXPECT_EQ(packed.exitCode, 0) << packed.err;
+            EXPECT_EQ(packed.err, "");
+            ASSERT_EQ(Files().size(), 1u);
+            ASSERT_TRUE(fs::exists(Path(gz)));
+            const Bytes file = Read(gz);
+            if (first.empty()) first = file;
+            EXPECT_TRUE(file == first) << "other bytes than with -p 1";
+            if (file != first || *threads != '1') {
+                fs::remove(Path(gz));
+                continue;
+            }
 
-        const ZlibView zlib = InflateWithZlib(Read(gz));
-        EXPECT_TRUE(zlib.ok) << zlib.error;
-        EXPECT_EQ(zlib.leftOver, 0u) << "more than one member";
-        EXPECT_TRUE(zlib.data == c.bytes);
-        if (*SYSTEM_GZIP) {
-            const auto system =
-                pellix::testing::RunProgram(SYSTEM_GZIP, {"-dc", gz}, dir_.string());
-            EXPECT_EQ(system.exitCode, 0) << system.err;
-            EXPECT_TRUE(ToBytes(system.out) == c.bytes);
+            const ZlibView zlib = InflateWithZlib(file);
+            EXPECT_TRUE(zlib.ok) << zlib.error;
+            EXPECT_EQ(zlib.leftOver, 0u) << "more than one member";
+            EXPECT_TRUE(zlib.data == c.bytes);
+            if (*SYSTEM_GZIP) {
+                const auto system =
+                    pellix::testing::RunProgram(SYSTEM_GZIP, {"-dc", gz}, dir_.string());
+                EXPECT_EQ(system.exitCode, 0) << system.err;
+                EXPECT_TRUE(ToBytes(system.out) == c.bytes);
+            }
+            const auto unpacked = Gzip({"-d", gz});
+            EXPECT_EQ(unpacked.exitCode, 0) << unpacked.err;
+            EXPECT_EQ(Files(), (FileMap{{c.file, c.bytes}}));
+            fs::remove(Path(c.file));
         }
+    }
+}
 
-        const auto unpacked = Gzip({"-d", gz});
-        EXPECT_EQ(unpacked.exitCode, 0) << unpacked.err;
-        EXPECT_EQ(Files(), (FileMap{{c.file, c.bytes}}));
-        fs::remove(Path(c.file));
+// Every file under `dir` with its content, by path relative to it ("d/s/b"); packed files
+// (those starting as gzip does) by what they unpack to, behind "gz:", since two gzips
+// pack the same data into other bytes.
+FileMap Tree(const fs::path& dir, const FileMap& given) {
+    FileMap files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_directory()) continue;
+        const std::string name = fs::relative(entry.path(), dir).generic_u8string();
+        std::ifstream in(entry.path(), std::ios::binary);
+        Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const auto was = given.find(name);
+        const bool unchanged = was != given.end() && was->second == bytes;
+        if (!unchanged && bytes.size() > 2 && bytes[0] == 0x1F && bytes[1] == 0x8B) {
+            Bytes unpacked = ToBytes("gz:");
+            const Bytes data = InflateWithZlib(bytes).data;
+            unpacked.insert(unpacked.end(), data.begin(), data.end());
+            bytes = unpacked;
+        }
+        files[name] = bytes;
+    }
+    return files;
+}
+
+TEST_F(GzipProgram, BehavesAsGnuGzipDoes) {
+    // "abc" packed by GNU gzip from a file named "orig", and the same without the name.
+    const Bytes named = {0x1f, 0x8b, 0x08, 0x08, 0xa5, 0x5d, 0x0d, 0x5e, 0x00, 0x03, 0x6f,
+                         0x72, 0x69, 0x67, 0x00, 0x4b, 0x4c, 0x4a, 0x06, 0x00, 0xc2, 0x41,
+                         0x24, 0x35, 0x03, 0x00, 0x00, 0x00};
+    const Bytes plain = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x03, 0x4b, 0x4c,
+                         0x4a, 0x06, 0x00, 0xc2, 0x41, 0x24, 0x35, 0x03, 0x00, 0x00, 0x00};
+    Bytes garbage = plain;
+    for (char c : std::string("xyz")) garbage.push_back(static_cast<uint8_t>(c));
+    const Bytes abc = ToBytes("abc"), packedAbc = ToBytes("gz:abc");
+    const auto oldTime = [](const fs::path& file) {
+#ifdef _WIN32
+        (void)file;  // wine keeps no time before 1970: the case is the Linux one's
+#else
+        const timespec times[2] = {{0, UTIME_OMIT}, {-315619200, 0}};  // 1960-01-01
+        utimensat(AT_FDCWD, file.c_str(), times, 0);
+#endif
+    };
+    struct Case {
+        const char* name;
+        FileMap before;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string out;
+        FileMap after;  // files left; packed ones by what they unpack to
+        std::function<void(const fs::path&)> arrange = nullptr;
+        bool posixOnly = false;
+    } cases[] = {
+        {"-cdf passes what is not gzip on", {{"t", ToBytes("plain")}}, {"-cdf", "t"}, 0, "plain",
+         {{"t", ToBytes("plain")}}},
+        {"-cdf passes an empty file on", {{"e", {}}}, {"-cdf", "e"}, 0, "", {{"e", {}}}},
+        {"trailing garbage: the data and a warning", {{"g.gz", garbage}}, {"-dc", "g.gz"}, 2,
+         "abc", {{"g.gz", garbage}}},
+        {"trailing garbage: the file is unpacked", {{"g.gz", garbage}}, {"-d", "g.gz"}, 2, "",
+         {{"g", abc}}},
+        {"-q hides the warning, not its status", {{"g.gz", garbage}}, {"-qdc", "g.gz"}, 2, "abc",
+         {{"g.gz", garbage}}},
+        {"-l lists sizes and the ratio", {{"a.gz", plain}}, {"-l", "a.gz"}, 0,
+         "         compressed        uncompressed  ratio uncompressed_name\n"
+         "                 23                   3 -66.7% a\n",
+         {{"a.gz", plain}}},
+        {"-S packs to another suffix", {{"a", abc}}, {"-S", ".x", "a"}, 0, "",
+         {{"a.x", packedAbc}}},
+        {"-S unpacks from it", {{"a.x", plain}}, {"--suffix=.x", "-d", "a.x"}, 0, "", {{"a", abc}}},
+        {"-N unpacks to the stored name", {{"x.gz", named}}, {"-dN", "x.gz"}, 0, "",
+         {{"orig", abc}}},
+        {"without -N the file's own name", {{"x.gz", named}}, {"-d", "x.gz"}, 0, "",
+         {{"x", abc}}},
+        {"-n and --synchronous", {{"a", abc}}, {"-n", "--synchronous", "a"}, 0, "",
+         {{"a.gz", packedAbc}}},
+        {"-r packs a folder's files", {{"d/a", abc}, {"d/s/b", abc}}, {"-r", "d"}, 0, "",
+         {{"d/a.gz", packedAbc}, {"d/s/b.gz", packedAbc}}},
+        {"-dr unpacks them", {{"d/a.gz", plain}, {"d/s/b.gz", plain}, {"d/c", abc}}, {"-dr", "d"},
+         0, "", {{"d/a", abc}, {"d/s/b", abc}, {"d/c", abc}}},
+        {"a usage error exits 1", {{"a", abc}}, {"-Q", "a"}, 1, "", {{"a", abc}}},
+        {"upper-case .GZ", {{"A.GZ", plain}}, {"-d", "A.GZ"}, 0, "", {{"A", abc}}},
+        {"the other suffixes", {{"b-gz", plain}, {"c.z", plain}, {"d.tgz", plain}},
+         {"-d", "b-gz", "c.z", "d.tgz"}, 0, "", {{"b", abc}, {"c", abc}, {"d.tar", abc}}},
+        {"a time gzip cannot store: 0 and a warning", {{"a", abc}}, {"-k", "a"}, 2, "",
+         {{"a", abc}, {"a.gz", packedAbc}}, oldTime, true},
+        {"-c reads a device", {}, {"-c", "/dev/null"}, 0, "", {}, nullptr, true},
+    };
+    const fs::path ours = dir_ / "ours", gnu = dir_ / "gnu";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+#ifdef _WIN32
+        if (c.posixOnly) continue;
+#endif
+        for (const fs::path& where : {ours, gnu}) {
+            fs::remove_all(where);
+            fs::create_directories(where);
+            for (const auto& [name, bytes] : c.before) {
+                fs::create_directories((where / fs::u8path(name)).parent_path());
+                std::ofstream(where / fs::u8path(name), std::ios::binary)
+                    .write(reinterpret_cast<const char*>(bytes.data()),
+                           static_cast<std::streamsize>(bytes.size()));
+                if (c.arrange) c.arrange(where / fs::u8path(name));
+            }
+        }
+        std::vector<std::pair<std::string, std::string>> programs = {{"ours", GZIP_PROGRAM}};
+        if (*SYSTEM_GZIP) programs.push_back({"gnu", SYSTEM_GZIP});
+        for (const auto& [who, program] : programs) {
+            SCOPED_TRACE(who);
+            const auto run = pellix::testing::RunProgram(program, c.args, (dir_ / who).string());
+            EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
+            const bool packedOut = c.args[0] == "-c";
+            EXPECT_EQ(packedOut ? std::string() : run.out, c.out);
+            if (packedOut) EXPECT_TRUE(InflateWithZlib(ToBytes(run.out)).ok);
+            // Warnings and failures say so in one line; -q says nothing.
+            EXPECT_EQ(run.err.empty(), c.exitCode == 0 || c.args[0] == "-qdc") << run.err;
+            EXPECT_EQ(Tree(dir_ / who, c.before), c.after);
+        }
     }
 }
 
@@ -190,8 +323,6 @@ TEST_F(GzipProgram, FailuresLeaveEverythingAsItWas) {
     }();
     Bytes badCrc = gz;
     badCrc[gz.size() - 6] ^= 0x10;
-    Bytes junkAfter = gz;
-    junkAfter.push_back('!');
     struct Case {
         const char* name;
         FileMap before;
@@ -219,7 +350,7 @@ TEST_F(GzipProgram, FailuresLeaveEverythingAsItWas) {
          {{"game", gz}},
          {"-d", "game"},
          1,
-         "gzip: game: unknown suffix (not .gz or .tgz), left alone\n"},
+         "gzip: game: unknown suffix (not .gz or another gzip knows), left alone\n"},
         {"unpacking a CRC mismatch",
          {{"game.gz", badCrc}},
          {"-d", "game.gz"},
@@ -230,11 +361,6 @@ TEST_F(GzipProgram, FailuresLeaveEverythingAsItWas) {
          {"-d", "game.gz"},
          1,
          "gzip: game.gz: corrupt: the packed data is damaged or cut short\n"},
-        {"unpacking with junk after",
-         {{"game.gz", junkAfter}},
-         {"-d", "game.gz"},
-         1,
-         "gzip: game.gz: corrupt: 1 bytes of unknown data after the packed data\n"},
         {"unpacking plain text",
          {{"game.gz", ToBytes("hello")}},
          {"-d", "game.gz"},
@@ -252,10 +378,10 @@ TEST_F(GzipProgram, FailuresLeaveEverythingAsItWas) {
          "gzip: b: no such file\n"},
         {"an option gzip lacks",
          {{"game", rom}},
-         {"-r", "game"},
-         2,
-         "gzip: unknown option -r; usage: gzip [-1..-9|--fast|--best] [-c] [-d] [-k] [-f] [-t] "
-         "[FILE...]\n"},
+         {"-x", "game"},
+         1,
+         "gzip: unknown option -x; usage: gzip [-1..-9|--fast|--best] [-cdfklnNqrtv] [-p N] "
+         "[-S SUF] [--synchronous] [FILE...]\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
