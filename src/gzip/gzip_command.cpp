@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <new>
 #include <random>
 #include <system_error>
@@ -346,6 +347,10 @@ void PackFile(Run& run, const std::string& name) {
         info.name = fs::u8path(name).filename().u8string();
         info.mtime = StorableTime(run, name);
     }
+    // The output's temporary file is made first: its name is taken before the work, and a
+    // stop during the work removes it.
+    std::unique_ptr<AsideFile> aside;
+    if (toFile) aside = std::make_unique<AsideFile>(run.disk, output);
     const Bytes packed = Pack(run, name, input, info);
     const size_t headerAndTrailer = 10 + 8 + (info.name.empty() ? 0 : info.name.size() + 1);
     const std::string ratio = Ratio(packed.size() - headerAndTrailer, input.size());
@@ -355,9 +360,8 @@ void PackFile(Run& run, const std::string& name) {
         run.Tell(name + ":\t" + ratio);
         return;
     }
-    AsideFile aside(run.disk, output);
-    aside.Write(packed.data(), packed.size());
-    aside.Commit(name, 0, o.force, o.synchronous);
+    aside->Write(packed.data(), packed.size());
+    aside->Commit(name, 0, o.force, o.synchronous);
     RemoveInput(run, name, output);
     run.Tell(name + ":\t" + ratio + " -- " + (o.keep ? "created " : "replaced with ") + output);
 }

@@ -6,9 +6,15 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+#include <chrono>
+#include <thread>
 
 #include <functional>
 #include <string>
@@ -49,9 +55,15 @@ TEST_F(GzipProgram, RoundTripsThroughZlibTheSystemGzipAndItselfWithAnyNumberOfTh
         SCOPED_TRACE(c.file);
         const std::string gz = std::string(c.file) + ".gz";
         Bytes first;
+        fs::file_time_type stamp;
         for (const char* threads : {"1", "2", "7"}) {
             SCOPED_TRACE(std::string("-p ") + threads);
             Write(c.file, c.bytes);
+            // The header holds the file's time: the same for every run.
+            if (first.empty())
+                stamp = fs::last_write_time(Path(c.file));
+            else
+                fs::last_write_time(Path(c.file), stamp);
             std::vector<std::string> args = c.args;
             args.insert(args.end(), {"-p", threads, c.file});
             const auto packed = Gzip(args);
@@ -415,7 +427,7 @@ TEST_F(GzipProgram, InputTooLargeForMemoryIsRefused) {
     const auto run = Gzip({"--best", "huge"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err,
-              "gzip: huge: too large: 1073741825 bytes, at most 1073741824 (this gzip works in "
+              "gzip: huge: too large: 1073741825 bytes, at most 1073741824 (this gzip packs in "
               "memory)\n");
     EXPECT_EQ(fs::file_size(Path("huge")), (uintmax_t{1} << 30) + 1);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
@@ -468,6 +480,128 @@ TEST_F(GzipProgram, ReadOnlyFolderGetsNoOutput) {
     EXPECT_EQ(Files(), (FileMap{{"game", rom}}));
 #endif
 }
+
+#ifndef _WIN32
+// Starts gzip with `args` in `dir`: standard input from `in`, standard output to `out`, its
+// address space held to `memory` bytes (0: no limit). Returns its process id.
+pid_t Start(const std::vector<std::string>& args, const fs::path& dir, const std::string& in,
+            const std::string& out, rlim_t memory = 0) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    const int input = open(in.c_str(), O_RDONLY);
+    const int output = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (input < 0 || output < 0 || dup2(input, 0) < 0 || dup2(output, 1) < 0 ||
+        chdir(dir.c_str()) != 0)
+        _exit(126);
+    if (memory) {
+        const rlimit limit{memory, memory};
+        setrlimit(RLIMIT_AS, &limit);
+    }
+    std::vector<char*> argv{const_cast<char*>(GZIP_PROGRAM)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(GZIP_PROGRAM, argv.data());
+    _exit(127);
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST_F(GzipProgram, TestsAndUnpacksAsAStreamInBoundedMemory) {
+    // 1.25 GiB of zeros in 20 members of 64 MiB each: more than the old in-memory limit,
+    // and four times the memory the program is given.
+    Write("z", Bytes(size_t{64} << 20, 0));
+    ASSERT_EQ(Gzip({"-1", "z"}).exitCode, 0);
+    const Bytes member = Read("z.gz");
+    {
+        std::ofstream big(Path("big.gz"), std::ios::binary);
+        for (int i = 0; i < 20; ++i)
+            big.write(reinterpret_cast<const char*>(member.data()),
+                      static_cast<std::streamsize>(member.size()));
+    }
+    const rlim_t memory = rlim_t{300} << 20;
+    EXPECT_EQ(Wait(Start({"-t", "big.gz"}, dir_, "/dev/null", "/dev/null", memory)), 0);
+    EXPECT_EQ(Wait(Start({"-dc", "big.gz"}, dir_, "/dev/null", "/dev/null", memory)), 0);
+}
+
+TEST_F(GzipProgram, ReadsPipesAndDevicesForStandardOutput) {
+    const Bytes rom = pellix::testing::MakeRomLike(300000);
+    Write("game", rom);
+    ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0600), 0);
+    ASSERT_EQ(Gzip({"-k", "game"}).exitCode, 0);
+    const Bytes packed = Read("game.gz");
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        Bytes fed;       // written into the pipe
+        bool packedOut;  // the output is packed: compared by what it unpacks to
+    } cases[] = {
+        {"-c of a pipe by name", {"-c", "fifo"}, rom, true},
+        {"-c of /dev/stdin", {"-c", "/dev/stdin"}, rom, true},
+        {"-dc of /dev/stdin", {"-dc", "/dev/stdin"}, packed, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The pipe is both the named input and standard input: the program opens one of them.
+        std::thread feeder([&] {
+            std::ofstream(Path("fifo"), std::ios::binary)
+                .write(reinterpret_cast<const char*>(c.fed.data()),
+                       static_cast<std::streamsize>(c.fed.size()));
+        });
+        const std::string in = c.args[1] == "fifo" ? "/dev/null" : Path("fifo").string();
+        const int status = Wait(Start(c.args, dir_, in, Path("out").string()));
+        feeder.join();
+        EXPECT_EQ(status, 0);
+        const Bytes out = Read("out");
+        EXPECT_TRUE((c.packedOut ? InflateWithZlib(out).data : out) == rom);
+        fs::remove(Path("out"));
+    }
+}
+
+TEST_F(GzipProgram, StoppedBySignalLeavesNoTemporaryFile) {
+    const Bytes rom = pellix::testing::MakeRomLike(32 << 20);
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        Write("game", rom);
+        const pid_t pid = Start({"--best", "-p", "1", "game"}, dir_, "/dev/null", "/dev/null");
+        // Stop it once its temporary file is there; it is there from before packing starts.
+        bool seen = false;
+        for (int i = 0; i < 2000 && !seen; ++i) {
+            for (const auto& entry : fs::directory_iterator(dir_))
+                seen = seen || entry.path().extension() == ".tmp";
+            if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        kill(pid, sig);
+        EXPECT_EQ(Wait(pid), 128 + sig);
+        EXPECT_TRUE(seen);
+        EXPECT_EQ(Files(), (FileMap{{"game", rom}}));
+    }
+}
+
+TEST_F(GzipProgram, NamesUpToTheLimitPackAndUnpack) {
+    const Bytes rom = pellix::testing::MakeRomLike(20000);
+    const std::string name(255 - 3, 'n');  // with .gz exactly 255 bytes
+    Write(name, rom);
+    const auto packed = Gzip({name});
+    EXPECT_EQ(packed.exitCode, 0) << packed.err;
+    ASSERT_EQ(Files().size(), 1u);
+    EXPECT_TRUE(InflateWithZlib(Read(name + ".gz")).data == rom);
+    const auto unpacked = Gzip({"-d", name + ".gz"});
+    EXPECT_EQ(unpacked.exitCode, 0) << unpacked.err;
+    EXPECT_EQ(Files(), (FileMap{{name, rom}}));
+}
+
+TEST_F(GzipProgram, HelpAndVersionThatCannotBeWrittenFail) {
+    for (const char* option : {"--help", "--version"}) {
+        SCOPED_TRACE(option);
+        EXPECT_EQ(Wait(Start({option}, dir_, "/dev/null", "/dev/full")), 1);
+        EXPECT_EQ(Wait(Start({option}, dir_, "/dev/null", "/dev/null")), 0);
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace pellix::gzip::testing
