@@ -65,34 +65,17 @@ void MakeInstallation(const fs::path& app, const std::string& gzip) {
         fs::copy_file(fs::path(GFX_DIR) / picture, app / "gfx" / picture);
 }
 
-// Builds `rom` into `out`/rom.nds with the installation at `app` in a process of its own,
-// so that wait4 gives the build's time and peak memory with its programs'.
-pellix::bench::Run TimeBuild(int runs, const fs::path& app, const fs::path& rom,
+// Builds `rom` into `out`/rom.nds with the installation at `app`, in this program started
+// again (bench_build --one-build APP ROM OUT), so that the peak memory is the build's own
+// and its programs', not this process's inputs.
+pellix::bench::Run TimeBuild(const char* self, int runs, const fs::path& app, const fs::path& rom,
                              const fs::path& out) {
     return pellix::bench::Median(
         runs, [&] { fs::remove(out / "rom.nds"); },
         [&] {
-            std::fflush(nullptr);
-            const auto start = std::chrono::steady_clock::now();
-            const pid_t pid = fork();
-            if (pid == 0) {
-                BenchSettings settings(rom.string(), out.string());
-                if (!pellix::RunBuild(settings, app.string())) {
-                    std::fprintf(stderr, "the build failed: %s\n", settings.message.c_str());
-                    _exit(1);
-                }
-                _exit(0);
-            }
-            pellix::bench::Run run;
-            int status = 0;
-            rusage usage{};
-            wait4(pid, &status, 0, &usage);
-            run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            const pellix::bench::Run run = pellix::bench::RunMeasured(
+                self, {"--one-build", app.string(), rom.string(), out.string()}, out.string());
             if (run.exitCode != 0) std::exit(1);
-            run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-            run.peakKiB = usage.ru_maxrss;
             return run;
         });
 }
@@ -105,6 +88,12 @@ void Row(const char* what, const pellix::bench::Run& run, uintmax_t size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--one-build") {
+        BenchSettings settings(argv[3], argv[4]);
+        if (pellix::RunBuild(settings, argv[2])) return 0;
+        std::fprintf(stderr, "the build failed: %s\n", settings.message.c_str());
+        return 1;
+    }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
     const size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 32;
     if (!*SYSTEM_GZIP) {
@@ -114,6 +103,7 @@ int main(int argc, char** argv) {
     char name[] = "/tmp/pellix-bench-build-XXXXXX";
     const fs::path dir = mkdtemp(name);
     const std::string ours = fs::canonical(GZIP_PROGRAM).string();
+    const std::string self = fs::canonical("/proc/self/exe").string();
     // One thread: the same program behind a wrapper that adds -p 1 to what the build passes.
     const fs::path oneThread = dir / "gzip-p1";
     std::ofstream(oneThread) << "#!/bin/sh\nexec '" << ours << "' -p 1 \"$@\"\n";
@@ -139,7 +129,8 @@ int main(int argc, char** argv) {
         std::printf("\n%s\n", input.name);
 
         const auto build = [&](const char* installation) {
-            const pellix::bench::Run run = TimeBuild(runs, dir / installation, rom, dir / "out");
+            const pellix::bench::Run run =
+                TimeBuild(self.c_str(), runs, dir / installation, rom, dir / "out");
             return std::make_pair(run, fs::file_size(dir / "out" / "rom.nds"));
         };
         const auto [build2, package2] = build("ours");

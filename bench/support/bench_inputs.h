@@ -62,20 +62,25 @@ struct Run {
     long peakKiB = 0;      // peak resident memory
 };
 
-// Runs `program` with `args` in `folder`, standard output to `outFile` (or /dev/null), and
-// measures it with wait4.
+// Runs `program` with `args` in `folder`, standard output to `outFile` (or /dev/null):
+// time and CPU from wait4, peak memory from GNU time. The program must not be started
+// straight from this process: a child forked from it would count this process's memory
+// (the inputs) as its own peak, even after exec.
 inline Run RunMeasured(const std::string& program, const std::vector<std::string>& args,
                        const std::string& folder, const std::string& outFile = "/dev/null") {
+    const std::string peakFile = folder + "/.peak";
+    std::vector<std::string> all = {"/usr/bin/time", "-f", "%M", "-o", peakFile, program};
+    all.insert(all.end(), args.begin(), args.end());
     std::fflush(nullptr);  // or the child writes out the parent's buffered lines again
     const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) _exit(127);
         if (!freopen(outFile.c_str(), "wb", stdout)) _exit(127);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        std::vector<char*> argv;
+        for (const std::string& a : all) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     Run run;
@@ -85,9 +90,10 @@ inline Run RunMeasured(const std::string& program, const std::vector<std::string
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-        run.peakKiB = usage.ru_maxrss;
     }
     run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::ifstream(peakFile) >> run.peakKiB;
+    std::remove(peakFile.c_str());
     return run;
 }
 

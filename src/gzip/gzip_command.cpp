@@ -130,8 +130,11 @@ struct InputFile {
         file = os::OpenForReading(name);
         if (!file) throw FileFailure{name, ErrnoText(errno)};
     }
-    ~InputFile() {
+    ~InputFile() { Close(); }
+    // Windows cannot remove a file that is open: closed before the input is removed.
+    void Close() {
         if (file) std::fclose(file);
+        file = nullptr;
     }
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
@@ -405,6 +408,7 @@ void UnpackFile(Run& run, const std::string& name) {
         aside.Retarget(output);
     }
     aside.Commit(name, mtime, o.force, o.synchronous);
+    in.Close();
     RemoveInput(run, name, output);
     run.Tell(name + ":\t" + (o.keep ? "created " : "replaced with ") + output);
 }

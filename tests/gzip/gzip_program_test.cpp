@@ -207,7 +207,9 @@ TEST_F(GzipProgram, BehavesAsGnuGzipDoes) {
             EXPECT_EQ(run.exitCode, c.exitCode) << run.err;
             const bool packedOut = c.args[0] == "-c";
             EXPECT_EQ(packedOut ? std::string() : run.out, c.out);
-            if (packedOut) EXPECT_TRUE(InflateWithZlib(ToBytes(run.out)).ok);
+            if (packedOut) {
+                EXPECT_TRUE(InflateWithZlib(ToBytes(run.out)).ok);
+            }
             // Warnings and failures say so in one line; -q says nothing.
             EXPECT_EQ(run.err.empty(), c.exitCode == 0 || c.args[0] == "-qdc") << run.err;
             EXPECT_EQ(Tree(dir_ / who, c.before), c.after);
