@@ -4,8 +4,17 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "deflate_engine.h"
 #include "format_error.h"
@@ -247,6 +256,53 @@ TEST(Deflate, PiecesJoinIntoOneStreamWhateverTheNumberOfThreads) {
         }
     }
 }
+
+#ifndef _WIN32
+// What Deflate did in a child process whose address space allows `spare` more bytes.
+enum class Outcome { kRightBytes, kWrongBytes, kNoMemory, kNoThread, kCrashed };
+
+Outcome DeflateWithSpareMemory(const Bytes& data, const Bytes& expected, size_t spare) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = pages * sysconf(_SC_PAGESIZE) + spare;
+        const rlimit as{limit, limit};
+        setrlimit(RLIMIT_AS, &as);
+        try {
+            Bytes out;
+            Deflate(data.data(), data.size(), 6, 7, out, 16384);
+            _exit(out == expected ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        } catch (const std::system_error&) {
+            _exit(3);
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 3) return Outcome::kCrashed;
+    return static_cast<Outcome>(WEXITSTATUS(status));
+}
+
+TEST(Deflate, ThreadsThatCannotStartOrRunOutOfMemoryGiveAnErrorNeverWrongBytes) {
+    const Bytes data = pellix::testing::MakeRomLike(1 << 20, 8);
+    Bytes expected;
+    Deflate(data.data(), data.size(), 6, 1, expected, 16384);
+    // From too little for one thread's stack to enough for all: every outcome but wrong
+    // bytes or a crash is fine, and both ends are seen.
+    std::set<Outcome> seen;
+    for (size_t mib : {0, 1, 4, 8, 16, 32, 64, 128, 512}) {
+        SCOPED_TRACE(std::to_string(mib) + " MiB to spare");
+        const Outcome outcome = DeflateWithSpareMemory(data, expected, mib << 20);
+        EXPECT_NE(outcome, Outcome::kWrongBytes);
+        EXPECT_NE(outcome, Outcome::kCrashed);
+        seen.insert(outcome);
+    }
+    EXPECT_TRUE(seen.count(Outcome::kRightBytes));
+    EXPECT_TRUE(seen.count(Outcome::kNoMemory) || seen.count(Outcome::kNoThread));
+}
+#endif
 
 }  // namespace
 }  // namespace pellix::gzip::testing
