@@ -399,9 +399,13 @@ void UnpackFile(Run& run, const std::string& name) {
         Unpack(run, name, in.file, [&](const uint8_t* data, size_t size) { aside.Write(data, size); });
     int64_t mtime = 0;
     if (restore) {
+        // Only the last part of the stored name, never a way out of the folder, and never
+        // the input itself, which is removed once the output is in place.
         const std::string stored = fs::u8path(report.first.name).filename().u8string();
-        if (!stored.empty() && stored != "." && stored != "..")
-            output = (fs::u8path(output).parent_path() / fs::u8path(stored)).u8string();
+        const std::string named = (fs::u8path(output).parent_path() / fs::u8path(stored)).u8string();
+        if (!stored.empty() && stored != "." && stored != ".." &&
+            fs::u8path(stored) != fs::u8path(name).filename())
+            output = named;
         mtime = report.first.mtime;
         if (!o.force && os::Inspect(output).exists)
             throw FileFailure{output, "already exists; not replaced (-f replaces it)"};

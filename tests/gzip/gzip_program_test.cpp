@@ -268,6 +268,14 @@ TEST_F(GzipProgram, OptionsDoWhatGzipsDo) {
              Gzip({"a"});
          },
          [&] { EXPECT_EQ(Files().size(), 1u); }},
+        {"-dNf never unpacks over its own input (GNU gzip loses both)",
+         {"-dNf", "x.gz"},
+         [&] {
+             // "abc" in a member that names itself "x.gz".
+             Write("x.gz", {0x1f, 0x8b, 0x08, 0x08, 0, 0, 0, 0, 0, 3, 'x', '.', 'g', 'z',
+                            0,    0x4b, 0x4c, 0x4a, 0x06, 0x00, 0xc2, 0x41, 0x24, 0x35, 3, 0, 0, 0});
+         },
+         [&] { EXPECT_EQ(Files(), (FileMap{{"x", ToBytes("abc")}})); }},
         {"-dk unpacks and keeps",
          {"-dk", "a.gz"},
          [&] {
