@@ -44,9 +44,15 @@ void DeflatePiece(const uint8_t* data, size_t start, size_t end, size_t size, in
                   std::vector<uint8_t>& out) {
     // libdeflate takes no dictionary: each piece starts afresh, which costs a few hundred
     // bytes per piece, and ends in a final block that MakeJoinable turns into a join.
-    std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor(
-        libdeflate_alloc_compressor(std::clamp(level, 1, MaxLevel())));
-    if (!compressor) throw std::bad_alloc();
+    // One compressor per thread and level, kept for the thread's next pieces.
+    thread_local std::unique_ptr<libdeflate_compressor, FreeCompressor> compressor;
+    thread_local int compressorLevel = 0;
+    level = std::clamp(level, 1, MaxLevel());
+    if (!compressor || compressorLevel != level) {
+        compressor.reset(libdeflate_alloc_compressor(level));
+        if (!compressor) throw std::bad_alloc();
+        compressorLevel = level;
+    }
     const size_t from = out.size();
     const size_t length = end - start;
     // Room for the stored block MakeJoinable may add, so that it never reallocates.
