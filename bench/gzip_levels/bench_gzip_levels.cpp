@@ -73,13 +73,13 @@ int main(int argc, char** argv) {
         for (int level : levels) {
             const Packed one = Pack(runs, input.bytes, level, 1, input.bytes.size() + 1);
             std::printf("  %5d   one %10zu               x%.3f %7.3f s\n", level, one.size,
-                        one.size / gzipSize, one.wall);
+                        double(one.size) / gzipSize, one.wall);
             for (size_t piece : {1, 2, 4, 8}) {
                 const Packed p1 = Pack(runs, input.bytes, level, 1, piece << 20);
                 const Packed p2 = Pack(runs, input.bytes, level, 2, piece << 20);
                 std::printf("  %5d %3zuMiB %9zu  %+8.3f%%    x%.3f %7.3f s %8.3f s  %.2f%s\n",
-                            level, piece, p2.size, 100.0 * (double(p2.size) / one.size - 1),
-                            p2.size / gzipSize, p1.wall, p2.wall, p2.wall / p1.wall,
+                            level, piece, p2.size, 100.0 * (double(p2.size) / double(one.size) - 1),
+                            double(p2.size) / gzipSize, p1.wall, p2.wall, p2.wall / p1.wall,
                             p1.size == p2.size ? "" : "  SIZE DIFFERS BY THREADS");
             }
         }

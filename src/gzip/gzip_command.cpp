@@ -16,7 +16,7 @@
 #include "file_bytes.h"
 #include "format_error.h"
 #include "gzip_member.h"
-#include "gzip_os.h"
+#include "files.h"
 
 namespace pellix::gzip {
 

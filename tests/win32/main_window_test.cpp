@@ -16,7 +16,7 @@
 #include "display.h"
 #include "dpi.h"
 #include "main_window.h"
-#include "win_support.h"
+#include "text.h"
 #include "window_driver.h"
 
 namespace pellix::win32 {
