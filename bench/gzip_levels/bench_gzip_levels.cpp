@@ -16,7 +16,7 @@
 
 #include "deflate_engine.h"
 #include "rom_like.h"
-#include "run_program.h"
+#include "program.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -9,8 +9,8 @@
 
 #include "batch.h"
 #include "batch_report.h"
-#include "cli_fixture.h"
 #include "cli_options.h"
+#include "scratch.h"
 #include "shell_wait.h"
 #include "test_support.h"
 
@@ -76,7 +76,7 @@ class Plan : public ::testing::Test {
         fs::remove_all(dir_);
     }
     void Rom(const fs::path& path, std::size_t size = 100) {
-        clitest::WriteBytes(dir_ / path, std::vector<std::uint8_t>(size, 0x5A));
+        testing::WriteBytes(dir_ / path, std::vector<std::uint8_t>(size, 0x5A));
     }
     fs::path dir_, previous_;
 };

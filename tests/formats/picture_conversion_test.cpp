@@ -17,7 +17,7 @@
 #include "format_error.h"
 #include "menu_icon.h"
 #include "picture.h"
-#include "picture_samples.h"
+#include "pictures.h"
 #include "picture_scale.h"
 
 namespace pellix::formats {
