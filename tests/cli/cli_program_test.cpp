@@ -109,6 +109,10 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         {{"--icon=", "a.gba"}, "--icon needs a file"},
         {{"--force=yes", "a.gba"}, "--force takes no value"},
         {{"--title", "a;b;c;d", "a.gba"}, "--title has 4 lines; a package shows at most 3"},
+        {{"--title", "A;;C", "a.gba"},
+         "--title: line 2 is blank, and a package shows no line after a blank one"},
+        {{"--title=A; ;C", "a.gba"},
+         "--title: line 2 is blank, and a package shows no line after a blank one"},
         {{"--icon", "nothing.bmp", "a.gba"}, "--icon: no such file: nothing.bmp"},
         {{"--border", "sub", "a.gba"}, "--border: it is a folder: sub"},
         {{"-o", "a.gba", "a.gba"}, "--output: not a folder: a.gba"},
@@ -125,7 +129,8 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
 
     const RunResult help = RunProgram(Cli(), {"--help"}, work_);
     EXPECT_EQ(help.exitCode, 0);
-    EXPECT_EQ(help.out.rfind("Usage: pellix-cli [OPTIONS] ROM...\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.out.rfind("Usage: " + ProgramName("pellix-cli") + " [OPTIONS] ROM...\n", 0), 0u)
+        << help.out;
     const RunResult version = RunProgram(Cli(), {"--version", "a.gba"}, work_);
     EXPECT_EQ(version.out, "pellix-cli " PELLIX_VERSION "\n");
 }

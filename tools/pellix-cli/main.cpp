@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
         const app::BatchSettings settings = app::ToBatchSettings(options);
         std::vector<app::Job> jobs =
             app::PlanBatch(console::ExpandWildcards(options.roms), settings);
-        app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet);
+        app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet,
+                                  {}, console::TerminalColumns());
         report.Planned(jobs);
         app::RunBatch(jobs, settings, appDir, options.jobs > 0 ? options.jobs : cores, report);
         report.Summary(jobs);
