@@ -75,23 +75,19 @@ class Plan : public ::testing::Test {
   protected:
     void SetUp() override {
         previous_ = fs::current_path();
-        dir_ = fs::temp_directory_path() /
-               ("pellix-plan-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(dir_ / "a");
         fs::create_directories(dir_ / "b");
         fs::create_directories(dir_ / "out");
         fs::create_directories(dir_ / "folder.gba");
         fs::current_path(dir_);
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     void Rom(const fs::path& path, std::size_t size = 100) {
         testing::WriteBytes(dir_ / path, std::vector<std::uint8_t>(size, 0x5A));
     }
-    fs::path dir_, previous_;
+    const testing::TempDir scratch_{"pellix-plan"};
+    const fs::path dir_ = scratch_.path();
+    fs::path previous_;
 };
 
 TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
