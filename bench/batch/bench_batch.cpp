@@ -4,13 +4,18 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "cli_fixture.h"
+#include "installation.h"
+#include "program.h"
+#include "rom_like.h"
+#include "scratch.h"
 
-using namespace pellix::clitest;
+namespace fs = std::filesystem;
+using namespace pellix::testing;
 
 namespace {
 
@@ -22,7 +27,7 @@ double TimeBatch(const fs::path& root, const std::vector<std::string>& roms, int
     args.insert(args.end(), roms.begin(), roms.end());
     fs::create_directories(root / out);
     const auto start = std::chrono::steady_clock::now();
-    const Ended run = RunToEnd((root / "inst" / "pellix-cli").string(), args, root, {}, 3600);
+    const RunResult run = RunProgram((root / "inst" / "pellix-cli").string(), args, root, {}, 3600);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (run.exitCode != 0) {
@@ -45,8 +50,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const fs::path root =
-        fs::temp_directory_path() / ("pellix-bench-batch-" + std::to_string(::getpid()));
+    const TempDir scratch("pellix-bench-batch");
+    const fs::path& root = scratch.path();
     MakeInstallation(root / "inst",
                      {PELLIX_CLI_PROGRAM, GRIT_PROGRAM, GBACRUSHER_PROGRAM, NDSTOOL_PROGRAM,
                       EFS_PROGRAM, GZIP_PROGRAM, STANDIN_DIR, GFX_DIR});
@@ -55,15 +60,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < count; ++i) {
         const std::string name = "roms/rom" + std::to_string(i) + ".gba";
         WriteBytes(root / name,
-                   MakeRom(static_cast<std::size_t>(mib) << 20, static_cast<std::uint32_t>(i)));
+                   MakeRomLike(static_cast<std::size_t>(mib) << 20, static_cast<std::uint64_t>(i)));
         roms.push_back(name);
     }
     std::printf("%d ROMs of %d MiB, compression on, %u cores\n", count, mib, cores);
 
     const double serial = TimeBatch(root, roms, 1, "out-serial");
     const double parallel = serial < 0 ? -1 : TimeBatch(root, roms, jobs, "out-parallel");
-    std::error_code ec;
-    fs::remove_all(root, ec);
     if (serial < 0 || parallel < 0) return 1;
     std::printf("one after another (-j 1): %8.2f s\n", serial);
     std::printf("side by side     (-j %d): %8.2f s\n", jobs, parallel);

@@ -21,7 +21,7 @@
 #include "build_pipeline.h"
 #include "deflate_engine.h"
 #include "rom_like.h"
-#include "run_program.h"
+#include "program.h"
 
 namespace fs = std::filesystem;
 

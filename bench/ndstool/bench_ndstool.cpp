@@ -1,11 +1,8 @@
 // Times ndstool's package writer on a 31 MiB game file against two plain copies of it.
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -13,17 +10,12 @@
 
 #include "bitmap_writer.h"
 #include "nds_writer.h"
+#include "scratch.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
 
 // Median wall time of `runs` calls, in milliseconds. `target` is removed before each call,
 // outside the timing: a build always writes its package afresh (the previous x.nds was
@@ -55,8 +47,8 @@ void CopyLoop(const fs::path& from, const fs::path& to) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
-    char name[] = "/tmp/pellix-bench-nds-XXXXXX";
-    const fs::path dir = mkdtemp(name);
+    const pellix::testing::TempDir scratch("pellix-bench-nds");
+    const fs::path& dir = scratch.path();
     fs::create_directories(dir / "data");
 
     // A game file of 31 MiB (mixed: random and repeated runs) plus the small build files.
@@ -67,11 +59,11 @@ int main(int argc, char** argv) {
         for (size_t k = i; k < i + 4096; ++k)
             game[k] = (i / 4096) % 3 ? static_cast<uint8_t>(gen()) : fill;
     }
-    WriteFile(dir / "data/game.gba", game);
-    WriteFile(dir / "data/border.lz7", std::vector<uint8_t>(60000, 7));
-    WriteFile(dir / "data/mode.txt", {'P', 'U'});
-    WriteFile(dir / "7.bin", std::vector<uint8_t>(0x4000, 1));
-    WriteFile(dir / "9.bin", std::vector<uint8_t>(0x20000, 2));
+    pellix::testing::WriteBytes(dir / "data/game.gba", game);
+    pellix::testing::WriteBytes(dir / "data/border.lz7", std::vector<uint8_t>(60000, 7));
+    pellix::testing::WriteBytes(dir / "data/mode.txt", {'P', 'U'});
+    pellix::testing::WriteBytes(dir / "7.bin", std::vector<uint8_t>(0x4000, 1));
+    pellix::testing::WriteBytes(dir / "9.bin", std::vector<uint8_t>(0x20000, 2));
     pellix::formats::Picture icon =
         pellix::formats::MakePalettedPicture(32, 32, 4, {{0, 0, 0}, {255, 255, 255}});
     pellix::formats::WriteBitmapFile((dir / "icon.bmp").string(), icon);
@@ -100,6 +92,5 @@ int main(int argc, char** argv) {
     std::printf("ndstool write:             %8.1f ms\n", write);
     std::printf("std::filesystem::copy_file %8.1f ms  (ratio %.2f)\n", copyFile, write / copyFile);
     std::printf("1 MiB read/write loop      %8.1f ms  (ratio %.2f)\n", copyLoop, write / copyLoop);
-    fs::remove_all(dir);
     return 0;
 }

@@ -355,6 +355,9 @@ Picture ReadPng(const uint8_t* data, size_t size) {
     int64_t width = 0, height = 0;
     bool emptyImageData = false;
     CheckPngChunks(data, size, width, height, emptyImageData);
+    // The header's size first: the decoder does not know a PNG beyond its side limit and
+    // would call it an unknown image type.
+    CheckDeclaredSize("PNG", width, height, size, kPngPixelsPerByte);
     std::vector<uint8_t> cleaned;
     if (emptyImageData) {
         cleaned = WithoutEmptyImageData(data, size);

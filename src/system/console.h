@@ -16,11 +16,15 @@ std::vector<std::string> Arguments(int argc, char** argv);
 std::vector<std::string> ExpandWildcards(const std::vector<std::string>& roms);
 
 // Prepares standard output for UTF-8 text (on Windows the console's code page, restored
-// when the program ends).
+// when the program ends), and std::cout and std::cerr for an output another program left
+// non-blocking: they wait while it is full instead of dropping what does not fit.
 void PrepareOutput();
 
 // Whether standard output is a terminal (a console window on Windows), not a file or pipe.
 bool OutputIsTerminal();
+
+// The width of the terminal standard output shows in, in columns; 0 when unknown.
+int TerminalColumns();
 
 // From now on an interrupt (Ctrl-C, SIGTERM, SIGHUP; on Windows also closing the console)
 // calls `onInterrupt` and nothing else, so the work can stop and clean up; it runs in a

@@ -1,8 +1,13 @@
 // The console on POSIX systems: signals, terminal test, processor count.
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <iostream>
+#include <streambuf>
 #include <thread>
 
 #include "console.h"
@@ -20,6 +25,47 @@ void OnSignal(int number) {
     if (g_onInterrupt) g_onInterrupt();
 }
 
+// Writes to a descriptor whatever its mode. A descriptor shared with a program that made it
+// non-blocking answers EAGAIN when its pipe is full, and a standard stream would then drop
+// the rest of the output without a word; this one waits until it can write.
+class DescriptorOutput : public std::streambuf {
+  public:
+    explicit DescriptorOutput(int fd) : fd_(fd) { setp(buffer_, buffer_ + sizeof buffer_); }
+
+  protected:
+    int overflow(int c) override {
+        if (sync() != 0) return traits_type::eof();
+        if (c != traits_type::eof()) {
+            *pptr() = static_cast<char>(c);
+            pbump(1);
+        }
+        return traits_type::not_eof(c);
+    }
+
+    int sync() override {
+        const char* at = pbase();
+        int result = 0;
+        while (at < pptr()) {
+            const ssize_t n = ::write(fd_, at, static_cast<std::size_t>(pptr() - at));
+            if (n > 0) {
+                at += n;
+            } else if (n < 0 && errno == EAGAIN) {
+                pollfd ready{fd_, POLLOUT, 0};
+                ::poll(&ready, 1, -1);
+            } else if (n < 0 && errno != EINTR) {
+                result = -1;  // a reader that has gone: the rest is lost, as with any stream
+                break;
+            }
+        }
+        setp(buffer_, buffer_ + sizeof buffer_);
+        return result;
+    }
+
+  private:
+    int fd_;
+    char buffer_[4096];
+};
+
 }  // namespace
 
 std::vector<std::string> Arguments(int argc, char** argv) {
@@ -30,7 +76,21 @@ std::vector<std::string> ExpandWildcards(const std::vector<std::string>& roms) {
     return roms;
 }
 
-void PrepareOutput() {}
+void PrepareOutput() {
+    // Never freed: the streams are flushed after every static object has gone.
+    static DescriptorOutput* const out = new DescriptorOutput(STDOUT_FILENO);
+    static DescriptorOutput* const err = new DescriptorOutput(STDERR_FILENO);
+    std::cout.flush();
+    std::cerr.flush();
+    std::cout.rdbuf(out);
+    std::cerr.rdbuf(err);
+}
+
+int TerminalColumns() {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+}
 
 bool OutputIsTerminal() {
     return ::isatty(STDOUT_FILENO) == 1;

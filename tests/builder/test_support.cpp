@@ -1,4 +1,4 @@
-// Temporary folders, file helpers and a fake installation for the builder tests.
+// Fake tools, their log, and killing a process, for the builder tests.
 #include "test_support.h"
 
 #include <atomic>
@@ -17,34 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace pellix::test {
-
-TempDir::TempDir(const std::string& hint) {
-    static std::atomic<int> counter{0};
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = fs::temp_directory_path() /
-            (hint + "-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-    fs::create_directories(path_);
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    // The build leaves the current directory inside; step out before removing.
-    if (fs::current_path(ec).string().rfind(path_.string(), 0) == 0)
-        fs::current_path(fs::temp_directory_path(), ec);
-    fs::remove_all(path_, ec);
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<ToolCall> ReadToolLog(const fs::path& dir) {
     std::vector<ToolCall> calls;
@@ -74,15 +46,6 @@ void InstallFakeTools(const fs::path& binDir) {
         fs::copy_file(PELLIX_FAKE_TOOL, binDir / (name + suffix),
                       fs::copy_options::overwrite_existing);
     }
-}
-
-bool WaitFor(const std::function<bool()>& ready) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }
 
 void KillProcess(long pid) {

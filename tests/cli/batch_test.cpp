@@ -10,8 +10,9 @@
 
 #include "batch.h"
 #include "batch_report.h"
-#include "cli_fixture.h"
 #include "cli_options.h"
+#include "platform.h"
+#include "scratch.h"
 #include "shell_wait.h"
 #include "test_support.h"
 
@@ -44,6 +45,8 @@ TEST(CommandLine, OptionsMeanWhatTheySay) {
         {{"--title", "One;Two;Three", "a.gba"},
          "roms=a.gba| out= icon= border= title=One/Two/Three j=0"},
         {{"--title=;Collection", "a.gba"}, "roms=a.gba| out= icon= border= title=/Collection/ j=0"},
+        {{"--title", "   ;B", "a.gba"}, "roms=a.gba| out= icon= border= title=/B/ j=0"},
+        {{"--title", "A;B;", "a.gba"}, "roms=a.gba| out= icon= border= title=A/B/ j=0"},
         {{"-j4", "--jobs", "3", "a.gba", "-j", "7"}, "roms=a.gba| out= icon= border= j=7"},
         {{"--icon", "i.bmp", "--border=b.png", "a.gba"},
          "roms=a.gba| out= icon=i.bmp border=b.png j=0"},
@@ -58,28 +61,34 @@ TEST(CommandLine, OptionsMeanWhatTheySay) {
     for (const auto& [args, expected] : rows) EXPECT_EQ(Describe(ParseCommandLine(args)), expected);
 }
 
+TEST(CommandLine, HelpWritesPathsAsThePlatformDoes) {
+    const std::string help = UsageText(2);
+    const std::string sep(1, os::kPathSeparator);
+    EXPECT_NE(help.find("(default: gfx" + sep + "icon.bmp)"), std::string::npos) << help;
+    EXPECT_NE(help.find("(default: gfx" + sep + "border.bmp)"), std::string::npos) << help;
+    EXPECT_EQ(help.find(os::kWindows ? "gfx/" : "gfx\\"), std::string::npos) << help;
+    // No shell shows 130 on Windows.
+    EXPECT_EQ(help.find("a shell shows 130") != std::string::npos, !os::kWindows) << help;
+}
+
 // A scratch folder of ROMs, planned from inside it.
 class Plan : public ::testing::Test {
   protected:
     void SetUp() override {
         previous_ = fs::current_path();
-        dir_ = fs::temp_directory_path() /
-               ("pellix-plan-" +
-                std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(dir_ / "a");
         fs::create_directories(dir_ / "b");
         fs::create_directories(dir_ / "out");
         fs::create_directories(dir_ / "folder.gba");
         fs::current_path(dir_);
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     void Rom(const fs::path& path, std::size_t size = 100) {
-        clitest::WriteBytes(dir_ / path, std::vector<std::uint8_t>(size, 0x5A));
+        testing::WriteBytes(dir_ / path, std::vector<std::uint8_t>(size, 0x5A));
     }
-    fs::path dir_, previous_;
+    const testing::TempDir scratch_{"pellix-plan"};
+    const fs::path dir_ = scratch_.path();
+    fs::path previous_;
 };
 
 TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
@@ -370,6 +379,20 @@ TEST(Report, LinesSizesTimesAndEstimate) {
     EXPECT_NE(shown.find("\r[------------------------]  0/2  1 building"), std::string::npos)
         << shown;
     EXPECT_EQ(shown.substr(shown.rfind('\r') + 1, 5), "2 ROM");
+
+    // On a narrow terminal every drawing of the bar fits in one line less its last column.
+    std::ostringstream narrow;
+    ConsoleReport onNarrow(narrow, err, true, false, [&] { return now; }, 40);
+    two[0].state = JobState::Waiting;
+    onNarrow.Planned(two);
+    onNarrow.Started(two[0]);
+    onNarrow.Tick();
+    const std::string drawn = narrow.str();
+    for (std::size_t at = drawn.find('\r'); at != std::string::npos;) {
+        const std::size_t next = drawn.find('\r', at + 1);
+        EXPECT_LE(drawn.substr(at + 1, next - at - 1).size(), 39u) << drawn;
+        at = next;
+    }
     two[1].state = JobState::Skipped;
     two[1].reason = "exists";
     two[0].state = JobState::Waiting;

@@ -24,6 +24,7 @@
 #include "nds_filesystem.h"
 #include "nds_reader.h"
 #include "nds_writer.h"
+#include "scratch.h"
 
 namespace pellix::formats {
 namespace {
@@ -53,26 +54,12 @@ void PutText(Bytes& b, size_t at, const std::string& text) {
     std::copy(text.begin(), text.end(), b.begin() + static_cast<long>(at));
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        // A fresh folder below the system's temporary folder (no mkdtemp on Windows).
-        static int counter = 0;
-        const fs::path dir = fs::temp_directory_path() /
-                             ("pellix-nds-" + std::to_string(std::random_device{}()) + "-" +
-                              std::to_string(counter++));
-        fs::create_directories(dir);
-        path_ = dir.generic_string();
+// The shared scratch folder, naming its files as the string paths the reader and writer take.
+struct TempDir : pellix::testing::TempDir {
+    TempDir() : pellix::testing::TempDir("pellix-nds") {}
+    std::string operator/(const std::string& name) const {
+        return path().generic_string() + "/" + name;
     }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
 };
 
 void WriteFile(const std::string& path, const Bytes& bytes) {

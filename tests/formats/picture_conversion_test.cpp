@@ -17,7 +17,7 @@
 #include "format_error.h"
 #include "menu_icon.h"
 #include "picture.h"
-#include "picture_samples.h"
+#include "pictures.h"
 #include "picture_scale.h"
 
 namespace pellix::formats {
@@ -196,6 +196,8 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
     Bytes filler = {0, 0, 0x90, 0x00, 't', 'E', 'X', 't'};
     filler.resize(filler.size() + 0x9000 + 4, 'x');
     bigPng.insert(bigPng.begin() + 33, filler.begin(), filler.end());
+    // A valid picture of 16385 x 1 is beyond the decoder's side limit, not damaged.
+    const Bytes widePng = testing::EncodePng(16385, 1, 1, Bytes(16385, 0x80));
 
     // A 1-bit bitmap of 16384 x 8192 whose 16 MiB of pixels are all there.
     Picture wide = MakePalettedPicture(16384, 1, 1, {Rgb8{}, Rgb8{255, 255, 255}});
@@ -241,6 +243,7 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
          "truncated PNG picture: it ends before its end chunk"},
         {"PNG of 16384 x 16384 with data enough", bigPng,
          "PNG picture too large: 16384 x 16384 pixels, at most 67108864 pixels"},
+        {"PNG of 16385 x 1", widePng, "PNG picture too large: 16385 x 1 pixels"},
         {"bitmap of 16384 x 8192", hugeBitmap,
          "bitmap too large: 16384 x 8192 pixels, at most 67108864 pixels"},
         {"no picture at all", Bytes{'%', 'P', 'D', 'F'}, "not a bitmap, PNG, JPEG or GIF picture"},

@@ -3,25 +3,24 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#include <stb_image_write.h>
 
 #include "bitmap16.h"
 #include "bitmap_writer.h"
 #include "format_error.h"
 #include "picture.h"
+#include "pictures.h"
+#include "scratch.h"
 
 namespace pellix::formats {
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
+using pellix::testing::EncodePng;
 
 void PutLe(Bytes& out, size_t at, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
@@ -368,17 +367,6 @@ TEST(BitmapReader, BadInputsGiveOneLineReasons) {
     ExpectBitmapError(BuildBmp(outside), "bad bitmap: a pixel uses colour 7 but the palette has 6");
 }
 
-Bytes EncodePng(int width, int height, int channels, const Bytes& pixels) {
-    Bytes out;
-    auto sink = [](void* context, void* data, int size) {
-        auto* o = static_cast<Bytes*>(context);
-        o->insert(o->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-    };
-    EXPECT_TRUE(stbi_write_png_to_func(sink, &out, width, height, channels, pixels.data(),
-                                       width * channels));
-    return out;
-}
-
 TEST(PngReader, DecodesColourGreyAndAlphaPictures) {
     const Bytes rgb = {248, 0, 0, 0, 248, 0, 0, 0, 248, 255, 255, 255, 8, 16, 24, 0, 0, 0};
     Bytes rgba;
@@ -457,17 +445,9 @@ TEST(PngReader, RefusesSizesTheDataCannotHoldBeforeDecoding) {
 
 class PictureFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("pellix-picture-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     std::string Write(const std::string& name, const Bytes& bytes) {
         const fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+        pellix::testing::WriteBytes(path, bytes);
         return path.string();
     }
 
@@ -480,7 +460,8 @@ class PictureFileTest : public ::testing::Test {
         }
     }
 
-    fs::path dir_;
+    const pellix::testing::TempDir scratch_{"pellix-picture"};
+    const fs::path dir_ = scratch_.path();
 };
 
 TEST_F(PictureFileTest, ChoosesTheReaderByContentAndReportsFileProblems) {

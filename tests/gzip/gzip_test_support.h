@@ -12,7 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "run_program.h"
+#include "program.h"
+#include "scratch.h"
 
 namespace pellix::gzip::testing {
 
@@ -57,20 +58,6 @@ inline ZlibView InflateWithZlib(const Bytes& file) {
 // A fresh scratch folder per test, removed afterwards (write permission given back first).
 class GzipScratch : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char name[] = "/tmp/pellix-gzip-XXXXXX";
-        const char* made = mkdtemp(name);
-        ASSERT_NE(made, nullptr);
-        dir_ = fs::u8path(made);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        for (const auto& entry : fs::directory_iterator(dir_, ec))
-            fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
-
     fs::path Path(const std::string& name) const { return dir_ / fs::u8path(name); }
 
     void Write(const std::string& name, const Bytes& bytes) const {
@@ -94,10 +81,11 @@ class GzipScratch : public ::testing::Test {
     }
 
     pellix::testing::RunResult Gzip(const std::vector<std::string>& args) const {
-        return pellix::testing::RunProgram(GZIP_PROGRAM, args, dir_.string());
+        return pellix::testing::RunProgram(GZIP_PROGRAM, args, dir_);
     }
 
-    fs::path dir_;
+    const pellix::testing::TempDir scratch_{"pellix-gzip"};
+    const fs::path dir_ = scratch_.path();
 };
 
 }  // namespace pellix::gzip::testing

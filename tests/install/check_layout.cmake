@@ -1,6 +1,7 @@
 # Installs a build into PREFIX afresh and checks the portable folder it makes.
-# Arguments: BUILD_DIR, PREFIX, ASSETS_DIR, and comma-separated PROGRAMS and DATA
-# (paths below PREFIX that must be there too).
+# Arguments: BUILD_DIR, PREFIX, ASSETS_DIR, comma-separated PROGRAMS and DATA (paths below
+# PREFIX that must be there too), RUN_PROGRAMS (whether this machine can run them) and
+# WINDOWS (the installation is for Windows).
 
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
@@ -48,10 +49,38 @@ endif()
 if(IS_SYMLINK "${PREFIX}/bin/gzip")
   fail("bin/gzip is a symbolic link")
 endif()
-execute_process(COMMAND "${PREFIX}/bin/gzip" --version RESULT_VARIABLE gz OUTPUT_QUIET
-                ERROR_QUIET)
-if(NOT gz EQUAL 0)
-  fail("bin/gzip does not run (${gz})")
+if(RUN_PROGRAMS)
+  execute_process(COMMAND "${PREFIX}/bin/gzip" --version RESULT_VARIABLE gz OUTPUT_QUIET
+                  ERROR_QUIET)
+  if(NOT gz EQUAL 0)
+    fail("bin/gzip does not run (${gz})")
+  endif()
+endif()
+
+# The read-me is plain text in the platform's line endings, and names the stand-ins to
+# replace as the platform writes paths.
+if(EXISTS "${PREFIX}/README.txt")
+  file(READ "${PREFIX}/README.txt" readme)
+  file(READ "${PREFIX}/README.txt" readmeHex HEX)
+  string(REGEX MATCHALL "0a" lineEnds "${readmeHex}")
+  string(REGEX MATCHALL "0d0a" crlfEnds "${readmeHex}")
+  list(LENGTH lineEnds lines)
+  list(LENGTH crlfEnds crlfLines)
+  if(WINDOWS)
+    set(stand_ins "bin\\7.bin and bin\\9.bin")
+    if(NOT crlfLines EQUAL lines)
+      fail("README.txt has line ends other than CR LF")
+    endif()
+  else()
+    set(stand_ins "bin/7.bin and bin/9.bin")
+    if(NOT crlfLines EQUAL 0)
+      fail("README.txt has CR LF line ends")
+    endif()
+  endif()
+  string(FIND "${readme}" "${stand_ins}" at)
+  if(at LESS 0)
+    fail("README.txt does not name ${stand_ins}")
+  endif()
 endif()
 
 string(REPLACE "," ";" PROGRAMS "${PROGRAMS}")

@@ -2,11 +2,8 @@
 // make a package that the reader takes apart into exactly the staged files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,7 +15,8 @@
 #include "gzip_member.h"
 #include "lz77.h"
 #include "nds_reader.h"
-#include "run_program.h"
+#include "program.h"
+#include "scratch.h"
 
 namespace pellix::formats {
 namespace {
@@ -27,11 +25,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using pellix::testing::RunProgram;
 
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using pellix::testing::WriteBytes;
 Bytes Read(const fs::path& path) {
     return ReadFileBytes(path.string());
 }
@@ -40,8 +34,8 @@ class EndToEnd : public ::testing::TestWithParam<bool> {};
 
 TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     const bool compression = GetParam();
-    char name[] = "/tmp/pellix-e2e-XXXXXX";
-    const fs::path bin = mkdtemp(name);
+    const pellix::testing::TempDir scratch("pellix-e2e");
+    const fs::path& bin = scratch.path();
     fs::create_directories(bin / "data");
     fs::copy_file(STANDIN_DIR "/7.bin", bin / "7.bin");
     fs::copy_file(STANDIN_DIR "/9.bin", bin / "9.bin");
@@ -51,7 +45,7 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
     std::mt19937 gen(3);
     for (size_t i = 0; i < rom.size(); ++i)
         rom[i] = (i / 1000) % 2 ? static_cast<uint8_t>(gen()) : 0xFF;
-    WriteFile(bin / "data/game", rom);
+    WriteBytes(bin / "data/game", rom);
     Picture border = MakeRgbPicture(256, 192);
     for (int y = 0; y < 192; ++y)
         for (int x = 0; x < 256; ++x)
@@ -69,26 +63,26 @@ TEST_P(EndToEnd, StagedFilesComeBackByteForByte) {
 
     // The build's steps 5 to 12, in its order and with its arguments.
     if (compression) {
-        const auto gz = RunProgram(GZIP_PROGRAM, {"--best", "data/game"}, bin.string());
+        const auto gz = RunProgram(GZIP_PROGRAM, {"--best", "data/game"}, bin);
         ASSERT_EQ(gz.exitCode, 0) << gz.err;
     } else {
         fs::copy_file(bin / "data/game", bin / "data/game.gba");
         fs::remove(bin / "data/game");
     }
-    auto grit = RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, bin.string());
+    auto grit = RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, bin);
     ASSERT_EQ(grit.exitCode, 0) << grit.err;
     auto crush = RunProgram(GBACRUSHER_PROGRAM, {"-l", "border.img.bin", "-o", "data/border.lz7"},
                             bin.string());
     ASSERT_EQ(crush.exitCode, 0) << crush.err;
     const Bytes mode = {uint8_t(compression ? 'P' : 'N'), uint8_t(compression ? 'C' : 'U')};
-    WriteFile(bin / "data/mode.txt", mode);
+    WriteBytes(bin / "data/mode.txt", mode);
     const std::string text = "MyGame;Second line;Café";
     auto nds = RunProgram(NDSTOOL_PROGRAM,
                           {"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-d", "data", "-g", "QLMR",
                            "12", "Quillmere", "-b", "icon.bmp", text},
                           bin.string());
     ASSERT_EQ(nds.exitCode, 0) << nds.err;
-    auto efs = RunProgram(EFS_PROGRAM, {"x.nds"}, bin.string());
+    auto efs = RunProgram(EFS_PROGRAM, {"x.nds"}, bin);
     ASSERT_EQ(efs.exitCode, 0) << efs.err;
 
     const NdsPackage p = ReadNdsFile((bin / "x.nds").string());

@@ -9,13 +9,11 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STBI_WRITE_NO_STDIO
-#include <stb_image_write.h>
-
 #include "bitmap_writer.h"
 #include "lz77.h"
-#include "run_program.h"
+#include "pictures.h"
+#include "program.h"
+#include "scratch.h"
 
 namespace pellix::formats {
 namespace {
@@ -29,13 +27,6 @@ const std::string kCrusherUsage = "usage: gbacrusher -l INPUT -o OUTPUT\n";
 
 class ProgramTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ =
-            fs::temp_directory_path() / ("pellix-tools-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     void Write(const std::string& name, const Bytes& bytes) {
         fs::create_directories((dir_ / name).parent_path());
         std::ofstream(dir_ / name, std::ios::binary)
@@ -55,7 +46,8 @@ class ProgramTest : public ::testing::Test {
         return names;
     }
 
-    fs::path dir_;
+    const pellix::testing::TempDir scratch_{"pellix-tools"};
+    const fs::path dir_ = scratch_.path();
 };
 
 // A 3 x 2 picture and its 16-bit form: three pixels and one of padding per row.
@@ -69,20 +61,13 @@ const Bytes kSmall16 = {0x1F, 0x00, 0xE0, 0x03, 0x00, 0x7C, 0, 0,
 
 Bytes SmallPng() {
     const Bytes rgb = {248, 0, 0, 0, 248, 0, 0, 0, 248, 255, 255, 255, 8, 16, 24, 0, 0, 0};
-    Bytes out;
-    stbi_write_png_to_func(
-        [](void* context, void* data, int size) {
-            auto* o = static_cast<Bytes*>(context);
-            o->insert(o->end(), static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
-        },
-        &out, 3, 2, 3, rgb.data(), 9);
-    return out;
+    return pellix::testing::EncodePng(3, 2, 3, rgb);
 }
 
 TEST_F(ProgramTest, GritWritesTheStemDotImgBinInTheCurrentFolder) {
     Write("pics/border.bmp", EncodeBitmap(SmallPicture()));
     const auto run =
-        RunProgram(GRIT_PROGRAM, {"pics/border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_.string());
+        RunProgram(GRIT_PROGRAM, {"pics/border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err,
               "grit: pics/border.bmp: warning: the picture is 3 x 2 pixels, not 256 x 192\n");
@@ -92,7 +77,7 @@ TEST_F(ProgramTest, GritWritesTheStemDotImgBinInTheCurrentFolder) {
     // Newer command lines add -gb; a PNG is read by its content, whatever its name.
     Write("art.bmp", SmallPng());
     const auto png =
-        RunProgram(GRIT_PROGRAM, {"art.bmp", "-ftbin", "-fh!", "-gB16", "-gb"}, dir_.string());
+        RunProgram(GRIT_PROGRAM, {"art.bmp", "-ftbin", "-fh!", "-gB16", "-gb"}, dir_);
     EXPECT_EQ(png.exitCode, 0);
     EXPECT_EQ(Read("art.img.bin"), kSmall16);
 }
@@ -100,7 +85,7 @@ TEST_F(ProgramTest, GritWritesTheStemDotImgBinInTheCurrentFolder) {
 TEST_F(ProgramTest, GritConvertsAScreenSizedBorderSilently) {
     Write("border.bmp", EncodeBitmap(MakeRgbPicture(256, 192, {255, 0, 0}), true));
     const auto run =
-        RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_.string());
+        RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out, "");
@@ -132,7 +117,7 @@ TEST_F(ProgramTest, GritFailuresLeaveNoOutputAndKeepAnOldOne) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.input);
         const auto run =
-            RunProgram(GRIT_PROGRAM, {c.input, "-ftbin", "-fh!", "-gB16"}, dir_.string());
+            RunProgram(GRIT_PROGRAM, {c.input, "-ftbin", "-fh!", "-gB16"}, dir_);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
@@ -146,7 +131,7 @@ TEST_F(ProgramTest, GritReportsAnOutputItCannotWrite) {
     fs::create_directory(dir_ / "border.img.bin");
     const std::set<std::string> before = Listing();
     const auto run =
-        RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_.string());
+        RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "grit: border.img.bin: cannot write: is a folder\n");
     EXPECT_EQ(Listing(), before);  // the temporary file is gone too
@@ -163,7 +148,7 @@ TEST_F(ProgramTest, GritRejectsOtherCommandLines) {
         {"border.bmp", "-ftc", "-fh!", "-gB16"},
     };
     for (const auto& args : lines) {
-        const auto run = RunProgram(GRIT_PROGRAM, args, dir_.string());
+        const auto run = RunProgram(GRIT_PROGRAM, args, dir_);
         EXPECT_EQ(run.exitCode, 2);
         ASSERT_GE(run.err.size(), kGritUsage.size());
         EXPECT_EQ(run.err.substr(run.err.size() - kGritUsage.size()), kGritUsage);
@@ -179,7 +164,7 @@ TEST_F(ProgramTest, GbacrusherCompressesWhatTheDecompressorRestores) {
     Write("border.img.bin", input);
     fs::create_directory(dir_ / "data");
     const auto run = RunProgram(GBACRUSHER_PROGRAM,
-                                {"-l", "border.img.bin", "-o", "data/border.lz7"}, dir_.string());
+                                {"-l", "border.img.bin", "-o", "data/border.lz7"}, dir_);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, "");
     const Bytes packed = Read("data/border.lz7");
@@ -216,7 +201,7 @@ TEST_F(ProgramTest, GbacrusherFailuresAndCommandLines) {
     const std::set<std::string> before = Listing();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : c.args[0]);
-        const auto run = RunProgram(GBACRUSHER_PROGRAM, c.args, dir_.string());
+        const auto run = RunProgram(GBACRUSHER_PROGRAM, c.args, dir_);
         EXPECT_EQ(run.exitCode, c.exitCode);
         ASSERT_GE(run.err.size(), c.message.size());
         EXPECT_EQ(run.err.substr(run.err.size() - c.message.size()), c.message);

@@ -1,18 +1,16 @@
 // ndstool and efs as programs: command lines, messages, exit statuses, no stray output files.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bitmap_writer.h"
 #include "file_bytes.h"
 #include "nds_reader.h"
-#include "run_program.h"
+#include "program.h"
+#include "scratch.h"
 #include "standin_images.h"
 
 namespace pellix::formats {
@@ -22,12 +20,7 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 using pellix::testing::RunProgram;
 
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using pellix::testing::WriteBytes;
 
 Picture Icon() {
     Picture icon = MakePalettedPicture(32, 32, 4, {{0, 0, 0}, {255, 255, 255}, {255, 0, 0}});
@@ -39,16 +32,13 @@ Picture Icon() {
 class ToolsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char name[] = "/tmp/pellix-tools-XXXXXX";
-        dir = mkdtemp(name);
+        fs::create_directories(dir / "data");
         fs::copy_file(STANDIN_DIR "/7.bin", dir / "7.bin");
         fs::copy_file(STANDIN_DIR "/9.bin", dir / "9.bin");
-        WriteFile(dir / "data/game.gba", Bytes(1000, 0x42));
-        WriteFile(dir / "data/mode.txt", Bytes{'N', 'U'});
+        WriteBytes(dir / "data/game.gba", Bytes(1000, 0x42));
+        WriteBytes(dir / "data/mode.txt", Bytes{'N', 'U'});
         WriteBitmapFile((dir / "icon.bmp").string(), Icon());
     }
-    void TearDown() override { fs::remove_all(dir); }
-
     pellix::testing::RunResult Ndstool(std::vector<std::string> args) {
         return RunProgram(NDSTOOL_PROGRAM, args, dir);
     }
@@ -57,7 +47,8 @@ class ToolsTest : public ::testing::Test {
                 "-g", "QLMR",  "12", "Quillmere", "-b", "icon.bmp", text};
     }
 
-    fs::path dir;
+    const pellix::testing::TempDir scratch{"pellix-tools"};
+    const fs::path dir = scratch.path();
 };
 
 TEST_F(ToolsTest, CommittedStandInsAreWhatTheGeneratorMakes) {
@@ -118,8 +109,8 @@ TEST_F(ToolsTest, GameInfoArgumentsAreOptionalUntilTheNextOption) {
 TEST_F(ToolsTest, FailuresPrintOneLineExitNonZeroAndLeaveNoPackage) {
     Bytes truncated = EncodeBitmap(Icon());
     truncated.resize(100);
-    WriteFile(dir / "short.bmp", truncated);
-    WriteFile(dir / "junk.nds", Bytes{1, 2, 3, 4, 5});
+    WriteBytes(dir / "short.bmp", truncated);
+    WriteBytes(dir / "junk.nds", Bytes{1, 2, 3, 4, 5});
     const std::string usage = "usage: ndstool -c FILE.nds -9 ARM9.bin -7 ARM7.bin";
     auto with = [&](size_t at, const std::string& value) {
         std::vector<std::string> args = Create();

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
 #include "bitmap16.h"
@@ -16,8 +14,10 @@
 #include "lz77.h"
 #include "menu_icon.h"
 #include "nds_reader.h"
-#include "picture_samples.h"
+#include "pictures.h"
 #include "picture_scale.h"
+#include "program.h"
+#include "scratch.h"
 
 namespace pellix {
 namespace {
@@ -27,17 +27,8 @@ using formats::Picture;
 using formats::Rgba8;
 using testing::Bytes;
 
-#ifdef _WIN32
-const std::string kExe = ".exe";
-#else
-const std::string kExe = "";
-#endif
-
-void Write(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
+using testing::ProgramName;
+const auto Write = testing::WriteBytes;
 
 // The window's settings as plain values: compression off (no gzip is needed on any system).
 BuildRequest PictureRequest() {
@@ -52,8 +43,6 @@ class WholeBuild : public ::testing::Test {
   protected:
     void SetUp() override {
         previous_ = fs::current_path();
-        root_ = fs::temp_directory_path() /
-                ("pellix-whole-build-" + std::to_string(std::random_device{}()));
         app_ = root_ / "Pellix";
         fs::create_directories(app_ / "bin" / "data");
         fs::create_directories(app_ / "gfx");
@@ -63,18 +52,14 @@ class WholeBuild : public ::testing::Test {
                                                                 {"ndstool", NDSTOOL_PROGRAM},
                                                                 {"efs", EFS_PROGRAM}};
         for (const auto& [name, built] : programs)
-            fs::copy_file(built, app_ / "bin" / (std::string(name) + kExe));
+            fs::copy_file(built, app_ / "bin" / ProgramName(name));
         fs::copy_file(STANDIN_DIR "/7.bin", app_ / "bin" / "7.bin");
         fs::copy_file(STANDIN_DIR "/9.bin", app_ / "bin" / "9.bin");
         Write(root_ / "game.gba", Bytes(4096, 0x5A));
         settings_.rom = (root_ / "game.gba").string();
         settings_.outputFolder = (root_ / "out").string();
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
+    void TearDown() override { fs::current_path(previous_); }
 
     // Builds with `icon` and `border` as the chosen files and reads the package back.
     formats::NdsPackage Build(const std::string& iconName, const Bytes& icon,
@@ -88,7 +73,9 @@ class WholeBuild : public ::testing::Test {
         return formats::ReadNdsFile((root_ / "out" / "game.nds").string());
     }
 
-    fs::path previous_, root_, app_;
+    const testing::TempDir scratch_{"pellix-whole-build"};
+    const fs::path root_ = scratch_.path();
+    fs::path previous_, app_;
     BuildRequest settings_ = PictureRequest();
 };
 

@@ -24,7 +24,7 @@
 #ifdef PELLIX_TOOL_NDSTOOL
 #include "menu_icon.h"
 #include "nds_reader.h"
-#include "picture_samples.h"
+#include "pictures.h"
 #endif
 
 using pellix::ui::frmPellix;

@@ -16,6 +16,7 @@
 #include "browse_folders.h"
 #include "display.h"
 #include "open_file_dialog.h"
+#include "text.h"
 #include "window_driver.h"
 
 namespace pellix {
@@ -43,11 +44,7 @@ TEST(OpenFileDialog, FilterTextSeparatesEntriesWithNulsAndEndsInTwo) {
 }
 
 std::string Utf8(const std::wstring& text) {
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
-    out.pop_back();
-    return out;
+    return pellix::win::ToUtf8(text);
 }
 
 // Works the first dialog box this process opens from another thread, with `act`.

@@ -17,6 +17,7 @@
 #include "display.h"
 #include "nds_reader.h"
 #include "picture.h"
+#include "text.h"
 #include "window_driver.h"
 #include "window_layout.h"
 
@@ -31,13 +32,7 @@ fs::path g_stage;    // the installation as cmake --install left it
 fs::path g_scratch;  // this run's own folder
 
 std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                        nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                          nullptr, nullptr);
-    return out;
+    return pellix::win::ToUtf8(text);
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {

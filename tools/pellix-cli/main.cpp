@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
         console::StopOnInterrupt(&modShellWait::CancelAll);
         const BatchSettings settings = app::ToBatchSettings(options);
         std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
-        app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet);
+        app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet,
+                                  {}, console::TerminalColumns());
         report.Planned(jobs);
         // Once per batch, even when quiet: such packages start nothing on a DS.
         const std::string standIns = StandInWarning(StandInImages(appDir));

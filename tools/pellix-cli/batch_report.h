@@ -26,14 +26,15 @@ std::string JobLine(const Job& job);
 std::string ProgressLine(int done, int total, int running, double elapsed, double secondsLeft);
 
 // Prints a batch to a console or a file. On a terminal the last line is a progress bar
-// redrawn in place; otherwise only whole lines are written. Quiet: only the ROMs that
-// failed or were skipped, on `err`.
+// redrawn in place, cut to fit `columns` (0: unknown, taken as 80) so it never wraps;
+// otherwise only whole lines are written. Quiet: only the ROMs that failed or were
+// skipped, on `err`.
 class ConsoleReport : public BatchObserver {
   public:
     using Clock = std::function<double()>;  // seconds since any fixed moment
 
     ConsoleReport(std::ostream& out, std::ostream& err, bool terminal, bool quiet,
-                  Clock clock = {});
+                  Clock clock = {}, int columns = 0);
 
     // Prints the notices and the ROMs the plan settled, and counts what is to be built.
     void Planned(const std::vector<Job>& jobs);
@@ -60,6 +61,7 @@ class ConsoleReport : public BatchObserver {
     int total_ = 0, done_ = 0, running_ = 0;
     std::int64_t bytesTotal_ = 0, bytesDone_ = 0;
     std::size_t barWidth_ = 0;
+    std::size_t barLimit_;  // the most a bar may take without wrapping
 };
 
 }  // namespace pellix::app

@@ -18,6 +18,8 @@ using formats::Rgba8;
 
 // PNG (RGBA when the picture has alpha, else RGB) and JPEG through stb_image_write.
 Bytes EncodePng(const Picture& picture);
+// A PNG of `pixels` as they are: `channels` 1 (grey), 2 (grey, alpha), 3 (RGB) or 4 (RGBA).
+Bytes EncodePng(int width, int height, int channels, const Bytes& pixels);
 Bytes EncodeJpeg(const Picture& picture, int quality = 95);
 // A GIF of a paletted picture (up to 256 entries), with `transparent` as its transparent
 // index when not negative. The LZW data holds plain codes with a clear code every 250.

@@ -90,12 +90,15 @@ std::string ProgressLine(int done, int total, int running, double elapsed, doubl
 }
 
 ConsoleReport::ConsoleReport(std::ostream& out, std::ostream& err, bool terminal, bool quiet,
-                             Clock clock)
+                             Clock clock, int columns)
     : out_(out),
       err_(err),
       terminal_(terminal && !quiet),
       quiet_(quiet),
-      clock_(clock ? std::move(clock) : Clock(SteadySeconds)) {}
+      clock_(clock ? std::move(clock) : Clock(SteadySeconds)),
+      // The last column stays free: a terminal that wraps at a full line would move the
+      // bar down a line at every redraw.
+      barLimit_(static_cast<std::size_t>(columns > 1 ? columns - 1 : 79)) {}
 
 void ConsoleReport::Planned(const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
@@ -186,7 +189,8 @@ void ConsoleReport::ClearBar() {
 
 void ConsoleReport::DrawBar() {
     if (!terminal_ || start_ < 0) return;
-    const std::string bar = ProgressLine(done_, total_, running_, clock_() - start_, SecondsLeft());
+    std::string bar = ProgressLine(done_, total_, running_, clock_() - start_, SecondsLeft());
+    if (bar.size() > barLimit_) bar.resize(barLimit_);
     const std::size_t width = barWidth_;
     out_ << '\r' << bar;
     if (bar.size() < width) out_ << std::string(width - bar.size(), ' ');

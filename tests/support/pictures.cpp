@@ -1,5 +1,5 @@
-// Test pictures and the plain downscale used to measure converted icons.
-#include "picture_samples.h"
+// Test pictures, their encoders, and the plain downscale used to measure converted icons.
+#include "pictures.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,13 +50,15 @@ uint8_t Byte(double v) {
 
 }  // namespace
 
-Bytes EncodePng(const Picture& picture) {
-    const int channels = picture.hasAlpha() ? 4 : 3;
-    const Bytes data = Channels(picture, picture.hasAlpha());
+Bytes EncodePng(int width, int height, int channels, const Bytes& pixels) {
     Bytes out;
-    stbi_write_png_to_func(Sink, &out, picture.width, picture.height, channels, data.data(),
-                           picture.width * channels);
+    stbi_write_png_to_func(Sink, &out, width, height, channels, pixels.data(), width * channels);
     return out;
+}
+
+Bytes EncodePng(const Picture& picture) {
+    return EncodePng(picture.width, picture.height, picture.hasAlpha() ? 4 : 3,
+                     Channels(picture, picture.hasAlpha()));
 }
 
 Bytes EncodeJpeg(const Picture& picture, int quality) {

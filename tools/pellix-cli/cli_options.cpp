@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform.h"
 #include "staging_files.h"
 
 namespace fs = std::filesystem;
@@ -75,6 +76,17 @@ void SplitTitle(const std::string& name, const std::string& text, CliOptions& op
     if (lines.size() > 3)
         throw UsageError(name + " has " + std::to_string(lines.size()) +
                          " lines; a package shows at most 3");
+    // The banner ends at its first blank line, so a blank line before one with text would
+    // lose that text without a word. A blank first line stands for the ROM's name.
+    const auto blank = [](const std::string& line) {
+        return line.find_first_not_of(' ') == std::string::npos;
+    };
+    if (blank(lines[0])) lines[0].clear();
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        if (blank(lines[i]) && !blank(lines.back()))
+            throw UsageError(name + ": line " + std::to_string(i + 1) +
+                             " is blank, and a package shows no line after a blank one");
+    }
     options.titleGiven = true;
     for (std::size_t i = 0; i < 3; ++i) options.titles[i] = i < lines.size() ? lines[i] : "";
 }
@@ -217,15 +229,27 @@ BatchSettings ToBatchSettings(const CliOptions& options) {
 }
 
 std::string UsageText(int defaultJobs) {
-    return "Usage: pellix-cli [OPTIONS] ROM...\n"
+    // Paths and the program's name as this platform writes them.
+    const std::string program = std::string("pellix-cli") + os::kExeSuffix;
+    const std::string gfx = std::string("gfx") + os::kPathSeparator;
+    const std::string interrupted =
+        os::kWindows ? "then ends with exit status 130.\n"
+                     : "then ends as interrupted (a shell shows 130).\n";
+    return "Usage: " + program +
+           " [OPTIONS] ROM...\n"
            "Packs each Game Boy Advance ROM into a Nintendo DS program for Quillmere.\n"
            "\n"
            "  -o, --output DIR      write the packages into DIR (default: beside each ROM)\n"
            "      --title \"L1;L2;L3\" the menu title, up to three lines (default: the ROM's\n"
            "                        name); an empty first line stands for the ROM's name\n"
-           "      --icon FILE       menu icon, 32 x 32 in 4-bit colour (default: gfx/icon.bmp)\n"
-           "      --border FILE     border picture, 256 x 192 in 24-bit colour\n"
-           "                        (default: gfx/border.bmp)\n"
+           "      --icon FILE       menu icon: any BMP, PNG, JPEG or GIF picture, converted\n"
+           "                        to 32 x 32 in 16 colours (default: " +
+           gfx +
+           "icon.bmp)\n"
+           "      --border FILE     border picture: any BMP, PNG, JPEG or GIF picture,\n"
+           "                        converted to 256 x 192 (default: " +
+           gfx +
+           "border.bmp)\n"
            "      --no-psram        PSRAM off (always off for ROMs larger than 16 MiB)\n"
            "      --no-compression  store the ROMs without packing them with gzip\n"
            "  -j, --jobs N          build N packages at once (default: " +
@@ -237,8 +261,8 @@ std::string UsageText(int defaultJobs) {
            "      --version         show the version\n"
            "\n"
            "Exit status: 0 every package was built, 1 a ROM failed or was skipped,\n"
-           "2 the command line is wrong. Ctrl-C stops the builds and cleans up; the run\n"
-           "then ends as interrupted (a shell shows 130).\n";
+           "2 the command line is wrong. Ctrl-C stops the builds and cleans up; the run\n" +
+           interrupted;
 }
 
 }  // namespace pellix::app
