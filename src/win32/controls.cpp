@@ -223,15 +223,15 @@ FontCache::~FontCache() {
     for (auto& entry : fonts_) ::DeleteObject(entry.second);
 }
 
-HFONT FontCache::Get(const app::FontSpec& spec, unsigned dpi) {
+HFONT FontCache::Get(const app::FontDesign& design, unsigned dpi) {
     const std::string face =
-        std::strcmp(spec.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : spec.face;
-    const Key key{face, std::lround(spec.points * 100), spec.bold, dpi};
+        std::strcmp(design.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : design.face;
+    const Key key{face, std::lround(design.points * 100), design.bold, dpi};
     const auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second;
     LOGFONTW font{};
-    font.lfHeight = FontHeight(spec.points, dpi);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfHeight = FontHeight(design.points, dpi);
+    font.lfWeight = design.bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = OUT_TT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;

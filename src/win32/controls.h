@@ -50,7 +50,7 @@ class FontCache {
     FontCache(const FontCache&) = delete;
     FontCache& operator=(const FontCache&) = delete;
     ~FontCache();
-    HFONT Get(const app::FontSpec& spec, unsigned dpi);
+    HFONT Get(const app::FontDesign& design, unsigned dpi);
     // Deletes the fonts made for other DPIs (once no control uses them any more).
     void DropOtherDpis(unsigned dpi);
 

@@ -49,14 +49,14 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
-DesignWindow::DesignWindow(const app::WindowSpec& spec, int idBase)
-    : spec_(spec),
+DesignWindow::DesignWindow(const app::WindowDesign& design, int idBase)
+    : design_(design),
       idBase_(idBase),
-      controls_(spec.controlCount, nullptr),
-      visible_(spec.controlCount, true) {
-    for (std::size_t i = 0; i < spec.controlCount; ++i) {
-        rects_.push_back(spec.controls[i].rect);
-        visible_[i] = spec.controls[i].visible;
+      controls_(design.controlCount, nullptr),
+      visible_(design.controlCount, true) {
+    for (std::size_t i = 0; i < design.controlCount; ++i) {
+        rects_.push_back(design.controls[i].rect);
+        visible_[i] = design.controls[i].visible;
     }
 }
 
@@ -92,13 +92,13 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) 
         ::RegisterClassExW(&wc);
     }
     // Made at the system's DPI first; the size is set once the window knows its monitor.
-    hwnd_ = ::CreateWindowExW(exStyle, className, Wide(spec_.caption).c_str(), style, CW_USEDEFAULT,
+    hwnd_ = ::CreateWindowExW(exStyle, className, Wide(design_.caption).c_str(), style, CW_USEDEFAULT,
                               CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
     if (hwnd_ == nullptr)
         throw std::runtime_error("cannot create the window: " + win::ErrorReason(::GetLastError()));
     dpi_ = WindowDpi(hwnd_);
-    const SIZE outer = OuterSize(app::TwipsToPixels(spec_.clientWidth, static_cast<int>(dpi_)),
-                                 app::TwipsToPixels(spec_.clientHeight, static_cast<int>(dpi_)),
+    const SIZE outer = OuterSize(app::TwipsToPixels(design_.clientWidth, static_cast<int>(dpi_)),
+                                 app::TwipsToPixels(design_.clientHeight, static_cast<int>(dpi_)),
                                  style, exStyle, dpi_);
     ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -110,7 +110,7 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) 
     Relayout();
 
     std::vector<HWND> order;
-    for (int id : app::TabOrder(spec_)) order.push_back(controls_[static_cast<std::size_t>(id)]);
+    for (int id : app::TabOrder(design_)) order.push_back(controls_[static_cast<std::size_t>(id)]);
     SetNavigation(hwnd_, std::move(order));
 }
 
@@ -121,9 +121,9 @@ HWND DesignWindow::ContainerWindow(int id) const {
 
 void DesignWindow::CreateControls() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    for (std::size_t i = 0; i < spec_.controlCount; ++i) {
+    for (std::size_t i = 0; i < design_.controlCount; ++i) {
         const int id = static_cast<int>(i);
-        const app::ControlSpec& row = Row(id);
+        const app::ControlDesign& row = Row(id);
         if (row.kind == ControlKind::Shape) continue;  // drawn by its frame
         HWND parent = ContainerWindow(id);
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -185,8 +185,8 @@ void DesignWindow::CreateControls() {
         if (row.kind == ControlKind::Frame) SetPanelFill(control, BackOf(id));
         if (row.kind == ControlKind::CheckBox)
             ::SendMessageW(control, BM_SETCHECK,
-                           row.checkValue == 1   ? BST_CHECKED
-                           : row.checkValue == 2 ? BST_INDETERMINATE
+                           row.checkValue == app::Check::Checked  ? BST_CHECKED
+                           : row.checkValue == app::Check::Greyed ? BST_INDETERMINATE
                                                  : BST_UNCHECKED,
                            0);
         if (const int picture = PictureResource(row.picture))
@@ -197,14 +197,14 @@ void DesignWindow::CreateControls() {
 }
 
 void DesignWindow::Relayout() {
-    for (std::size_t i = 0; i < spec_.controlCount; ++i)
+    for (std::size_t i = 0; i < design_.controlCount; ++i)
         PlaceControl(static_cast<int>(i), rects_[i]);
-    for (std::size_t i = 0; i < spec_.controlCount; ++i) {
-        const app::ControlSpec& row = spec_.controls[i];
+    for (std::size_t i = 0; i < design_.controlCount; ++i) {
+        const app::ControlDesign& row = design_.controls[i];
         if (controls_[i] == nullptr || row.kind == ControlKind::Frame ||
             row.kind == ControlKind::PictureBox)
             continue;
-        const app::FontSpec& font = row.font.face != nullptr ? row.font : spec_.font;
+        const app::FontDesign& font = row.font.face != nullptr ? row.font : design_.font;
         ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(font, dpi_)),
                        TRUE);
     }
@@ -215,7 +215,7 @@ void DesignWindow::Relayout() {
 void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
     rects_[static_cast<std::size_t>(id)] = rect;
     const RECT r = PixelRect(rect, dpi_);
-    const app::ControlSpec& row = Row(id);
+    const app::ControlDesign& row = Row(id);
     if (row.kind == ControlKind::Shape) {
         SetPanelOutline(ContainerWindow(id), id, r, ToColorRef(row.fore, RGB(0, 0, 0)),
                         visible_[static_cast<std::size_t>(id)]);
@@ -235,8 +235,8 @@ void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
     ::SetWindowPos(controls_[static_cast<std::size_t>(id)], nullptr, box.left, box.top,
                    box.right - box.left, box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (row.kind == ControlKind::Frame) {
-        for (std::size_t i = 0; i < spec_.controlCount; ++i)
-            if (spec_.controls[i].container == id && spec_.controls[i].kind == ControlKind::Label)
+        for (std::size_t i = 0; i < design_.controlCount; ++i)
+            if (design_.controls[i].container == id && design_.controls[i].kind == ControlKind::Label)
                 PlaceControl(static_cast<int>(i), rects_[i]);
     }
 }
@@ -285,7 +285,7 @@ void DesignWindow::SetClientHeight(int twips) {
 
 bool DesignWindow::ToggleCheckBox(int controlId) {
     const int id = controlId - idBase_;
-    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount ||
+    if (id < 0 || static_cast<std::size_t>(id) >= design_.controlCount ||
         Row(id).kind != ControlKind::CheckBox)
         return false;
     HWND box = controls_[static_cast<std::size_t>(id)];
@@ -299,7 +299,7 @@ void DesignWindow::FocusRow(int id) {
 }
 
 COLORREF DesignWindow::WindowBack() const {
-    return ToColorRef(spec_.back, ::GetSysColor(COLOR_BTNFACE));
+    return ToColorRef(design_.back, ::GetSysColor(COLOR_BTNFACE));
 }
 
 COLORREF DesignWindow::BackOf(int id) const {
@@ -320,7 +320,7 @@ COLORREF DesignWindow::BackBehind(int id) const {
     const int x = r.left + r.width / 2;
     const int y = r.top + r.height / 2;
     for (int below = id - 1; below >= 0; --below) {
-        const app::ControlSpec& row = Row(below);
+        const app::ControlDesign& row = Row(below);
         const app::TwipsRect& b = rects_[static_cast<std::size_t>(below)];
         if (row.container != Row(id).container || row.kind != ControlKind::Frame) continue;
         if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height)
@@ -332,8 +332,8 @@ COLORREF DesignWindow::BackBehind(int id) const {
 
 LRESULT DesignWindow::ControlColours(HWND child, HDC dc) {
     const int id = ::GetDlgCtrlID(child) - idBase_;
-    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount) return 0;
-    const app::ControlSpec& row = Row(id);
+    if (id < 0 || static_cast<std::size_t>(id) >= design_.controlCount) return 0;
+    const app::ControlDesign& row = Row(id);
     switch (row.kind) {
         case ControlKind::Label:
             ::SetBkMode(dc, TRANSPARENT);

@@ -23,7 +23,7 @@ extern const wchar_t kPreviewWindowClass[];
 
 class DesignWindow {
   public:
-    DesignWindow(const app::WindowSpec& spec, int idBase);
+    DesignWindow(const app::WindowDesign& design, int idBase);
     DesignWindow(const DesignWindow&) = delete;
     DesignWindow& operator=(const DesignWindow&) = delete;
     virtual ~DesignWindow();
@@ -47,7 +47,7 @@ class DesignWindow {
     virtual void OnDestroyed() {}
 
     unsigned dpi() const { return dpi_; }
-    const app::ControlSpec& Row(int id) const { return spec_.controls[id]; }
+    const app::ControlDesign& Row(int id) const { return design_.controls[id]; }
     // Moves and sizes the control of row `id` (twips, from its container) at the DPI.
     void PlaceControl(int id, const app::TwipsRect& rect);
     void SetControlVisible(int id, bool visible);
@@ -73,7 +73,7 @@ class DesignWindow {
     COLORREF WindowBack() const;
     LRESULT ControlColours(HWND child, HDC dc);
 
-    const app::WindowSpec& spec_;
+    const app::WindowDesign& design_;
     const int idBase_;
     HWND hwnd_ = nullptr;
     unsigned dpi_ = 96;

@@ -103,7 +103,7 @@ class MainWindow::BatchDialog {
     bool cancelled_ = false;
 };
 
-MainWindow::MainWindow() : DesignWindow(app::MainWindowSpec(), kMainIdBase), logic_(*this) {}
+MainWindow::MainWindow() : DesignWindow(app::MainWindowDesign(), kMainIdBase), logic_(*this) {}
 
 MainWindow::~MainWindow() = default;
 
@@ -123,22 +123,22 @@ void MainWindow::SetText(MainControl control, const std::string& text) {
     SetControlText(Id(control), text);
 }
 
-int MainWindow::CheckValue(MainControl control) {
+app::Check MainWindow::CheckValue(MainControl control) {
     switch (::SendMessageW(Control(Id(control)), BM_GETCHECK, 0, 0)) {
         case BST_CHECKED:
-            return 1;
+            return app::Check::Checked;
         case BST_INDETERMINATE:
-            return 2;
+            return app::Check::Greyed;
         default:
-            return 0;
+            return app::Check::Unchecked;
     }
 }
 
-void MainWindow::SetCheckValue(MainControl control, int value) {
+void MainWindow::SetCheckValue(MainControl control, app::Check value) {
     ::SendMessageW(Control(Id(control)), BM_SETCHECK,
-                   value == 1   ? BST_CHECKED
-                   : value == 2 ? BST_INDETERMINATE
-                                : BST_UNCHECKED,
+                   value == app::Check::Checked  ? BST_CHECKED
+                   : value == app::Check::Greyed ? BST_INDETERMINATE
+                                                 : BST_UNCHECKED,
                    0);
 }
 

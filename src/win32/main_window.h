@@ -28,8 +28,8 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     // MainWindowView.
     std::string Text(app::MainControl control) override;
     void SetText(app::MainControl control, const std::string& text) override;
-    int CheckValue(app::MainControl control) override;
-    void SetCheckValue(app::MainControl control, int value) override;
+    app::Check CheckValue(app::MainControl control) override;
+    void SetCheckValue(app::MainControl control, app::Check value) override;
     void SetEnabled(app::MainControl control, bool enabled) override;
     void SetVisible(app::MainControl control, bool visible) override;
     void Place(app::MainControl control, const app::TwipsRect& rect) override;

@@ -23,7 +23,7 @@ PreviewWindow* g_current = nullptr;
 
 }  // namespace
 
-PreviewWindow::PreviewWindow() : DesignWindow(app::PreviewWindowSpec(), kPreviewIdBase) {}
+PreviewWindow::PreviewWindow() : DesignWindow(app::PreviewWindowDesign(), kPreviewIdBase) {}
 
 PreviewWindow::~PreviewWindow() {
     if (g_current == this) g_current = nullptr;

@@ -227,9 +227,9 @@ class MainWindowTest : public QObject {
         QCOMPARE(icon.size(), QSize(32, 32));
         QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
         QCOMPARE(qAlpha(icon.pixel(16, 16)), 255);
-        QVERIFY(!w.Picture1->pixmap().isNull());
-        QCOMPARE(w.Picture1->pixmap().size(), QSize(569, 57));
-        QCOMPARE(w.Picture2->pixmap().size(), QSize(569, 57));
+        QVERIFY(!w.topBanner->pixmap().isNull());
+        QCOMPARE(w.topBanner->pixmap().size(), QSize(569, 57));
+        QCOMPARE(w.bottomBanner->pixmap().size(), QSize(569, 57));
 
         const std::pair<QAbstractButton*, const char*> buttons[] = {
             {w.cmdBrowseROM, "Browse..."},
@@ -241,7 +241,7 @@ class MainWindowTest : public QObject {
             {w.cmdGo, "Go..."}};
         for (const auto& [button, caption] : buttons) QCOMPARE(button->text(), QString(caption));
         QVERIFY(!w.cmdGo->isEnabled());
-        QVERIFY(w.Label9->isHidden());
+        QVERIFY(w.customHint->isHidden());
         QCOMPARE(w.fraCustom->height(), 33);
         QVERIFY(!w.CustomizeOpen());
 
@@ -271,42 +271,42 @@ class MainWindowTest : public QObject {
             const char* caption;
         };
         const Row rows[] = {
-            {"Picture1", "frmPellix", 0, 0, 8685, 855, ""},
+            {"topBanner", "frmPellix", 0, 0, 8685, 855, ""},
             {"fraGame", "frmPellix", 720, 960, 7095, 1215, ""},
-            {"Shape2", "fraGame", 0, 0, 7095, 1215, ""},
-            {"Label1", "fraGame", 120, 240, 1215, 255, "GBA ROM File:"},
-            {"Label6", "fraGame", 1440, 540, 3975, 255, "Put a GBA file here."},
-            {"Label2", "fraGame", 120, 720, 1215, 255, "Output Folder:"},
+            {"gameOutline", "fraGame", 0, 0, 7095, 1215, ""},
+            {"romLabel", "fraGame", 120, 240, 1215, 255, "GBA ROM File:"},
+            {"romHint", "fraGame", 1440, 540, 3975, 255, "Put a GBA file here."},
+            {"outputLabel", "fraGame", 120, 720, 1215, 255, "Output Folder:"},
             {"txtROM", "frmPellix", 2040, 1200, 4215, 285, ""},
             {"cmdBrowseROM", "frmPellix", 6360, 1200, 1215, 255, "Browse..."},
             {"txtOutput", "frmPellix", 2040, 1680, 4215, 285, ""},
             {"cmdBrowseFolder", "frmPellix", 6360, 1680, 1215, 255, "Select..."},
             {"fraName", "frmPellix", 720, 2400, 7095, 1935, ""},
-            {"Shape1", "fraName", 0, 0, 7095, 1935, ""},
-            {"Label3", "fraName", 120, 240, 1095, 255, "Game Title:"},
-            {"Label10", "fraName", 120, 1620, 1095, 255, "Use PSRAM:"},
-            {"Label11", "fraName", 2400, 1620, 1455, 255, "Use Compression:"},
+            {"nameOutline", "fraName", 0, 0, 7095, 1935, ""},
+            {"titleLabel", "fraName", 120, 240, 1095, 255, "Game Title:"},
+            {"psramLabel", "fraName", 120, 1620, 1095, 255, "Use PSRAM:"},
+            {"compressionLabel", "fraName", 2400, 1620, 1455, 255, "Use Compression:"},
             {"chkCompression", "fraName", 3960, 1620, 255, 255, ""},
             {"txtTitle1", "frmPellix", 2040, 2640, 4215, 285, ""},
             {"txtTitle2", "frmPellix", 2040, 3120, 4215, 285, ""},
             {"txtTitle3", "frmPellix", 2040, 3600, 4215, 285, ""},
             {"chkPSRAM", "frmPellix", 2040, 4020, 255, 255, ""},
             {"fraCustom", "frmPellix", 720, 4560, 7095, 495, ""},
-            {"Shape3", "fraCustom", 0, 0, 7095, 495, ""},
-            {"Label9", "fraCustom", 120, 420, 3975, 255,
+            {"customOutline", "fraCustom", 0, 0, 7095, 495, ""},
+            {"customHint", "fraCustom", 120, 420, 3975, 255,
              "Leave textboxes blank for default/original pictures."},
-            {"Label4", "fraCustom", 240, 720, 495, 255, "Icon:"},
+            {"iconLabel", "fraCustom", 240, 720, 495, 255, "Icon:"},
             {"txtIcon", "fraCustom", 1320, 720, 4215, 285, ""},
             {"cmdBrowseIcon", "fraCustom", 5640, 720, 1215, 255, "Browse..."},
-            {"Label7", "fraCustom", 1440, 1020, 3975, 255, "The icon - 32x32, 4 bit color"},
-            {"Label5", "fraCustom", 240, 1200, 855, 255, "Border:"},
+            {"iconHint", "fraCustom", 1440, 1020, 3975, 255, "The icon - 32x32, 4 bit color"},
+            {"borderLabel", "fraCustom", 240, 1200, 855, 255, "Border:"},
             {"txtBorder", "fraCustom", 1320, 1200, 4215, 285, ""},
             {"cmdBrowseBorder", "fraCustom", 5640, 1200, 1215, 255, "Browse..."},
-            {"Label8", "fraCustom", 1440, 1500, 3975, 255,
+            {"borderHint", "fraCustom", 1440, 1500, 3975, 255,
              "The border image - 256x192, 24 bit color"},
             {"cmdCustomize", "frmPellix", 840, 4680, 2295, 255, "Customize the NDS (+)"},
             {"cmdPreview", "frmPellix", 5880, 4680, 1815, 255, "Preview NDS..."},
-            {"Picture2", "frmPellix", 0, 5160, 8685, 855, ""},
+            {"bottomBanner", "frmPellix", 0, 5160, 8685, 855, ""},
             {"cmdGo", "frmPellix", 3000, 5400, 2415, 495, "Go..."},
         };
         for (const Row& row : rows) {
@@ -337,7 +337,7 @@ class MainWindowTest : public QObject {
              {static_cast<QWidget*>(w.txtROM), static_cast<QWidget*>(w.chkPSRAM),
               static_cast<QWidget*>(w.cmdCustomize), static_cast<QWidget*>(w.cmdGo)}) {
             for (QWidget* below :
-                 {w.fraGame, w.fraName, w.fraCustom, static_cast<QWidget*>(w.Picture2)}) {
+                 {w.fraGame, w.fraName, w.fraCustom, static_cast<QWidget*>(w.bottomBanner)}) {
                 QVERIFY2(order.indexOf(top) > order.indexOf(below), qPrintable(top->objectName()));
             }
         }
@@ -350,16 +350,16 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.chkPSRAM->palette().color(QPalette::Window), QColor(0, 224, 224));
         QCOMPARE(w.txtROM->palette().color(QPalette::Base), QColor(0, 128, 128));
         QCOMPARE(w.txtROM->palette().color(QPalette::Text), QColor(255, 255, 255));
-        QCOMPARE(w.Label1->palette().color(QPalette::WindowText), QColor(0, 128, 128));
-        QCOMPARE(w.Label4->palette().color(QPalette::WindowText), QColor(Qt::black));
-        QCOMPARE(w.Label5->palette().color(QPalette::WindowText), QColor(Qt::black));
-        QCOMPARE(w.Label1->font().pointSizeF(), 8.25);
-        QCOMPARE(w.Label6->font().pointSizeF(), 6.75);
+        QCOMPARE(w.romLabel->palette().color(QPalette::WindowText), QColor(0, 128, 128));
+        QCOMPARE(w.iconLabel->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(w.borderLabel->palette().color(QPalette::WindowText), QColor(Qt::black));
+        QCOMPARE(w.romLabel->font().pointSizeF(), 8.25);
+        QCOMPARE(w.romHint->font().pointSizeF(), 6.75);
         QCOMPARE(w.txtROM->font().pointSizeF(), 8.25);
         QCOMPARE(w.cmdGo->font().pointSizeF(), 9.75);
         QVERIFY(w.cmdGo->font().bold());
         QVERIFY(!w.cmdBrowseROM->font().bold());
-        QCOMPARE(w.Label1->font().families().value(0), QString("Arial"));
+        QCOMPARE(w.romLabel->font().families().value(0), QString("Arial"));
         // The outline is drawn in the outline colour, the inside left to the panel.
         const QImage image = w.fraName->grab().toImage();
         QCOMPARE(image.pixelColor(0, 50), QColor(0, 128, 128));
@@ -427,16 +427,16 @@ class MainWindowTest : public QObject {
         w.cmdCustomize->click();
         QCOMPARE(w.size(), QSize(569, 491));
         QCOMPARE(w.cmdGo->y(), 448);
-        QCOMPARE(w.Picture2->y(), 434);
-        QCOMPARE(w.Picture2->geometry().bottom() + 1, w.height());
+        QCOMPARE(w.bottomBanner->y(), 434);
+        QCOMPARE(w.bottomBanner->geometry().bottom() + 1, w.height());
         QCOMPARE(w.fraCustom->height(), 113);
-        QCOMPARE(w.Shape3->height(), 113);
+        QCOMPARE(w.customOutline->height(), 113);
         QCOMPARE(w.cmdCustomize->text(), QString("Customize the NDS (-)"));
-        QVERIFY(!w.Label9->isHidden());
+        QVERIFY(!w.customHint->isHidden());
         QVERIFY(w.CustomizeOpen());
         // Only the seven changes: the rest of the window stays put.
         LayoutSnapshot open = Snapshot(w);
-        for (const char* moved : {"cmdGo", "Picture2", "fraCustom", "Shape3", "Label9"}) {
+        for (const char* moved : {"cmdGo", "bottomBanner", "fraCustom", "customOutline", "customHint"}) {
             open.geometry.remove(moved);
             open.hidden.remove(moved);
         }
@@ -758,7 +758,7 @@ class MainWindowTest : public QObject {
     // A ROM dropped anywhere has the effects of "Browse...", without a chooser.
     void droppedRomActsAsBrowse_data() {
         QTest::addColumn<QString>("over");
-        QTest::newRow("banner") << "Picture1";
+        QTest::newRow("banner") << "topBanner";
         QTest::newRow("title box") << "txtTitle2";
         QTest::newRow("Go") << "cmdGo";
     }
@@ -800,9 +800,9 @@ class MainWindowTest : public QObject {
         w.cmdCustomize->click();
         QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.txtIcon)));
         QCOMPARE(w.txtIcon->text(), picture);
-        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.Label5)));
+        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.borderLabel)));
         QCOMPARE(w.txtBorder->text(), picture);
-        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.Label8)));  // below the border row
+        QVERIFY(DropFiles(w, {picture}, CentreOf(w, w.borderHint)));  // below the border row
         QCOMPARE(fakes_->messages.size(), 3);
         QVERIFY(w.txtROM->text().isEmpty());
     }

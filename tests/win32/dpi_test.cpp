@@ -35,13 +35,13 @@ TEST(Dpi, RectanglesRoundEachEdgeSoTouchingBoxesStillTouch) {
 TEST(Dpi, BottomBannerEndsAtTheClientEdgeInBothPanelStatesAtEveryDpi) {
     for (unsigned dpi : {96u, 120u, 144u, 168u, 192u, 240u}) {
         for (const app::PanelLayout* layout : {&app::kPanelFolded, &app::kPanelUnfolded}) {
-            app::TwipsRect banner = app::Spec(MainControl::Picture2).rect;
+            app::TwipsRect banner = app::Design(MainControl::bottomBanner).rect;
             banner.top = layout->bottomBannerTop;
             EXPECT_EQ(PixelRect(banner, dpi).bottom,
                       app::TwipsToPixels(layout->clientHeight, static_cast<int>(dpi)))
                 << dpi << " dpi, " << layout->caption;
             // Go lies wholly on the banner.
-            app::TwipsRect go = app::Spec(MainControl::cmdGo).rect;
+            app::TwipsRect go = app::Design(MainControl::cmdGo).rect;
             go.top = layout->goTop;
             EXPECT_LE(PixelRect(go, dpi).bottom, PixelRect(banner, dpi).bottom) << dpi;
         }

@@ -192,7 +192,7 @@ TEST_F(PellixWindow, StartsAsDesignedWithTheFocusOnTheRomBox) {
     EXPECT_FALSE(::IsWindowEnabled(Ctl(MainControl::cmdGo)));
     EXPECT_EQ(CheckState(Ctl(MainControl::chkPSRAM)), BST_CHECKED);
     EXPECT_EQ(CheckState(Ctl(MainControl::chkCompression)), BST_CHECKED);
-    EXPECT_FALSE(::IsWindowVisible(Ctl(MainControl::Label9)));
+    EXPECT_FALSE(::IsWindowVisible(Ctl(MainControl::customHint)));
     EXPECT_EQ(TextOf(Ctl(MainControl::cmdCustomize)), L"Customize the NDS (+)");
 }
 
@@ -216,10 +216,10 @@ TEST_F(PellixWindow, FoldsAndUnfoldsTheCustomisationPanel) {
         EXPECT_EQ(ClientSize(main_).cx, 569);
         EXPECT_EQ(ClientSize(main_).cy, state.clientHeight) << Utf8(state.caption);
         EXPECT_EQ(RectIn(Ctl(MainControl::cmdGo), main_).top, state.goTop);
-        EXPECT_EQ(RectIn(Ctl(MainControl::Picture2), main_).top, state.bannerTop);
+        EXPECT_EQ(RectIn(Ctl(MainControl::bottomBanner), main_).top, state.bannerTop);
         const RECT panel = RectIn(Ctl(MainControl::fraCustom), main_);
         EXPECT_EQ(panel.bottom - panel.top, state.panelHeight);
-        EXPECT_EQ(::IsWindowVisible(Ctl(MainControl::Label9)) != FALSE, state.note);
+        EXPECT_EQ(::IsWindowVisible(Ctl(MainControl::customHint)) != FALSE, state.note);
         EXPECT_EQ(TextOf(Ctl(MainControl::txtIcon)), L"C:\\pictures\\icön.bmp");
     }
 }

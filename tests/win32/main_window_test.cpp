@@ -53,18 +53,21 @@ TEST_F(MainWindowTest, TextsAndCheckValuesGoThroughUnchanged) {
             EXPECT_EQ(window.Text(box), text);
         }
     }
-    for (int value : {0, 2, 1}) {
+    using app::Check;
+    for (Check value : {Check::Unchecked, Check::Greyed, Check::Checked}) {
         window.SetCheckValue(MainControl::chkPSRAM, value);
         EXPECT_EQ(window.CheckValue(MainControl::chkPSRAM), value);
     }
     // A click (also Space) moves between checked and unchecked only; greyed goes to checked.
     struct Click {
-        int before, after;
+        Check before, after;
     };
-    for (const Click c : {Click{1, 0}, Click{0, 1}, Click{2, 1}}) {
+    for (const Click c : {Click{Check::Checked, Check::Unchecked},
+                          Click{Check::Unchecked, Check::Checked},
+                          Click{Check::Greyed, Check::Checked}}) {
         window.SetCheckValue(MainControl::chkCompression, c.before);
         ::SendMessageW(Ctl(MainControl::chkCompression), BM_CLICK, 0, 0);
-        EXPECT_EQ(window.CheckValue(MainControl::chkCompression), c.after) << c.before;
+        EXPECT_EQ(window.CheckValue(MainControl::chkCompression), c.after);
     }
 }
 
@@ -80,9 +83,9 @@ TEST_F(MainWindowTest, ControlsArePaintedInTheDesignColours) {
         // The check boxes sit on their panel's colour, not the system's button colour.
         {MainControl::chkPSRAM, WM_CTLCOLORSTATIC, panel, 0},
         {MainControl::chkCompression, WM_CTLCOLORSTATIC, panel, 0},
-        {MainControl::Label1, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
-        {MainControl::Label4, WM_CTLCOLORSTATIC, panel, RGB(0, 0, 0)},
-        {MainControl::Label8, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
+        {MainControl::romLabel, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
+        {MainControl::iconLabel, WM_CTLCOLORSTATIC, panel, RGB(0, 0, 0)},
+        {MainControl::borderHint, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
         {MainControl::txtROM, WM_CTLCOLOREDIT, RGB(0, 128, 128), RGB(255, 255, 255)},
         {MainControl::txtBorder, WM_CTLCOLOREDIT, RGB(0, 128, 128), RGB(255, 255, 255)},
         {MainControl::cmdCustomize, WM_CTLCOLORBTN, panel, 0},  // over the panel's strip
@@ -128,7 +131,7 @@ TEST_F(MainWindowTest, FoldSetsTheClientHeightAtTheWindowsDpi) {
     EXPECT_EQ(clientHeight(), app::TwipsToPixels(6015, dpi));
     window.logic().OnCustomize();
     EXPECT_EQ(clientHeight(), app::TwipsToPixels(7365, dpi));
-    EXPECT_TRUE(::IsWindowVisible(Ctl(MainControl::Label9)));
+    EXPECT_TRUE(::IsWindowVisible(Ctl(MainControl::customHint)));
     // The user makes the window wider; the next fold keeps the width.
     RECT outer{};
     ::GetWindowRect(window.hwnd(), &outer);
