@@ -23,13 +23,30 @@ int g_liveWindows = 0;
 
 using app::ControlKind;
 
-// The artwork a design names, compiled into the program as bitmap resources.
-int PictureResource(const char* file) {
-    if (file == nullptr) return 0;
-    if (std::strcmp(file, "top_banner.bmp") == 0) return IDB_TOP_BANNER;
-    if (std::strcmp(file, "bottom_banner.bmp") == 0) return IDB_BOTTOM_BANNER;
-    if (std::strcmp(file, "preview_placeholder.bmp") == 0) return IDB_PREVIEW_PLACEHOLDER;
-    return 0;
+// The artwork a design names, compiled into the program as bitmap resources at 1x and 2x.
+struct Artwork {
+    const char* file;
+    int once, twice;
+};
+constexpr Artwork kArtwork[] = {
+    {"top_banner.bmp", IDB_TOP_BANNER, IDB_TOP_BANNER_2X},
+    {"bottom_banner.bmp", IDB_BOTTOM_BANNER, IDB_BOTTOM_BANNER_2X},
+    {"preview_placeholder.bmp", IDB_PREVIEW_PLACEHOLDER, IDB_PREVIEW_PLACEHOLDER_2X},
+};
+
+// Sets the design's picture `file` into `box`: the 2x drawing above 96 DPI, since shrinking
+// it stays sharp where stretching the 1x one goes soft.
+void SetArtwork(HWND box, const char* file, unsigned dpi) {
+    if (file == nullptr) return;
+    for (const Artwork& art : kArtwork) {
+        if (std::strcmp(file, art.file) != 0) continue;
+        const bool twice = dpi > kBaseDpi;
+        HBITMAP bitmap = static_cast<HBITMAP>(
+            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(twice ? art.twice : art.once),
+                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+        SetPicture(box, bitmap, twice ? 2 : 1);
+        return;
+    }
 }
 
 HICON LoadProgramIcon(HINSTANCE instance, int metric, unsigned dpi) {
@@ -77,7 +94,7 @@ HWND DesignWindow::Control(int id) const {
     return id >= 0 && static_cast<std::size_t>(id) < controls_.size() ? controls_[id] : nullptr;
 }
 
-void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) {
+void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle, HWND owner) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     RegisterControlClasses(instance);
     WNDCLASSEXW wc{};
@@ -93,7 +110,7 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) 
     }
     // Made at the system's DPI first; the size is set once the window knows its monitor.
     hwnd_ = ::CreateWindowExW(exStyle, className, Wide(design_.caption).c_str(), style, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+                              CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
     if (hwnd_ == nullptr)
         throw std::runtime_error("cannot create the window: " + win::ErrorReason(::GetLastError()));
     dpi_ = WindowDpi(hwnd_);
@@ -189,10 +206,7 @@ void DesignWindow::CreateControls() {
                            : row.checkValue == app::Check::Greyed ? BST_INDETERMINATE
                                                  : BST_UNCHECKED,
                            0);
-        if (const int picture = PictureResource(row.picture))
-            SetPicture(control,
-                       static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(picture),
-                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        SetArtwork(control, row.picture, dpi_);
     }
 }
 
@@ -205,11 +219,20 @@ void DesignWindow::Relayout() {
             row.kind == ControlKind::PictureBox)
             continue;
         const app::FontDesign& font = row.font.face != nullptr ? row.font : design_.font;
-        ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(font, dpi_)),
-                       TRUE);
+        ::SendMessageW(controls_[i], WM_SETFONT,
+                       reinterpret_cast<WPARAM>(FittingFont(static_cast<int>(i), font)), TRUE);
     }
     fonts_.DropOtherDpis(dpi_);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+HFONT DesignWindow::FittingFont(int id, const app::FontDesign& font) {
+    const app::ControlDesign& row = Row(id);
+    HFONT made = fonts_.Get(font, dpi_);
+    if (row.kind != ControlKind::Label || !row.wordWrap) return made;
+    const RECT box = PixelRect(rects_[static_cast<std::size_t>(id)], dpi_);
+    return FitWrappedText(fonts_, font, Wide(row.caption),
+                          SIZE{box.right - box.left, box.bottom - box.top}, dpi_);
 }
 
 void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
@@ -280,6 +303,18 @@ void DesignWindow::SetClientHeight(int twips) {
     const int frameHeight = (outer.bottom - outer.top) - client.bottom;
     const int height = app::TwipsToPixels(twips, static_cast<int>(dpi_)) + frameHeight;
     ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void DesignWindow::SetClientTwips(int width, int height) {
+    RECT outer{};
+    RECT client{};
+    ::GetWindowRect(hwnd_, &outer);
+    ::GetClientRect(hwnd_, &client);
+    const int d = static_cast<int>(dpi_);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0,
+                   app::TwipsToPixels(width, d) + (outer.right - outer.left) - client.right,
+                   app::TwipsToPixels(height, d) + (outer.bottom - outer.top) - client.bottom,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

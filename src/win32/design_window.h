@@ -39,7 +39,7 @@ class DesignWindow {
   protected:
     // Creates the window hidden with its client area as designed, at the DPI of the monitor
     // it lands on, and every control of the design in stacking order.
-    void Create(const wchar_t* className, DWORD style, DWORD exStyle);
+    void Create(const wchar_t* className, DWORD style, DWORD exStyle, HWND owner = nullptr);
 
     // The window's messages; derived windows handle theirs and pass the rest on.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -57,6 +57,8 @@ class DesignWindow {
     app::TwipsRectF OuterTwips() const;
     // Sets the client height (twips), keeping the outer width.
     void SetClientHeight(int twips);
+    // Sets the client area's size (twips).
+    void SetClientTwips(int width, int height);
     // A click on the check box with control id `controlId`: checked becomes unchecked,
     // unchecked or greyed becomes checked. False when the id is not a check box's.
     bool ToggleCheckBox(int controlId);
@@ -67,6 +69,9 @@ class DesignWindow {
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void Relayout();
+    // The design's font of row `id`, made smaller where a wrapping label's words would not
+    // fit its box at this DPI (faces and hinting differ from the design's).
+    HFONT FittingFont(int id, const app::FontDesign& font);
     HWND ContainerWindow(int id) const;
     COLORREF BackOf(int id) const;      // a control's own or inherited background
     COLORREF BackBehind(int id) const;  // what shows around a button

@@ -206,8 +206,8 @@ void MainWindow::CloseWindow() {
     if (hwnd() != nullptr) ::DestroyWindow(hwnd());
 }
 
-void MainWindow::ShowPreview(const app::PreviewFacts& facts) {
-    PreviewWindow::ShowFor(facts);
+app::PreviewView* MainWindow::CreatePreview(std::function<void()> unloaded) {
+    return PreviewWindow::Make(std::move(unloaded));
 }
 
 void MainWindow::BatchStarted(std::size_t count) {

@@ -41,7 +41,7 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     std::string BrowseFolder(const app::FolderDialogRequest& request) override;
     void CancelChoosers() override;
     void CloseWindow() override;
-    void ShowPreview(const app::PreviewFacts& facts) override;
+    app::PreviewView* CreatePreview(std::function<void()> unloaded) override;
     void BatchStarted(std::size_t count) override;
     void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override;
     bool BatchCancelled() override;
