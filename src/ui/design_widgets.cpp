@@ -34,6 +34,23 @@ class ShapeOutline : public QWidget {
     QColor colour_;
 };
 
+// A check box without a caption: styles draw the focus around the caption, so this one draws
+// it around the box, and the keyboard's place is always seen.
+class CaptionlessCheckBox : public QCheckBox {
+  public:
+    using QCheckBox::QCheckBox;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QCheckBox::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
 void SetColour(QWidget* widget, QPalette::ColorRole role, const app::Colour& colour) {
     if (colour.kind != app::Colour::Rgb) return;
     QPalette palette = widget->palette();
@@ -106,7 +123,7 @@ QWidget* MakeWidget(const app::ControlDesign& row, QWidget* parent) {
             return button;
         }
         case app::ControlKind::CheckBox: {
-            auto* box = new QCheckBox(parent);
+            auto* box = new CaptionlessCheckBox(parent);
             // A button fills its background from the style's button colour; the design
             // wants the panel beneath it, so it fills from the window role, set to the panel.
             SetColour(box, QPalette::Window, row.back);

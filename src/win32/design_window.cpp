@@ -2,6 +2,8 @@
 // DPI, their fonts and colours, keyboard order, and the relayout when the DPI changes.
 #include "design_window.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -47,6 +49,34 @@ void SetArtwork(HWND box, const char* file, unsigned dpi) {
         SetPicture(box, bitmap, twice ? 2 : 1);
         return;
     }
+}
+
+// A check box without a caption draws no focus rectangle (the system draws it around the
+// caption); this one draws it around the box, so the keyboard's place is always seen.
+LRESULT CALLBACK FocusedCheckBox(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR) {
+    switch (message) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            ::InvalidateRect(box, nullptr, TRUE);
+            break;
+        case WM_PAINT: {
+            const LRESULT result = ::DefSubclassProc(box, message, wParam, lParam);
+            if (::GetFocus() == box) {
+                HDC dc = ::GetDC(box);
+                RECT client{};
+                ::GetClientRect(box, &client);
+                ::SetTextColor(dc, RGB(0, 0, 0));
+                ::SetBkColor(dc, RGB(255, 255, 255));
+                ::DrawFocusRect(dc, &client);
+                ::ReleaseDC(box, dc);
+            }
+            return result;
+        }
+        default:
+            break;
+    }
+    return ::DefSubclassProc(box, message, wParam, lParam);
 }
 
 HICON LoadProgramIcon(HINSTANCE instance, int metric, unsigned dpi) {
@@ -125,6 +155,8 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle, 
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     CreateControls();
     Relayout();
+    // Focus cues are shown from the start, not only once the keyboard has been used.
+    ::SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 
     std::vector<HWND> order;
     for (int id : app::TabOrder(design_)) order.push_back(controls_[static_cast<std::size_t>(id)]);
@@ -200,6 +232,7 @@ void DesignWindow::CreateControls() {
         ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         controls_[i] = control;
         if (row.kind == ControlKind::Frame) SetPanelFill(control, BackOf(id));
+        if (row.kind == ControlKind::CheckBox) ::SetWindowSubclass(control, FocusedCheckBox, 1, 0);
         if (row.kind == ControlKind::CheckBox)
             ::SendMessageW(control, BM_SETCHECK,
                            row.checkValue == app::Check::Checked  ? BST_CHECKED

@@ -60,7 +60,8 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     std::unique_ptr<BatchDialog> batch_;
 };
 
-// Message boxes of the program: the caption "Quillmere" and one OK button, over `owner`.
+// Message boxes of the program: the caption "Quillmere" and one OK button, owned by and
+// centred on `owner` (the screen's centre when it is null).
 void ShowMessageBox(HWND owner, const std::string& text);
 
 }  // namespace pellix::win32
