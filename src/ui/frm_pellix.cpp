@@ -13,12 +13,12 @@
 #include <QProgressDialog>
 #include <QUrl>
 
-#include "browse_folders.h"
+#include "qt_folder_dialog.h"
 #include "chooser_loop.h"
 #include "design_widgets.h"
 #include "frm_preview.h"
 #include "main_window_logic.h"
-#include "open_file_dialog.h"
+#include "qt_file_dialog.h"
 #include "shell_wait.h"
 
 namespace pellix::ui {
@@ -131,7 +131,7 @@ Choosers PlatformChoosers() {
     Choosers choosers;
     choosers.openFile = &modOpenFileDialog::ShowOpenDialog;
     choosers.browseFolder = &modBrowseFolders::BrowseFolder;
-    choosers.closeAll = &platform::CloseOpenChoosers;
+    choosers.closeAll = &ui::CloseOpenChoosers;
     return choosers;
 }
 
