@@ -6,6 +6,12 @@
 
 namespace pellix::formats::nds {
 
+// Every stand-in DS-side image that Pellix ships carries this text near its start, so an
+// installation still holding them can be told from one with Quillmere's own images.
+constexpr char kStandInMarker[] = "PELLIX STAND-IN ";
+// How far into an image the marker is looked for.
+constexpr size_t kStandInMarkerWindow = 256;
+
 // --- File layout ---
 constexpr uint32_t kSectionAlign = 0x200;    // every section starts on this boundary
 constexpr uint32_t kEndAlign = 4;            // the used size is rounded up to this

@@ -31,7 +31,8 @@ inline std::vector<uint8_t> IdleLoop() {
 inline std::vector<uint8_t> Arm7Standin() {
     std::vector<uint8_t> image = IdleLoop();
     AppendNote(image,
-               "PELLIX STAND-IN ARM7 IMAGE: an idle loop, not Quillmere. "
+               std::string(formats::nds::kStandInMarker) +
+                   "ARM7 IMAGE: an idle loop, not Quillmere. "
                "Replace bin/7.bin with Quillmere's own ARM7 image.");
     return image;
 }
@@ -41,7 +42,8 @@ inline std::vector<uint8_t> Arm7Standin() {
 inline std::vector<uint8_t> Arm9Standin() {
     std::vector<uint8_t> image = IdleLoop();
     AppendNote(image,
-               "PELLIX STAND-IN ARM9 IMAGE: an idle loop, not Quillmere. "
+               std::string(formats::nds::kStandInMarker) +
+                   "ARM9 IMAGE: an idle loop, not Quillmere. "
                "Replace bin/9.bin with Quillmere's own ARM9 image.");
     const size_t at = image.size();
     image.resize(at + formats::nds::kEfsSectionSize, 0);
