@@ -7,6 +7,7 @@
 
 #include "app_directory.h"
 #include "rom_choice.h"
+#include "standin_check.h"
 
 namespace pellix::app {
 
@@ -133,6 +134,7 @@ void MainWindowLogic::OnGo() {
     if (building_ || choosing_) return;
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
+    if (!TellStandInsOnce()) return;
     Guarded([this] { RunBuild(*this, ApplicationDirectory(), runner_); });
     if (!*alive) return;
     building_ = false;
@@ -184,9 +186,22 @@ void MainWindowLogic::OnDrop(const std::vector<std::string>& paths, DropPlace pl
     });
 }
 
+bool MainWindowLogic::TellStandInsOnce() {
+    if (standInsChecked_) return true;
+    standInsChecked_ = true;
+    const std::string warning = StandInWarning(StandInImages(ApplicationDirectory()));
+    if (warning.empty()) return true;
+    // Packages built with the stand-ins do nothing on a DS; the user hears it before the
+    // first one, and may still build (to try the tool out).
+    const std::shared_ptr<bool> alive = alive_;
+    view_.ShowMessage(warning);
+    return *alive;
+}
+
 void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
+    if (!TellStandInsOnce()) return;
     view_.BatchStarted(roms.size());
     ViewProgress progress(view_);
     std::vector<BatchOutcome> outcomes;

@@ -122,7 +122,8 @@ class MainWindowLogic : public SettingsSource {
     void OnBrowseIcon();
     void OnBrowseBorder();
     // "Go...": runs the build from the controls. A click while a build runs or a chooser is
-    // open does nothing.
+    // open does nothing. Before the run's first build, an installation that still holds the
+    // stand-in DS images is told so (the build then goes ahead).
     void OnGo();
     // "Preview NDS...": opens the preview from the window's facts, or brings the open one
     // forward; a picture that cannot be loaded is told by this window.
@@ -180,6 +181,9 @@ class MainWindowLogic : public SettingsSource {
 
   private:
     void ApplyPanel(const PanelLayout& layout);
+    // Tells once per run that the installation holds the stand-in DS images; false when the
+    // window went away while the message was up.
+    bool TellStandInsOnce();
     void BuildBatch(const std::vector<std::string>& roms);
 
     MainWindowView& view_;
@@ -187,6 +191,7 @@ class MainWindowLogic : public SettingsSource {
     bool customizeOpen_ = false;
     bool building_ = false;
     bool choosing_ = false;  // a file chooser or the folder browser is open
+    bool standInsChecked_ = false;
     bool closeRequested_ = false;  // asked to close while a build ran
     bool closed_ = false;          // closed while a chooser may still be open
     // Cleared by the destructor; a handler holding a copy can tell that the logic is gone

@@ -11,6 +11,8 @@
 #include "fake_view.h"
 #include "file_filter.h"
 #include "main_window_logic.h"
+#include "nds_format.h"
+#include "standin_check.h"
 #include "preview_logic.h"
 #include "window_layout.h"
 
@@ -397,6 +399,21 @@ TEST_F(MainWindow, GoBuildsFromTheViewAndReportsCompletion) {
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
     EXPECT_FALSE(logic_->Building());
     EXPECT_EQ(test::ReadFile(inst_.roms() / "MyGame.nds"), "package PC");
+}
+
+// An installation still holding the stand-in DS images is told so once, before the run's
+// first build, and "Go..." still builds.
+TEST_F(MainWindow, StandInImagesAreToldOnceBeforeTheFirstBuild) {
+    test::WriteFile(inst_.bin() / "9.bin", std::string("ARM9 ") + formats::nds::kStandInMarker);
+    view_.nextFile = inst_.MakeRom("a.gba");
+    logic_->OnBrowseRom();
+    logic_->SetToolRunner(inst_.Runner());
+    logic_->OnGo();
+    logic_->OnGo();
+    ASSERT_EQ(view_.messages.size(), 3u);
+    EXPECT_EQ(view_.messages[0], StandInWarning({(inst_.bin() / "9.bin").u8string()}));
+    EXPECT_EQ(view_.messages[1], "Complete!");
+    EXPECT_EQ(view_.messages[2], "Complete!");
 }
 
 // A close asked for during a build waits for it, then closes without "Complete!"; a failure
