@@ -36,19 +36,9 @@ constexpr Artwork kArtwork[] = {
     {"preview_placeholder.bmp", IDB_PREVIEW_PLACEHOLDER, IDB_PREVIEW_PLACEHOLDER_2X},
 };
 
-// Sets the design's picture `file` into `box`: the 2x drawing above 96 DPI, since shrinking
-// it stays sharp where stretching the 1x one goes soft.
 void SetArtwork(HWND box, const char* file, unsigned dpi) {
-    if (file == nullptr) return;
-    for (const Artwork& art : kArtwork) {
-        if (std::strcmp(file, art.file) != 0) continue;
-        const bool twice = dpi > kBaseDpi;
-        HBITMAP bitmap = static_cast<HBITMAP>(
-            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(twice ? art.twice : art.once),
-                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-        SetPicture(box, bitmap, twice ? 2 : 1);
-        return;
-    }
+    int density = 1;
+    if (HBITMAP bitmap = LoadArtwork(file, dpi, density)) SetPicture(box, bitmap, density);
 }
 
 // A check box without a caption draws no focus rectangle (the system draws it around the
@@ -86,6 +76,19 @@ HICON LoadProgramIcon(HINSTANCE instance, int metric, unsigned dpi) {
 }
 
 }  // namespace
+
+HBITMAP LoadArtwork(const char* file, unsigned dpi, int& density) {
+    if (file == nullptr) return nullptr;
+    for (const Artwork& art : kArtwork) {
+        if (std::strcmp(file, art.file) != 0) continue;
+        // Shrinking the 2x drawing stays sharp where stretching the 1x one goes soft.
+        density = dpi > kBaseDpi ? 2 : 1;
+        return static_cast<HBITMAP>(::LoadImageW(
+            ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(density == 2 ? art.twice : art.once),
+            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    }
+    return nullptr;
+}
 
 std::wstring Wide(const std::string& text) {
     if (text.empty()) return {};

@@ -92,6 +92,10 @@ class DesignWindow {
     BrushCache brushes_;
 };
 
+// The design's artwork `file` (assets/window) for a window at `dpi`: the drawing at twice
+// the size above 96 DPI (`density` 2), else the 1x one; null for a file the program lacks.
+HBITMAP LoadArtwork(const char* file, unsigned dpi, int& density);
+
 // UTF-8 to UTF-16 for the window's texts; bytes that are not UTF-8 become U+FFFD.
 std::wstring Wide(const std::string& text);
 

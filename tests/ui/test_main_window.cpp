@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app_directory.h"
+#include "design_widgets.h"
 #include "frm_pellix.h"
 #include "shell_wait.h"
 #ifdef PELLIX_TOOL_NDSTOOL
@@ -422,6 +423,15 @@ class MainWindowTest : public QObject {
                                         .arg(at.y() - area.top())
                                         .arg(window.pixelColor(at).name())));
             }
+        }
+    }
+
+    // On a screen finer than 1x the windows take the artwork drawn at twice the size.
+    void artworkFollowsTheScreensRatio() {
+        for (const qreal ratio : {1.0, 1.5, 2.0}) {
+            const QPixmap art = pellix::ui::DesignArtwork("top_banner.bmp", ratio);
+            QCOMPARE(art.devicePixelRatio(), ratio > 1 ? 2.0 : 1.0);
+            QCOMPARE(art.deviceIndependentSize(), QSizeF(569, 57));
         }
     }
 

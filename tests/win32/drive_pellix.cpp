@@ -17,6 +17,7 @@
 #include "display.h"
 #include "nds_reader.h"
 #include "picture.h"
+#include "preview_logic.h"
 #include "window_driver.h"
 #include "window_layout.h"
 
@@ -38,6 +39,41 @@ std::string Utf8(const std::wstring& text) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
                           nullptr, nullptr);
     return out;
+}
+
+// Saves what the screen shows of `window`, frame included, as a 24-bit bitmap.
+void SaveScreenshot(HWND window, const fs::path& file) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    const int width = r.right - r.left;
+    const int height = r.bottom - r.top;
+    HDC screen = ::GetDC(nullptr);
+    HDC copy = ::CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(copy, bitmap);
+    ::BitBlt(copy, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    ::GdiFlush();
+    const DWORD rowBytes = ((static_cast<DWORD>(width) * 3 + 3) & ~3u);
+    const DWORD pixelBytes = rowBytes * static_cast<DWORD>(height);
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+    header.bfSize = header.bfOffBits + pixelBytes;
+    std::ofstream out(file, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out.write(static_cast<const char*>(bits), pixelBytes);
+    ::SelectObject(copy, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(copy);
+    ::ReleaseDC(nullptr, screen);
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
@@ -241,8 +277,11 @@ TEST_F(PellixWindow, PreviewShowsTheTitleLinesReadWhenItOpened) {
     EXPECT_EQ(TextOf(preview), L"Preview Customisations");
     EXPECT_EQ(ClientSize(preview).cx, 209);
     EXPECT_EQ(ClientSize(preview).cy, 113);
-    EXPECT_TRUE(::GetWindowLongPtrW(preview, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
-    EXPECT_EQ(::GetWindow(preview, GW_OWNER), nullptr);
+    // A fixed dialog, not a tool window; owned by no window that shows (no taskbar button).
+    EXPECT_FALSE(::GetWindowLongPtrW(preview, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    HWND owner = ::GetWindow(preview, GW_OWNER);
+    EXPECT_NE(owner, main_);
+    EXPECT_FALSE(owner != nullptr && ::IsWindowVisible(owner));
     RECT mainRect{}, previewRect{};
     ::GetWindowRect(main_, &mainRect);
     ::GetWindowRect(preview, &previewRect);
@@ -263,6 +302,62 @@ TEST_F(PellixWindow, PreviewShowsTheTitleLinesReadWhenItOpened) {
     Click(Ctl(MainControl::cmdPreview));
     ASSERT_TRUE(WaitUntil([&] { return (preview = Preview()) != nullptr; }));
     EXPECT_EQ(title(PreviewControl::lblTitle1), L"Changed");
+}
+
+// A damaged custom border: no preview, and the main window says what the Qt window says,
+// in a box owned by it and centred on it.
+TEST_F(PellixWindow, ADamagedBorderIsToldByTheMainWindow) {
+    const fs::path damaged = Roms() / L"bördér.bmp";
+    std::ofstream(damaged) << "this is not a picture\n";
+    ASSERT_NO_FATAL_FAILURE(Start());
+    Click(Ctl(MainControl::cmdCustomize));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsWindowVisible(Ctl(MainControl::txtBorder)) != FALSE; }));
+    SetTextOf(Ctl(MainControl::txtBorder), damaged.wstring());
+    Click(Ctl(MainControl::cmdPreview));
+    HWND box = WaitForMessage();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Utf8(StaticTexts(box)), app::PictureLoadMessage(Utf8(damaged.wstring()),
+                                                             "not a bitmap, PNG, JPEG or GIF picture"));
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), main_);
+    RECT mainRect{}, boxRect{};
+    ::GetWindowRect(main_, &mainRect);
+    ::GetWindowRect(box, &boxRect);
+    EXPECT_NEAR((boxRect.left + boxRect.right) / 2.0, (mainRect.left + mainRect.right) / 2.0, 1.0);
+    EXPECT_NEAR((boxRect.top + boxRect.bottom) / 2.0, (mainRect.top + mainRect.bottom) / 2.0, 1.0);
+    PressDialogButton(box, IDOK);
+    EXPECT_EQ(Preview(), nullptr);
+}
+
+// The preview at the DPIs users run: the note wraps inside its label (its font fitted), and
+// the window is drawn whole. With PELLIX_SCREENSHOTS set, a picture of each is left there.
+TEST_F(PellixWindow, PreviewAtEachDpi) {
+    for (DWORD dpi : {96, 120, 144, 192}) {
+        SCOPED_TRACE(dpi);
+        SetLogPixels(dpi);
+        ASSERT_NO_FATAL_FAILURE(Start());
+        SetTextOf(Ctl(MainControl::txtTitle1), L"Mÿ Gäme");
+        SetTextOf(Ctl(MainControl::txtTitle2), L"Second line");
+        wchar_t folder[MAX_PATH] = {};
+        const bool screenshots =
+            ::GetEnvironmentVariableW(L"PELLIX_SCREENSHOTS", folder, MAX_PATH) > 0;
+        if (screenshots) {
+            ::Sleep(300);
+            SaveScreenshot(main_, fs::path(folder) / (L"main-" + std::to_wstring(dpi) + L".bmp"));
+        }
+        Click(Ctl(MainControl::cmdPreview));
+        HWND preview = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (preview = Preview()) != nullptr; }));
+        EXPECT_EQ(ClientSize(preview).cx, app::TwipsToPixels(3135, static_cast<int>(dpi)));
+        HWND note = Find(preview, win32::kPreviewIdBase + static_cast<int>(PreviewControl::note));
+        EXPECT_EQ(TextOf(note), L"NOTE: Border customisations aren't shown.");
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(preview, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMillis, &ignored);
+        ::Sleep(300);
+        if (screenshots)
+            SaveScreenshot(preview, fs::path(folder) / (L"preview-" + std::to_wstring(dpi) + L".bmp"));
+        TearDown();
+        main_ = nullptr;
+    }
 }
 
 class PellixBuild : public PellixWindow, public ::testing::WithParamInterface<bool> {};
