@@ -187,14 +187,19 @@ class PellixWindow : public ::testing::Test {
     }
 
     // "Go...", then the message that ends the build; returns its text and dismisses it.
+    // The installation holds the stand-in DS images: the run's first build is preceded by a
+    // message saying so, which is dismissed and counted.
     std::wstring BuildAndDismiss() {
         Click(Ctl(MainControl::cmdGo));
-        HWND box = WaitForMessage();
-        if (box == nullptr) return L"(no message appeared)";
-        const std::wstring text = StaticTexts(box);
-        PressDialogButton(box, IDOK);
-        WaitUntil([&] { return !::IsWindow(box) || !::IsWindowVisible(box); });
-        return text;
+        for (;;) {
+            HWND box = WaitForMessage();
+            if (box == nullptr) return L"(no message appeared)";
+            const std::wstring text = StaticTexts(box);
+            PressDialogButton(box, IDOK);
+            WaitUntil([&] { return !::IsWindow(box) || !::IsWindowVisible(box); });
+            if (text.find(L"are stand-ins") == std::wstring::npos) return text;
+            ++standInWarnings_;
+        }
     }
 
     static std::vector<std::wstring> FilesIn(const fs::path& folder) {
@@ -207,6 +212,7 @@ class PellixWindow : public ::testing::Test {
 
     PROCESS_INFORMATION process_{};
     HWND main_ = nullptr;
+    int standInWarnings_ = 0;
 };
 
 TEST_F(PellixWindow, StartsAsDesignedWithTheFocusOnTheRomBox) {
@@ -379,6 +385,7 @@ TEST_P(PellixBuild, BuildsThePackageOfARomChosenInTheOpenDialog) {
             [&] { return CheckState(Ctl(MainControl::chkCompression)) == BST_UNCHECKED; }));
     }
     EXPECT_EQ(BuildAndDismiss(), L"Complete!");
+    EXPECT_EQ(standInWarnings_, 1) << "the stand-ins are told of before the first build";
 
     const formats::NdsPackage package = formats::ReadNdsFile(Utf8(Package().wstring()));
     ASSERT_TRUE(package.hasBanner);
