@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "modio.h"
+#include "platform.h"
 #include "rom_choice.h"
 #include "shell_wait.h"
 #include "work_folder.h"
@@ -26,11 +27,7 @@ namespace pellix::app {
 
 namespace {
 
-#ifdef _WIN32
-constexpr bool kPathsIgnoreCase = true;
-#else
-constexpr bool kPathsIgnoreCase = false;
-#endif
+using os::kPathsIgnoreCase;
 
 // The pipeline's failure messages start so; on a line of its own ROM it says nothing.
 constexpr const char kStoppedPrefix[] = "The build stopped: ";

@@ -2,7 +2,7 @@
 #include "app_directory.h"
 
 #include "modio.h"
-#include "os.h"
+#include "files.h"
 
 namespace pellix {
 

@@ -10,8 +10,9 @@
 
 #include "command_line.h"
 #include "modio.h"
-#include "os.h"
+#include "files.h"
 #include "picture_staging.h"
+#include "platform.h"
 
 namespace fs = std::filesystem;
 
@@ -19,15 +20,9 @@ namespace pellix {
 
 namespace {
 
-#ifdef _WIN32
-constexpr char kSep = '\\';
-constexpr const char* kExeSuffix = ".exe";
-constexpr bool kPathsIgnoreCase = true;
-#else
-constexpr char kSep = '/';
-constexpr const char* kExeSuffix = "";
-constexpr bool kPathsIgnoreCase = false;
-#endif
+constexpr char kSep = os::kPathSeparator;
+using os::kExeSuffix;
+using os::kPathsIgnoreCase;
 
 constexpr const char* kBannerDefault = "Pellix";
 

@@ -11,16 +11,6 @@
 #include <random>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-
-#include "win_support.h"
-#else
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -52,22 +42,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& tail) {
 
 }  // namespace
 
-std::string ErrorReason(const std::error_code& error) {
-    if (error == std::errc::no_such_file_or_directory) return "no such file";
-    if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted)
-        return "permission denied";
-    if (error == std::errc::is_a_directory) return "it is a folder";
-    if (error == std::errc::not_a_directory) return "a part of the path is not a folder";
-    if (error == std::errc::no_space_on_device) return "the disk is full";
-    if (error == std::errc::read_only_file_system) return "the disk is read-only";
-    if (error == std::errc::file_exists) return "the file already exists";
-    if (error == std::errc::filename_too_long) return "the name is too long";
-    std::string text = error.message();
-    if (!text.empty())
-        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-    return text;
-}
-
 fs::path ToPath(const std::string& path) {
     // UTF-8 throughout; on Windows this yields the wide path the file functions want.
     return fs::u8path(path);
@@ -86,49 +60,8 @@ std::string BaseName(const std::string& path, const std::string& extension) {
 
 namespace {
 
-#ifdef _WIN32
-std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool exclusive) {
-    return win::CopyFileBytes(from, to, exclusive);
-}
-#else
-// A plain read and write loop: the library's copy reports a short copy (a full disk) as
-// an input/output error, and this one reports what the write said.
-std::error_code SystemCopyBytes(const fs::path& from, const fs::path& to, bool exclusive) {
-    const auto lastError = [] { return std::error_code(errno, std::generic_category()); };
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return lastError();
-    const int out =
-        ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), 0666);
-    if (out < 0) {
-        const std::error_code error = lastError();
-        ::close(in);
-        return error;
-    }
-    std::error_code error;
-    std::vector<char> buffer(1 << 16);
-    for (;;) {
-        const ssize_t got = ::read(in, buffer.data(), buffer.size());
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            error = lastError();
-            break;
-        }
-        for (ssize_t done = 0; done < got && !error;) {
-            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno != EINTR) error = lastError();
-            if (put > 0) done += put;
-        }
-        if (error) break;
-    }
-    ::close(in);
-    // A network disk may tell of a full disk only when the file is closed.
-    if (::close(out) != 0 && !error) error = lastError();
-    return error;
-}
-#endif
 
-CopyBytesFunction g_copyBytes = &SystemCopyBytes;
+CopyBytesFunction g_copyBytes = &os::CopyFileBytes;
 
 // The checks both copies make first, so the message names the side that is wrong; the
 // copy itself says only "no such file" for either.
@@ -158,34 +91,14 @@ std::string CopyFailureReason(const std::error_code& error, const fs::path& to) 
         return "the disk holding " + (folder.empty() ? std::string(".") : folder.u8string()) +
                " is full";
     }
-#ifdef _WIN32
-    if (error.category() == std::system_category())
-        return win::ErrorReason(static_cast<unsigned long>(error.value()));
-#endif
     return ErrorReason(error);
-}
-
-bool IsFileExists(const std::error_code& error) {
-#ifdef _WIN32
-    if (error.category() == std::system_category())
-        return error.value() == ERROR_FILE_EXISTS || error.value() == ERROR_ALREADY_EXISTS;
-#endif
-    return error == std::errc::file_exists;
 }
 
 }  // namespace
 
-bool IsDiskFull(const std::error_code& error) {
-#ifdef _WIN32
-    if (error.category() == std::system_category())
-        return error.value() == ERROR_DISK_FULL || error.value() == ERROR_HANDLE_DISK_FULL;
-#endif
-    return error == std::errc::no_space_on_device;
-}
-
 CopyBytesFunction SetCopyBytes(CopyBytesFunction copy) {
     const CopyBytesFunction before = g_copyBytes;
-    g_copyBytes = copy ? copy : &SystemCopyBytes;
+    g_copyBytes = copy ? copy : &os::CopyFileBytes;
     return before;
 }
 
@@ -212,7 +125,7 @@ std::string CopyFileBeside(const std::string& source, const std::string& destina
         error = g_copyBytes(from, ToPath(name), true);
         if (!error) return name;
         // Someone else's file of that name is left alone; any other failure left our own.
-        if (IsFileExists(error)) continue;
+        if (os::IsFileExists(error)) continue;
         std::error_code ignored;
         fs::remove(ToPath(name), ignored);
         throw FileError(what, CopyFailureReason(error, ToPath(name)));

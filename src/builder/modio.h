@@ -8,19 +8,12 @@
 #include <string>
 #include <system_error>
 
+#include "files.h"
+
 namespace pellix::modIO {
 
-// A file operation failed; what() reads "cannot copy A to B: no such file", and
-// reason() holds only the part after the colon ("no such file").
-class FileError : public std::runtime_error {
-  public:
-    FileError(const std::string& what, std::string reason)
-        : std::runtime_error(what + ": " + reason), reason_(std::move(reason)) {}
-    const std::string& reason() const { return reason_; }
-
-  private:
-    std::string reason_;
-};
+// A file operation failed (see os::FileError).
+using os::FileError;
 
 // Entry n is the 1-based byte position at which the next WriteBinary through file
 // number n lands. OpenBinary sets it to 1; WriteBinary advances it by the bytes written.
@@ -29,7 +22,7 @@ class FileError : public std::runtime_error {
 extern std::array<std::int32_t, 256> NextWritePos;
 
 // A short lower-case reason for a failed operation, such as "no such file".
-std::string ErrorReason(const std::error_code& error);
+using os::ErrorReason;
 
 // Converts a path string (UTF-8) to a filesystem path.
 std::filesystem::path ToPath(const std::string& path);
@@ -61,7 +54,7 @@ using CopyBytesFunction = std::error_code (*)(const std::filesystem::path& from,
 CopyBytesFunction SetCopyBytes(CopyBytesFunction copy);
 
 // Whether `error` says the disk is full.
-bool IsDiskFull(const std::error_code& error);
+using os::IsDiskFull;
 
 // Whether a regular file (not a folder) exists at `path`; false for "" and on any error.
 bool PathExists(const std::string& path);

@@ -1,4 +1,5 @@
-// The event pump the tool runner calls while a program runs, and the flag that stops it.
+// The tool runner: a program run through the system layer with the window's event pump
+// and the flag that stops every build.
 #include "shell_wait.h"
 
 #include <atomic>
@@ -15,6 +16,10 @@ std::thread::id g_pumpThread;
 std::atomic<bool> g_cancel{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "CancelAll must be signal-safe");
 }  // namespace
+
+RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir) {
+    return os::RunProcess(commandLine, workingDir, {PumpEvents, CancelRequested, KeepLastLines});
+}
 
 RunResult RunAndWait(const std::string& commandLine) {
     return RunAndWait(commandLine, std::string());

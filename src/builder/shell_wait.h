@@ -5,16 +5,12 @@
 #include <functional>
 #include <string>
 
+#include "subprocess.h"
+
 namespace pellix::modShellWait {
 
-struct RunResult {
-    bool started = false;   // false: the program could not be started at all
-    int exitCode = -1;      // the program's exit status when it started (-1 if killed by a signal)
-    int signal = 0;         // the signal that ended it, when one did (POSIX only)
-    std::string errorText;  // why it could not start (when !started), or the program's stderr
-    // CancelAll stopped the program, or kept it from starting.
-    bool cancelled = false;
-};
+// What became of one program: started, exit code or signal, standard error, cancelled.
+using RunResult = os::ProcessResult;
 
 // The most of a program's standard error kept in RunResult::errorText (its last bytes).
 constexpr std::size_t kErrorTextLimit = 4096;

@@ -274,6 +274,10 @@ void CheckGifBlocks(const uint8_t* data, size_t size, int64_t& width, int64_t& h
     const std::string cut = "truncated GIF picture: it ends inside its first image";
     constexpr size_t kScreenEnd = 13;  // signature 6, screen descriptor 7
     if (size < kScreenEnd) throw FormatError(cut);
+    // The decoder guesses the kind from the bytes, so anything else would reach its JPEG or
+    // PNG decoder without the walk of that kind.
+    if (std::memcmp(data, "GIF87a", 6) != 0 && std::memcmp(data, "GIF89a", 6) != 0)
+        throw FormatError("not a GIF picture");
     width = get_u16le(data + 6);
     height = get_u16le(data + 8);
     size_t at = kScreenEnd;

@@ -10,7 +10,8 @@
 #include "file_bytes.h"
 #include "format_error.h"
 #include "gzip_member.h"
-#include "gzip_os.h"
+#include "files.h"
+#include "platform.h"
 
 namespace pellix::gzip {
 
@@ -33,10 +34,8 @@ bool EndsWith(const std::string& text, const std::string& end) {
     if (text.size() < end.size()) return false;
     for (size_t i = 0; i < end.size(); ++i) {
         char a = text[text.size() - end.size() + i];
-#ifdef _WIN32
         // File names are case-blind on Windows: GAME.GZ is a .gz file too.
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-#endif
+        if (os::kPathsIgnoreCase && a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
         if (a != end[i]) return false;
     }
     return true;

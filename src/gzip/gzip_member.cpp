@@ -7,6 +7,7 @@
 #include "deflate_engine.h"
 #include "format_error.h"
 #include "gzip_format.h"
+#include "platform.h"
 
 namespace pellix::gzip {
 
@@ -75,11 +76,7 @@ std::vector<uint8_t> PackMember(const uint8_t* data, size_t size, int level,
     out.push_back(level >= BestLevel() ? format::kExtraBest
                   : level <= 1         ? format::kExtraFastest
                                        : 0);
-#ifdef _WIN32
-    out.push_back(format::kOsFat);
-#else
-    out.push_back(format::kOsUnix);
-#endif
+    out.push_back(os::kWindows ? format::kOsFat : format::kOsUnix);
     if (named) {
         out.insert(out.end(), info.name.begin(), info.name.end());
         out.push_back(0);

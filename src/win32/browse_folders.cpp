@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "win_support.h"
+#include "text.h"
 
 namespace pellix::modBrowseFolders {
 

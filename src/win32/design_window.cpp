@@ -12,7 +12,7 @@
 #include "dpi.h"
 #include "event_pump.h"
 #include "resource.h"
-#include "win_support.h"
+#include "text.h"
 
 namespace pellix::win32 {
 
@@ -91,12 +91,7 @@ HBITMAP LoadArtwork(const char* file, unsigned dpi, int& density) {
 }
 
 std::wstring Wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), n);
-    return wide;
+    return win::ToWide(text, true);
 }
 
 DesignWindow::DesignWindow(const app::WindowDesign& design, int idBase)

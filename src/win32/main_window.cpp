@@ -12,7 +12,7 @@
 #include "event_pump.h"
 #include "open_file_dialog.h"
 #include "preview_window.h"
-#include "win_support.h"
+#include "text.h"
 
 namespace pellix::win32 {
 

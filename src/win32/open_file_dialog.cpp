@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "win_support.h"
+#include "text.h"
 
 namespace pellix::modOpenFileDialog {
 

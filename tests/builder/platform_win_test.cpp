@@ -12,7 +12,7 @@
 #include "build_pipeline.h"
 #include "command_line.h"
 #include "modio.h"
-#include "os.h"
+#include "files.h"
 #include "shell_wait.h"
 #include "test_support.h"
 

@@ -249,6 +249,14 @@ TEST(PictureReaders, RefuseCorruptTruncatedAndEnormousPicturesWithAReason) {
         SCOPED_TRACE(c.name);
         ExpectRefused(c.file, c.message);
     }
+    // The GIF reader called on a JPEG: the decoder would take it as one, past the JPEG walk
+    // (its Huffman table then overran, found by fuzzing).
+    try {
+        ReadGif(jpeg.data(), jpeg.size());
+        ADD_FAILURE() << "a JPEG was read as a GIF";
+    } catch (const FormatError& e) {
+        EXPECT_STREQ(e.what(), "not a GIF picture");
+    }
 }
 
 TEST(PictureScale, AveragesAreTakenInLinearLightWeightedByOpacity) {

@@ -18,7 +18,7 @@
 #include "event_pump.h"
 #include "dpi.h"
 #include "main_window.h"
-#include "win_support.h"
+#include "text.h"
 #include "window_driver.h"
 
 namespace pellix::win32 {

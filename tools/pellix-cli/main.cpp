@@ -7,6 +7,7 @@
 #include "batch_report.h"
 #include "cli_options.h"
 #include "console.h"
+#include "shell_wait.h"
 
 using namespace pellix;
 
@@ -32,7 +33,7 @@ int main(int argc, char** argv) {
 
     try {
         const std::string appDir = ApplicationDirectory();
-        console::StopOnInterrupt();
+        console::StopOnInterrupt(&modShellWait::CancelAll);
         const app::BatchSettings settings = app::ToBatchSettings(options);
         std::vector<app::Job> jobs =
             app::PlanBatch(console::ExpandWildcards(options.roms), settings);

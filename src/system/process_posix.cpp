@@ -1,8 +1,9 @@
-// POSIX tool runner: posix_spawn without a shell, stderr captured, a pidfd to wait on.
+// Programs on POSIX systems: fork and exec without a shell, stderr captured, a pidfd to wait
+// on, and a parent-death signal so no program outlives the process that started it.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,20 +16,18 @@
 #include <vector>
 
 #include "command_line.h"
-#include "modio.h"
-#include "shell_wait.h"
+#include "files.h"
+#include "subprocess.h"
 
-extern char** environ;
-
-namespace pellix::modShellWait {
+namespace pellix::os {
 
 namespace {
 
-// Longest block between two calls of the event pump.
+// Longest block between two calls of the caller's wait function.
 constexpr int kPollMillis = 5;
 
 std::string Reason(int error) {
-    return modIO::ErrorReason({error, std::generic_category()});
+    return ErrorReason({error, std::generic_category()});
 }
 
 // Owns a file descriptor.
@@ -44,15 +43,15 @@ struct Fd {
     }
 };
 
-// Appends what can be read now, keeping the end of the text (see KeepLastLines); returns
-// false once the pipe is closed for good.
-bool Drain(int fd, std::string& text) {
+// Appends what can be read now, trimmed by `trim`; returns false once the pipe is closed
+// for good.
+bool Drain(int fd, std::string& text, const std::function<void(std::string&)>& trim) {
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             text.append(buffer, static_cast<std::size_t>(n));
-            KeepLastLines(text);
+            if (trim) trim(text);
             continue;
         }
         if (n == 0) return false;
@@ -71,7 +70,7 @@ int OpenPidFd(pid_t pid) {
 #endif
 }
 
-void Finish(int status, RunResult& result) {
+void Finish(int status, ProcessResult& result) {
     if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
@@ -80,16 +79,43 @@ void Finish(int status, RunResult& result) {
     }
 }
 
+// The child's side, between fork and exec: only calls that are safe in a copy of a
+// process with threads. Tells the parent why it failed through `report`.
+[[noreturn]] void BecomeProgram(pid_t parent, int nullIn, int nullOut, int errors, int report,
+                                const char* dir, const std::vector<char*>& argv, bool search) {
+    // The parent-death signal is sent when the thread that forked ends, and that thread
+    // waits for the program. A parent that died before this line is checked for after it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    int error = 0;
+    if (::dup2(nullIn, 0) < 0 || ::dup2(nullOut, 1) < 0 || ::dup2(errors, 2) < 0 ||
+        (dir != nullptr && ::chdir(dir) != 0)) {
+        error = errno;
+    } else {
+        if (search) {
+            ::execvp(argv[0], argv.data());
+        } else {
+            ::execv(argv[0], argv.data());
+        }
+        error = errno;
+    }
+    while (::write(report, &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    ::_exit(127);
+}
+
 }  // namespace
 
-RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir) {
-    RunResult result;
+ProcessResult RunProcess(const std::string& commandLine, const std::string& workingDir,
+                         const ProcessWatch& watch) {
+    ProcessResult result;
     const std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) {
         result.errorText = "the command line names no program";
         return result;
     }
-    if (CancelRequested()) {
+    const auto stopRequested = [&] { return watch.stopRequested && watch.stopRequested(); };
+    if (stopRequested()) {
         result.cancelled = true;
         result.errorText = "stopped before it started";
         return result;
@@ -98,7 +124,7 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     // so a missing folder is named here.
     if (!workingDir.empty()) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(modIO::ToPath(workingDir), ec)) {
+        if (!std::filesystem::is_directory(std::filesystem::u8path(workingDir), ec)) {
             result.errorText = "cannot start " + args[0] + ": the working folder " + workingDir +
                                " does not exist";
             return result;
@@ -111,38 +137,57 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     // Only our reading end is non-blocking: the writing end becomes the program's stderr,
     // and a program whose write fails with EAGAIN when the pipe is full may give up.
     int pipeFds[2];
+    int reportFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         result.errorText = "cannot make a pipe: " + Reason(errno);
         return result;
     }
     Fd readEnd(pipeFds[0]);
     Fd writeEnd(pipeFds[1]);
+    if (::pipe2(reportFds, O_CLOEXEC) != 0) {
+        result.errorText = "cannot make a pipe: " + Reason(errno);
+        return result;
+    }
+    Fd reportRead(reportFds[0]);
+    Fd reportWrite(reportFds[1]);
     const int readFlags = ::fcntl(readEnd.fd, F_GETFL);
     if (readFlags < 0 || ::fcntl(readEnd.fd, F_SETFL, readFlags | O_NONBLOCK) != 0) {
         result.errorText = "cannot make a pipe: " + Reason(errno);
         return result;
     }
+    Fd nullIn(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+    Fd nullOut(::open("/dev/null", O_WRONLY | O_CLOEXEC));
+    if (nullIn.fd < 0 || nullOut.fd < 0) {
+        result.errorText = "cannot open the null device: " + Reason(errno);
+        return result;
+    }
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, writeEnd.fd, 2);
-    if (!workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-
-    pid_t pid = 0;
     // A path is run as given; a bare name is looked up like a shell would, without one.
-    const bool hasSlash = args[0].find('/') != std::string::npos;
-    const int spawnError =
-        hasSlash ? ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ)
-                 : ::posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
+    const bool search = args[0].find('/') == std::string::npos;
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        result.errorText = "cannot start " + args[0] + ": " + Reason(errno);
+        return result;
+    }
+    if (pid == 0) {
+        BecomeProgram(parent, nullIn.fd, nullOut.fd, writeEnd.fd, reportWrite.fd,
+                      workingDir.empty() ? nullptr : workingDir.c_str(), argv, search);
+    }
     writeEnd.reset();
-    if (spawnError != 0) {
-        result.errorText = "cannot start " + args[0] + ": " + Reason(spawnError);
+    reportWrite.reset();
+    nullIn.reset();
+    nullOut.reset();
+    // The report pipe closes unread when exec succeeds; otherwise it holds the reason.
+    int startError = 0;
+    ssize_t got;
+    while ((got = ::read(reportRead.fd, &startError, sizeof startError)) < 0 && errno == EINTR) {
+    }
+    if (got == static_cast<ssize_t>(sizeof startError)) {
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+        result.errorText = "cannot start " + args[0] + ": " + Reason(startError);
         return result;
     }
     result.started = true;
@@ -160,15 +205,15 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(kPollMillis));
         }
-        if (pipeOpen) pipeOpen = Drain(readEnd.fd, result.errorText);
-        PumpEvents();
+        if (pipeOpen) pipeOpen = Drain(readEnd.fd, result.errorText, watch.trimErrors);
+        if (watch.whileWaiting) watch.whileWaiting();
         const pid_t done = ::waitpid(pid, &status, WNOHANG);
         if (done == pid) break;
         if (done < 0 && errno != EINTR) {
             // Someone else reaped it; its status is lost.
             return result;
         }
-        if (CancelRequested()) {
+        if (stopRequested()) {
             ::kill(pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }
@@ -178,9 +223,9 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     }
     // Whatever the program wrote last is in the pipe already; a child it left running
     // may hold the pipe open, so read only what is there.
-    if (pipeOpen) Drain(readEnd.fd, result.errorText);
+    if (pipeOpen) Drain(readEnd.fd, result.errorText, watch.trimErrors);
     Finish(status, result);
     return result;
 }
 
-}  // namespace pellix::modShellWait
+}  // namespace pellix::os

@@ -1,4 +1,5 @@
-// Windows tool runner: CreateProcessW with no console, stderr through a pipe, a pumping wait.
+// Programs on Windows: CreateProcessW with no console, stderr through a pipe, a pumping wait,
+// and a job object that ends every program when this process ends.
 #include <windows.h>
 
 #include <mutex>
@@ -7,14 +8,14 @@
 #include <vector>
 
 #include "command_line.h"
-#include "shell_wait.h"
-#include "win_support.h"
+#include "subprocess.h"
+#include "text.h"
 
-namespace pellix::modShellWait {
+namespace pellix::os {
 
 namespace {
 
-// Longest block between two calls of the event pump. Window messages wake the wait at
+// Longest block between two calls of the caller's wait function. Window messages wake the wait at
 // once, so a longer pause only costs the error pipe's draining, and saves the CPU of
 // waking for nothing.
 constexpr DWORD kPollMillis = 20;
@@ -38,7 +39,7 @@ struct Handle {
 
 // Appends what the pipe holds now, without blocking: a program the tool left running may
 // keep the pipe open after the tool itself has ended.
-void Drain(HANDLE pipe, std::string& text) {
+void Drain(HANDLE pipe, std::string& text, const std::function<void(std::string&)>& trim) {
     char buffer[1024];
     for (;;) {
         DWORD available = 0;
@@ -53,7 +54,7 @@ void Drain(HANDLE pipe, std::string& text) {
             if (buffer[i] == '\n' && !text.empty() && text.back() == '\r') text.pop_back();
             text += buffer[i];
         }
-        KeepLastLines(text);
+        if (trim) trim(text);
     }
 }
 
@@ -70,16 +71,36 @@ std::wstring ProgramFile(const std::string& program) {
     return file;
 }
 
+// The job every program started here joins. Its handle is never closed by us, so the
+// system closes it when this process ends in any way, and that ends the programs.
+HANDLE ProgramsJob() {
+    static const HANDLE job = [] {
+        const HANDLE made = ::CreateJobObjectW(nullptr, nullptr);
+        if (made == nullptr) return HANDLE{nullptr};
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!::SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits,
+                                       sizeof limits)) {
+            ::CloseHandle(made);
+            return HANDLE{nullptr};
+        }
+        return made;
+    }();
+    return job;
+}
+
 }  // namespace
 
-RunResult RunAndWait(const std::string& commandLine, const std::string& workingDir) {
-    RunResult result;
+ProcessResult RunProcess(const std::string& commandLine, const std::string& workingDir,
+                         const ProcessWatch& watch) {
+    ProcessResult result;
     const std::vector<std::string> args = SplitCommandLine(commandLine);
     if (args.empty() || args[0].empty()) {
         result.errorText = "the command line names no program";
         return result;
     }
-    if (CancelRequested()) {
+    const auto stopRequested = [&] { return watch.stopRequested && watch.stopRequested(); };
+    if (stopRequested()) {
         result.cancelled = true;
         result.errorText = "stopped before it started";
         return result;
@@ -142,7 +163,7 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     PROCESS_INFORMATION process{};
     const BOOL created = ::CreateProcessW(
         programFile.empty() ? nullptr : programFile.c_str(), line.data(), nullptr, nullptr, TRUE,
-        CREATE_NO_WINDOW, nullptr, wideDir.empty() ? nullptr : wideDir.c_str(), &startup, &process);
+        CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, wideDir.empty() ? nullptr : wideDir.c_str(), &startup, &process);
     const DWORD startError = ::GetLastError();
     // Only the child may hold the writing end now, so the pipe closes when it is gone.
     writeEnd.reset();
@@ -152,6 +173,10 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         result.errorText = "cannot start " + args[0] + ": " + win::ErrorReason(startError);
         return result;
     }
+    // It joins the job before it runs a single instruction, so nothing it starts escapes.
+    // Without a job (a system that refuses one) it still runs, as before jobs were used.
+    if (const HANDLE job = ProgramsJob()) ::AssignProcessToJobObject(job, process.hProcess);
+    ::ResumeThread(process.hThread);
     result.started = true;
     Handle processHandle(process.hProcess);
     ::CloseHandle(process.hThread);
@@ -162,11 +187,11 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
         DWORD woke =
             ::MsgWaitForMultipleObjects(1, &processHandle.h, FALSE, kPollMillis, QS_ALLINPUT);
         if (woke == WAIT_FAILED) woke = ::WaitForSingleObject(processHandle.h, kPollMillis);
-        Drain(readEnd.h, result.errorText);
-        PumpEvents();
+        Drain(readEnd.h, result.errorText, watch.trimErrors);
+        if (watch.whileWaiting) watch.whileWaiting();
         // A handle that cannot be waited on at all would make this loop spin.
         if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
-        if (CancelRequested()) {
+        if (stopRequested()) {
             // Waited for, so the program lets go of its working folder before we return.
             ::TerminateProcess(processHandle.h, 1);
             ::WaitForSingleObject(processHandle.h, 5000);
@@ -174,7 +199,7 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
             break;
         }
     }
-    Drain(readEnd.h, result.errorText);
+    Drain(readEnd.h, result.errorText, watch.trimErrors);
 
     DWORD exitCode = 0;
     if (::GetExitCodeProcess(processHandle.h, &exitCode))
@@ -182,4 +207,4 @@ RunResult RunAndWait(const std::string& commandLine, const std::string& workingD
     return result;
 }
 
-}  // namespace pellix::modShellWait
+}  // namespace pellix::os

@@ -6,17 +6,18 @@
 #include <thread>
 
 #include "console.h"
-#include "shell_wait.h"
 
 namespace pellix::console {
 
 namespace {
 
+void (*volatile g_onInterrupt)() = nullptr;
+
 volatile sig_atomic_t g_signal = 0;
 
 void OnSignal(int number) {
     g_signal = number;
-    modShellWait::CancelAll();
+    if (g_onInterrupt) g_onInterrupt();
 }
 
 }  // namespace
@@ -35,7 +36,8 @@ bool OutputIsTerminal() {
     return ::isatty(STDOUT_FILENO) == 1;
 }
 
-void StopOnInterrupt() {
+void StopOnInterrupt(void (*onInterrupt)()) {
+    g_onInterrupt = onInterrupt;
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);

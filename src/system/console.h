@@ -1,4 +1,4 @@
-// What pellix-cli needs of the console it runs in, one implementation per platform.
+// What a console program needs of the console it runs in, one implementation per platform.
 #pragma once
 
 #include <string>
@@ -23,9 +23,10 @@ void PrepareOutput();
 bool OutputIsTerminal();
 
 // From now on an interrupt (Ctrl-C, SIGTERM, SIGHUP; on Windows also closing the console)
-// calls modShellWait::CancelAll and nothing else, so the builds stop and clean up. A
-// reader of standard output that goes away no longer ends the program (SIGPIPE).
-void StopOnInterrupt();
+// calls `onInterrupt` and nothing else, so the work can stop and clean up; it runs in a
+// signal handler, so it may only set lock-free flags. A reader of standard output that
+// goes away no longer ends the program (SIGPIPE).
+void StopOnInterrupt(void (*onInterrupt)());
 
 // Ends the program as interrupted once everything is cleaned up: by the signal that came,
 // so a calling shell sees it (128 + its number); on Windows with 130 after letting a

@@ -9,12 +9,13 @@
 
 #include "command_line.h"
 #include "console.h"
-#include "shell_wait.h"
-#include "win_support.h"
+#include "text.h"
 
 namespace pellix::console {
 
 namespace {
+
+void (*volatile g_onInterrupt)() = nullptr;
 
 std::atomic<bool> g_interrupted{false};
 HANDLE g_cleanedUp = nullptr;  // set once the builds have stopped and cleaned up
@@ -25,13 +26,13 @@ BOOL WINAPI OnControl(DWORD type) {
         case CTRL_C_EVENT:
         case CTRL_BREAK_EVENT:
             g_interrupted = true;
-            modShellWait::CancelAll();
+            if (g_onInterrupt) g_onInterrupt();
             return TRUE;
         case CTRL_CLOSE_EVENT:
         case CTRL_LOGOFF_EVENT:
         case CTRL_SHUTDOWN_EVENT:
             g_interrupted = true;
-            modShellWait::CancelAll();
+            if (g_onInterrupt) g_onInterrupt();
             // The process ends when this returns (and a few seconds later regardless),
             // so the clean-up is waited for here.
             if (g_cleanedUp) ::WaitForSingleObject(g_cleanedUp, 4500);
@@ -96,7 +97,8 @@ bool OutputIsTerminal() {
     return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
-void StopOnInterrupt() {
+void StopOnInterrupt(void (*onInterrupt)()) {
+    g_onInterrupt = onInterrupt;
     g_cleanedUp = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ::SetConsoleCtrlHandler(OnControl, TRUE);
 }

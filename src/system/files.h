@@ -1,0 +1,94 @@
+// The file services of the operating system: errors, locks, program path, file facts, copies.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace pellix::os {
+
+// A file operation failed; what() reads "cannot copy A to B: no such file", and
+// reason() holds only the part after the colon ("no such file").
+class FileError : public std::runtime_error {
+  public:
+    FileError(const std::string& what, std::string reason)
+        : std::runtime_error(what + ": " + reason), reason_(std::move(reason)) {}
+    const std::string& reason() const { return reason_; }
+
+  private:
+    std::string reason_;
+};
+
+// A short lower-case reason for a failed operation, such as "no such file", without the
+// full stop and line end some systems end their texts with.
+std::string ErrorReason(const std::error_code& error);
+
+// Whether `error` says the disk is full.
+bool IsDiskFull(const std::error_code& error);
+
+// Whether `error` says something is already there.
+bool IsFileExists(const std::error_code& error);
+
+// Full path of the running executable; throws std::runtime_error when unknown.
+std::string ExecutablePath();
+
+// Makes `dir` the process's current directory (and, where drives exist, its drive the
+// current drive). Throws FileError("cannot enter the folder DIR", reason).
+void ChangeDirectory(const std::string& dir);
+
+// An exclusive lock on one file, held for the object's life. The operating system drops it
+// when the process ends in any way, so a crashed holder never leaves it held. Two objects
+// on the same file conflict even within one process. The handle is not inherited by
+// programs the process starts.
+class FileLock {
+  public:
+    // Opens `path`, creating an empty file when it is missing and never changing one that
+    // is there, and takes the lock if no one holds it, without waiting. Throws
+    // FileError("cannot open the lock file PATH", reason) when it cannot be opened.
+    explicit FileLock(const std::string& path);
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Whether this object holds the lock (false: someone else held it).
+    bool held() const { return held_; }
+
+  private:
+    std::intptr_t handle_ = -1;
+    bool held_ = false;
+};
+
+// The system's copy of a file's bytes to `to`, which it creates (when `exclusive`, only if
+// nothing is there, else replacing what is). A failed copy may leave a partial `to` behind;
+// the error says what the write said (a full disk, not an input/output error).
+std::error_code CopyFileBytes(const std::filesystem::path& from, const std::filesystem::path& to,
+                              bool exclusive);
+
+// What a program needs to know about a path before it touches it.
+struct FileFacts {
+    bool exists = false;   // anything is there, a dangling link included
+    bool regular = false;  // a plain file (after following links)
+    bool folder = false;   // a folder (after following links)
+    int64_t mtime = 0;     // modification time in Unix seconds, when it exists
+};
+
+// Looks at `path` (UTF-8) without opening it.
+FileFacts Inspect(const std::string& path);
+
+// Creates `path` (UTF-8), which must not exist yet, for binary writing. Returns nullptr
+// with errno set when it cannot (EEXIST when something is there).
+std::FILE* CreateNewFile(const std::string& path);
+
+// Renames `from` to `to`, replacing a file at `to`. Returns false with errno set.
+bool RenameOver(const std::string& from, const std::string& to);
+
+// Switches a standard stream to binary (Windows translates line ends otherwise).
+void SetBinary(std::FILE* stream);
+
+// True when `stream` is a terminal (a console window on Windows).
+bool IsTerminal(std::FILE* stream);
+
+}  // namespace pellix::os

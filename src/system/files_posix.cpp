@@ -1,0 +1,148 @@
+// The file services on POSIX systems.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "files.h"
+
+namespace pellix::os {
+
+std::string ExecutablePath() {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) {
+            throw std::runtime_error("cannot find the program's own folder: " +
+                                     ErrorReason({errno, std::generic_category()}));
+        }
+        if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), n);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+void ChangeDirectory(const std::string& dir) {
+    // No drives here: changing the directory is all there is.
+    if (::chdir(dir.c_str()) != 0) {
+        throw FileError("cannot enter the folder " + dir,
+                               ErrorReason({errno, std::generic_category()}));
+    }
+}
+
+FileLock::FileLock(const std::string& path) {
+    // Read access is all flock needs, so a read-only lock file still serves.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throw FileError("cannot open the lock file " + path,
+                               ErrorReason({errno, std::generic_category()}));
+    }
+    handle_ = fd;
+    int result;
+    do {
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        held_ = true;
+    } else if (errno != EWOULDBLOCK) {
+        const int error = errno;
+        ::close(fd);
+        handle_ = -1;
+        throw FileError("cannot lock the file " + path,
+                               ErrorReason({error, std::generic_category()}));
+    }
+}
+
+FileLock::~FileLock() {
+    // Closing the only descriptor of the open file drops the lock.
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+bool IsDiskFull(const std::error_code& error) {
+    return error == std::errc::no_space_on_device;
+}
+
+bool IsFileExists(const std::error_code& error) {
+    return error == std::errc::file_exists;
+}
+
+// A plain read and write loop: the library's copy reports a short copy (a full disk) as
+// an input/output error, and this one reports what the write said.
+std::error_code CopyFileBytes(const std::filesystem::path& from, const std::filesystem::path& to,
+                              bool exclusive) {
+    const auto lastError = [] { return std::error_code(errno, std::generic_category()); };
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return lastError();
+    const int out =
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), 0666);
+    if (out < 0) {
+        const std::error_code error = lastError();
+        ::close(in);
+        return error;
+    }
+    std::error_code error;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            error = lastError();
+            break;
+        }
+        for (ssize_t done = 0; done < got && !error;) {
+            const ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+            if (put < 0 && errno != EINTR) error = lastError();
+            if (put > 0) done += put;
+        }
+        if (error) break;
+    }
+    ::close(in);
+    // A network disk may tell of a full disk only when the file is closed.
+    if (::close(out) != 0 && !error) error = lastError();
+    return error;
+}
+
+FileFacts Inspect(const std::string& path) {
+    FileFacts facts;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        facts.exists = true;
+        facts.regular = S_ISREG(st.st_mode);
+        facts.folder = S_ISDIR(st.st_mode);
+        facts.mtime = static_cast<int64_t>(st.st_mtime);
+    } else if (lstat(path.c_str(), &st) == 0) {
+        facts.exists = true;  // a link to nothing
+    }
+    return facts;
+}
+
+std::FILE* CreateNewFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int error = errno;
+        close(fd);
+        unlink(path.c_str());
+        errno = error;
+    }
+    return file;
+}
+
+bool RenameOver(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void SetBinary(std::FILE*) {}
+
+bool IsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
+
+}  // namespace pellix::os
