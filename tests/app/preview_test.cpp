@@ -47,6 +47,13 @@ class Preview : public ::testing::Test {
     FakeInstallation inst_;
 };
 
+// Puts a copy of `from` at `to`, replacing the file there (removed first: copy_file's
+// overwrite fails in some standard libraries).
+void Replace(const fs::path& from, const fs::path& to) {
+    fs::remove(to);
+    fs::copy_file(from, to);
+}
+
 std::vector<std::uint8_t> PixelOf(const Image& image, int x, int y) {
     const std::uint8_t* p = image.At(x, y);
     return {p[0], p[1], p[2], p[3]};
@@ -208,8 +215,7 @@ TEST_F(Preview, UnloadablePictureStopsTheLoad) {
     fs::copy_file(Gfx("preview.bmp"), good);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        fs::copy_file(c.background.empty() ? good.string() : c.background, Gfx("preview.bmp"),
-                      fs::copy_options::overwrite_existing);
+        Replace(c.background.empty() ? good.string() : c.background, Gfx("preview.bmp"));
         app::PreviewFacts facts;
         facts.customizeCaption = "Customize the NDS (-)";
         facts.iconText = c.icon;
@@ -249,8 +255,7 @@ TEST_F(Preview, OneAtATimeBroughtForwardDiscardedOnFailureForgottenOnClose) {
     EXPECT_EQ(main.previews[1]->log.back(), "show");
 
     main.previews[1]->Close();
-    fs::copy_file(inst_.MakeRom("damaged.bmp"), Gfx("preview.bmp"),
-                  fs::copy_options::overwrite_existing);
+    Replace(inst_.MakeRom("damaged.bmp"), Gfx("preview.bmp"));
     logic->OnPreview();
     ASSERT_EQ(main.previews.size(), 3u);
     EXPECT_TRUE(main.previews[2]->discarded);
