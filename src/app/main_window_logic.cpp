@@ -16,8 +16,9 @@ const char kComplete[] = "Complete!";
 MainWindowLogic::MainWindowLogic(MainWindowView& view)
     : view_(view),
       alive_(std::make_shared<bool>(true)),
-      preview_(std::make_unique<PreviewSlot>(
-          [&view](std::function<void()> unloaded) { return view.CreatePreview(std::move(unloaded)); })) {}
+      preview_(std::make_unique<PreviewSlot>([&view](std::function<void()> unloaded) {
+          return view.CreatePreview(std::move(unloaded));
+      })) {}
 
 MainWindowLogic::~MainWindowLogic() {
     *alive_ = false;
@@ -69,7 +70,9 @@ void MainWindowLogic::OnBrowseRom() {
     if (choosing_) return;
     Guarded([this] {
         std::string path;
-        const auto ask = [this] { return view_.OpenFile(FileDialogFor(FileChooser::Rom, ApplicationDirectory())); };
+        const auto ask = [this] {
+            return view_.OpenFile(FileDialogFor(FileChooser::Rom, ApplicationDirectory()));
+        };
         if (AskChooser(ask, path)) ChooseRom(path);
     });
 }
@@ -78,7 +81,9 @@ void MainWindowLogic::OnBrowseIcon() {
     if (choosing_) return;
     Guarded([this] {
         std::string path;
-        const auto ask = [this] { return view_.OpenFile(FileDialogFor(FileChooser::Icon, ApplicationDirectory())); };
+        const auto ask = [this] {
+            return view_.OpenFile(FileDialogFor(FileChooser::Icon, ApplicationDirectory()));
+        };
         if (AskChooser(ask, path)) ChooseIcon(path);
     });
 }
@@ -87,7 +92,9 @@ void MainWindowLogic::OnBrowseBorder() {
     if (choosing_) return;
     Guarded([this] {
         std::string path;
-        const auto ask = [this] { return view_.OpenFile(FileDialogFor(FileChooser::Border, ApplicationDirectory())); };
+        const auto ask = [this] {
+            return view_.OpenFile(FileDialogFor(FileChooser::Border, ApplicationDirectory()));
+        };
         if (AskChooser(ask, path)) ChooseBorder(path);
     });
 }

@@ -95,8 +95,7 @@ Image IconOverBackground(const Image& icon, const Image& background, int dx, int
             std::uint8_t* p = &out.rgba[(static_cast<std::size_t>(y) * icon.width + x) * 4];
             const int bx = x + dx;
             const int by = y + dy;
-            if (p[3] != 0 || bx < 0 || by < 0 || bx >= background.width ||
-                by >= background.height)
+            if (p[3] != 0 || bx < 0 || by < 0 || bx >= background.width || by >= background.height)
                 continue;
             const std::uint8_t* b = background.At(bx, by);
             std::copy(b, b + 4, p);

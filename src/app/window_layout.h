@@ -104,7 +104,7 @@ struct ControlDesign {
     const char* caption;  // caption or start text, UTF-8; "" for none
     TwipsRect rect;       // start place in twips, relative to the container
     int tabIndex;         // keyboard order among focusable controls; kNoTabIndex for shapes
-    FontDesign font;        // the window's default font for controls that name none
+    FontDesign font;      // the window's default font for controls that name none
     Colour back;          // background (panel colour, text box colour, Transparent, System)
     Colour fore;          // text colour; a shape's outline colour
     bool visible;         // at start
@@ -123,14 +123,14 @@ struct WindowDesign {
     const char* caption;  // title bar text
     int clientWidth;      // client area at start, twips
     int clientHeight;
-    Colour back;    // window background
+    Colour back;      // window background
     FontDesign font;  // default font of the controls
-    bool sizable;   // sizing border
+    bool sizable;     // sizing border
     bool minimizeButton;
     bool maximizeButton;
-    bool toolWindow;   // a fixed tool window without a taskbar button of its own
-    const char* icon;  // artwork file of the window icon (assets/window); its background
-                       // colour iconTransparent is shown see-through
+    bool taskbarButton;  // whether it has a taskbar button of its own (the preview has none)
+    const char* icon;    // artwork file of the window icon (assets/window); its background
+                         // colour iconTransparent is shown see-through
     Colour iconTransparent;
     const ControlDesign* controls;
     std::size_t controlCount;
@@ -178,7 +178,7 @@ enum class MainControl {
 
 // Controls of the preview window, in the order of its rows.
 // picBorder lies below the designed window and stays hidden unless the preview shows a
-// custom border (PreviewView::ShowBorder).
+// custom border (LoadPreview).
 enum class PreviewControl {
     picBG,
     lblTitle1,

@@ -3,9 +3,9 @@
 
 #include <QApplication>
 #include <QBitmap>
+#include <QCheckBox>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -132,7 +132,7 @@ QWidget* MakeWidget(const app::ControlDesign& row, QWidget* parent) {
             box->setAutoFillBackground(row.back.kind == app::Colour::Rgb);
             box->setCheckState(row.checkValue == app::Check::Checked  ? Qt::Checked
                                : row.checkValue == app::Check::Greyed ? Qt::PartiallyChecked
-                                                      : Qt::Unchecked);
+                                                                      : Qt::Unchecked);
             return box;
         }
     }
@@ -187,9 +187,8 @@ QPixmap DesignArtwork(const char* file, qreal ratio) {
     const QString name = QString::fromUtf8(file);
     if (ratio > 1) {
         // Drawn at twice the size by the artwork generator: sharp above 96 dpi.
-        const QString twice = QStringLiteral(":/window/") +
-                              QFileInfo(name).completeBaseName() + QStringLiteral("@2x.") +
-                              QFileInfo(name).suffix();
+        const QString twice = QStringLiteral(":/window/") + QFileInfo(name).completeBaseName() +
+                              QStringLiteral("@2x.") + QFileInfo(name).suffix();
         QPixmap art(twice);
         if (!art.isNull()) {
             art.setDevicePixelRatio(2);

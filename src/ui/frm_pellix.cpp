@@ -13,12 +13,12 @@
 #include <QProgressDialog>
 #include <QUrl>
 
-#include "qt_folder_dialog.h"
 #include "chooser_loop.h"
 #include "design_widgets.h"
 #include "frm_preview.h"
 #include "main_window_logic.h"
 #include "qt_file_dialog.h"
+#include "qt_folder_dialog.h"
 #include "shell_wait.h"
 
 namespace pellix::ui {

@@ -12,8 +12,7 @@
 
 namespace pellix::ui {
 
-frmPreview::frmPreview(std::function<void()> unloaded, const QIcon& icon,
-                       const QSizeF& frameExtra)
+frmPreview::frmPreview(std::function<void()> unloaded, const QIcon& icon, const QSizeF& frameExtra)
     : QWidget(nullptr), frameExtra_(frameExtra), unloaded_(std::move(unloaded)) {
     // A fixed dialog: a title bar with the close button and the main window's icon. It has
     // no owner, so it may lie behind the main window and outlive it.

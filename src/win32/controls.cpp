@@ -144,8 +144,8 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                 BITMAP info{};
                 ::GetObjectW(bitmap, sizeof info, &info);
                 const int dpi = static_cast<int>(WindowDpi(window));
-                const int density = std::max(
-                    1, static_cast<int>(reinterpret_cast<INT_PTR>(::GetPropW(window, kDensityProperty))));
+                const int density = std::max(1, static_cast<int>(reinterpret_cast<INT_PTR>(
+                                                    ::GetPropW(window, kDensityProperty))));
                 const int scale = static_cast<int>(kBaseDpi) * density;
                 const int width = ::MulDiv(info.bmWidth, dpi, scale);
                 const int height = ::MulDiv(info.bmHeight, dpi, scale);
@@ -156,8 +156,8 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
                 } else {
                     ::SetStretchBltMode(dc, HALFTONE);
                     ::SetBrushOrgEx(dc, 0, 0, nullptr);
-                    ::StretchBlt(dc, 0, 0, width, height, source, 0, 0, info.bmWidth,
-                                 info.bmHeight, SRCCOPY);
+                    ::StretchBlt(dc, 0, 0, width, height, source, 0, 0, info.bmWidth, info.bmHeight,
+                                 SRCCOPY);
                 }
                 ::SelectObject(source, old);
                 ::DeleteDC(source);

@@ -137,8 +137,9 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle, 
         ::RegisterClassExW(&wc);
     }
     // Made at the system's DPI first; the size is set once the window knows its monitor.
-    hwnd_ = ::CreateWindowExW(exStyle, className, Wide(design_.caption).c_str(), style, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
+    hwnd_ =
+        ::CreateWindowExW(exStyle, className, Wide(design_.caption).c_str(), style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
     if (hwnd_ == nullptr)
         throw std::runtime_error("cannot create the window: " + win::ErrorReason(::GetLastError()));
     dpi_ = WindowDpi(hwnd_);
@@ -235,7 +236,7 @@ void DesignWindow::CreateControls() {
             ::SendMessageW(control, BM_SETCHECK,
                            row.checkValue == app::Check::Checked  ? BST_CHECKED
                            : row.checkValue == app::Check::Greyed ? BST_INDETERMINATE
-                                                 : BST_UNCHECKED,
+                                                                  : BST_UNCHECKED,
                            0);
         SetArtwork(control, row.picture, dpi_);
     }
@@ -290,7 +291,8 @@ void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
                    box.right - box.left, box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (row.kind == ControlKind::Frame) {
         for (std::size_t i = 0; i < design_.controlCount; ++i)
-            if (design_.controls[i].container == id && design_.controls[i].kind == ControlKind::Label)
+            if (design_.controls[i].container == id &&
+                design_.controls[i].kind == ControlKind::Label)
                 PlaceControl(static_cast<int>(i), rects_[i]);
     }
 }

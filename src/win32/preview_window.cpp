@@ -21,8 +21,8 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
 // design gives the preview none. Being hidden, it neither keeps the preview above the main
 // window nor shows anywhere itself.
 HWND TaskbarlessOwner() {
-    static HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                          nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    static HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr);
     return owner;
 }
 

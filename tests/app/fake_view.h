@@ -15,7 +15,8 @@ namespace pellix::test {
 // The preview's controls as fields, recording what its logic does.
 class FakePreviewView : public app::PreviewView {
   public:
-    explicit FakePreviewView(std::function<void()> unloaded = {}) : unloaded_(std::move(unloaded)) {}
+    explicit FakePreviewView(std::function<void()> unloaded = {})
+        : unloaded_(std::move(unloaded)) {}
 
     app::TwipsSizeF outerSize{3255, 2160};
     // "move x,y", "picture picBG 191x47", "text lblTitle1=...", "visible note=0",

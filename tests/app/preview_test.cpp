@@ -110,10 +110,10 @@ TEST_F(Preview, LoadFillsInOrderWithThePackagesIconOverTheEntry) {
     facts.titles[2] = "  three  ";
     FakePreviewView view;
     app::LoadPreview(view, facts);
-    EXPECT_EQ(view.log, (std::vector<std::string>{
-                            "move 2700,2190", "picture picBG 191x47", "text lblTitle1=<b>One</b>",
-                            "text lblTitle2=", "text lblTitle3=  three  ",
-                            "picture picIcon 32x32"}));
+    EXPECT_EQ(view.log,
+              (std::vector<std::string>{
+                  "move 2700,2190", "picture picBG 191x47", "text lblTitle1=<b>One</b>",
+                  "text lblTitle2=", "text lblTitle3=  three  ", "picture picIcon 32x32"}));
     const Image& back = view.pictures[PreviewControl::picBG];
     EXPECT_EQ(PixelOf(back, 190, 46), (std::vector<std::uint8_t>{190, 46, 77, 255}));
     const Image& icon = view.pictures[PreviewControl::picIcon];
@@ -260,9 +260,9 @@ TEST_F(Preview, OneAtATimeBroughtForwardDiscardedOnFailureForgottenOnClose) {
     ASSERT_EQ(main.previews.size(), 3u);
     EXPECT_TRUE(main.previews[2]->discarded);
     EXPECT_EQ(logic->Preview().Current(), nullptr);
-    EXPECT_EQ(main.messages, std::vector<std::string>{"Cannot load the picture " +
-                                                      Gfx("preview.bmp") +
-                                                      ": not a bitmap, PNG, JPEG or GIF picture"});
+    EXPECT_EQ(main.messages,
+              std::vector<std::string>{"Cannot load the picture " + Gfx("preview.bmp") +
+                                       ": not a bitmap, PNG, JPEG or GIF picture"});
 
     // The preview outlives the main window: closing it afterwards touches nothing gone.
     WriteDsIcon(Gfx("preview.bmp"));

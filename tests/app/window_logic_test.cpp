@@ -12,8 +12,8 @@
 #include "file_filter.h"
 #include "main_window_logic.h"
 #include "nds_format.h"
-#include "standin_check.h"
 #include "preview_logic.h"
+#include "standin_check.h"
 #include "window_layout.h"
 
 namespace fs = std::filesystem;
@@ -37,7 +37,8 @@ std::vector<std::string> Names(const std::vector<int>& ids, const app::WindowDes
 // Each table row is where its id says, names are unique, and a container comes before
 // (below) what it holds, so creating rows in order never meets a missing parent.
 TEST(Design, RowsAreConsistent) {
-    for (const app::WindowDesign* window : {&app::MainWindowDesign(), &app::PreviewWindowDesign()}) {
+    for (const app::WindowDesign* window :
+         {&app::MainWindowDesign(), &app::PreviewWindowDesign()}) {
         std::set<std::string> names;
         std::set<int> tabIndexes;
         for (std::size_t i = 0; i < window->controlCount; ++i) {
@@ -216,8 +217,8 @@ TEST_F(MainWindow, OtherChoosersFillOnlyTheirBox) {
         app::MainWindowLogic logic(view);
         view.nextFile = view.nextFolder = "/pics/a b.bmp";
         (logic.*c.handler)();
-        EXPECT_EQ(view.log, std::vector<std::string>{"text " + std::string(app::Design(c.box).name) +
-                                                     "=/pics/a b.bmp"});
+        EXPECT_EQ(view.log, std::vector<std::string>{
+                                "text " + std::string(app::Design(c.box).name) + "=/pics/a b.bmp"});
         if (c.filter) {
             ASSERT_EQ(view.fileRequests.size(), 1u);
             EXPECT_EQ(view.fileRequests[0].filter, c.filter);
@@ -240,9 +241,10 @@ TEST_F(MainWindow, OtherChoosersFillOnlyTheirBox) {
 TEST_F(MainWindow, FoldAndUnfold) {
     const auto start = view_;
     logic_->OnCustomize();
-    EXPECT_EQ(view_.log, (std::vector<std::string>{
-                             "place cmdGo", "place bottomBanner", "place fraCustom", "place customOutline",
-                             "height", "text cmdCustomize=Customize the NDS (-)", "show customHint"}));
+    EXPECT_EQ(view_.log,
+              (std::vector<std::string>{
+                  "place cmdGo", "place bottomBanner", "place fraCustom", "place customOutline",
+                  "height", "text cmdCustomize=Customize the NDS (-)", "show customHint"}));
     EXPECT_TRUE(logic_->CustomizeOpen());
     EXPECT_EQ(view_.rects[MainControl::cmdGo], (app::TwipsRect{3000, 6720, 2415, 495}));
     EXPECT_EQ(view_.rects[MainControl::bottomBanner], (app::TwipsRect{0, 6510, 8685, 855}));
@@ -339,10 +341,9 @@ TEST_F(MainWindow, OneChooserAtATime) {
         return runner(line);
     });
     using Handler = void (app::MainWindowLogic::*)();
-    const Handler openers[] = {&app::MainWindowLogic::OnBrowseRom,
-                               &app::MainWindowLogic::OnBrowseFolder,
-                               &app::MainWindowLogic::OnBrowseIcon,
-                               &app::MainWindowLogic::OnBrowseBorder};
+    const Handler openers[] = {
+        &app::MainWindowLogic::OnBrowseRom, &app::MainWindowLogic::OnBrowseFolder,
+        &app::MainWindowLogic::OnBrowseIcon, &app::MainWindowLogic::OnBrowseBorder};
     for (Handler open : openers) {
         view_.fileRequests.clear();
         view_.folderRequests.clear();

@@ -10,9 +10,9 @@
 
 #include <functional>
 
-#include "qt_folder_dialog.h"
 #include "chooser_loop.h"
 #include "qt_file_dialog.h"
+#include "qt_folder_dialog.h"
 
 using namespace pellix;
 

@@ -1,17 +1,17 @@
 // Tests of the Qt main window: its drawing of the design, its forwarding of events to the
 // window logic (whose decisions tests/app tests), the real chooser, and one whole build.
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
-#include <QFileDialog>
-#include <QTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -451,7 +451,8 @@ class MainWindowTest : public QObject {
         QVERIFY(w.CustomizeOpen());
         // Only the seven changes: the rest of the window stays put.
         LayoutSnapshot open = Snapshot(w);
-        for (const char* moved : {"cmdGo", "bottomBanner", "fraCustom", "customOutline", "customHint"}) {
+        for (const char* moved :
+             {"cmdGo", "bottomBanner", "fraCustom", "customOutline", "customHint"}) {
             open.geometry.remove(moved);
             open.hidden.remove(moved);
         }
@@ -547,7 +548,8 @@ class MainWindowTest : public QObject {
         w.txtROM->setFocus();
         std::map<QWidget*, QImage> without;
         for (QWidget* control : w.findChildren<QWidget*>())
-            if (qobject_cast<QAbstractButton*>(control)) without[control] = control->grab().toImage();
+            if (qobject_cast<QAbstractButton*>(control))
+                without[control] = control->grab().toImage();
         // The keyboard visits every one of them in turn.
         std::size_t seen = 0;
         for (std::size_t i = 0; i < 2 * without.size() + 8; ++i) {

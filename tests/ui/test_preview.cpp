@@ -74,9 +74,7 @@ class PreviewTest : public QObject {
 
     QString Gfx(const QString& name) const { return install_->path() + "/gfx/" + name; }
     QString UserFile(const QString& name) const { return install_->path() + "/" + name; }
-    QWidget* Box(frmPreview* preview, PreviewControl control) {
-        return preview->Control(control);
-    }
+    QWidget* Box(frmPreview* preview, PreviewControl control) { return preview->Control(control); }
 
   private slots:
     void initTestCase() {
@@ -124,18 +122,22 @@ class PreviewTest : public QObject {
         QVERIFY(preview->windowFlags() & Qt::WindowCloseButtonHint);
         QVERIFY(!preview->parentWidget());
         QVERIFY(preview->windowHandle() && !preview->windowHandle()->transientParent());
-        QCOMPARE(preview->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_RGB32),
-                 Pattern(32, 32, 3));
+        QCOMPARE(
+            preview->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_RGB32),
+            Pattern(32, 32, 3));
 
         const struct {
             PreviewControl control;
             QRect geometry;
         } layout[] = {
-            {PreviewControl::picBG, {8, 8, 191, 47}},     {PreviewControl::lblTitle1, {56, 4, 129, 17}},
-            {PreviewControl::picIcon, {15, 14, 32, 32}},  {PreviewControl::note, {16, 64, 73, 41}},
+            {PreviewControl::picBG, {8, 8, 191, 47}},
+            {PreviewControl::lblTitle1, {56, 4, 129, 17}},
+            {PreviewControl::picIcon, {15, 14, 32, 32}},
+            {PreviewControl::note, {16, 64, 73, 41}},
             {PreviewControl::cmdClose, {112, 72, 81, 25}},
         };
-        for (const auto& row : layout) QCOMPARE(Box(preview, row.control)->geometry(), row.geometry);
+        for (const auto& row : layout)
+            QCOMPARE(Box(preview, row.control)->geometry(), row.geometry);
         const QObjectList& stack = preview->children();
         QVERIFY(stack.indexOf(Box(preview, PreviewControl::picIcon)) >
                 stack.indexOf(Box(preview, PreviewControl::picBG)));
@@ -144,9 +146,9 @@ class PreviewTest : public QObject {
         QCOMPARE(title->text(), QString("<b>A & B</b>"));
         QCOMPARE(title->textFormat(), Qt::PlainText);
         auto* note = static_cast<QLabel*>(Box(preview, PreviewControl::note));
-        const QRect needed = QFontMetrics(note->font())
-                                 .boundingRect(QRect(QPoint(), note->size()), Qt::TextWordWrap,
-                                               note->text());
+        const QRect needed =
+            QFontMetrics(note->font())
+                .boundingRect(QRect(QPoint(), note->size()), Qt::TextWordWrap, note->text());
         QVERIFY2(needed.height() <= note->height() && needed.width() <= note->width(),
                  qPrintable(QString("%1 x %2").arg(needed.width()).arg(needed.height())));
 
@@ -189,9 +191,10 @@ class PreviewTest : public QObject {
         main_->cmdPreview->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY(!qobject_cast<frmPreview*>(w));
-        QCOMPARE(messages_, QStringList{QString::fromStdString(pellix::app::PictureLoadMessage(
-                                UserFile("damaged.bmp").toStdString(),
-                                "not a bitmap, PNG, JPEG or GIF picture"))});
+        QCOMPARE(
+            messages_,
+            QStringList{QString::fromStdString(pellix::app::PictureLoadMessage(
+                UserFile("damaged.bmp").toStdString(), "not a bitmap, PNG, JPEG or GIF picture"))});
     }
 
     // Closing the window, by its button or its frame, tells the logic: the next press reads

@@ -322,8 +322,9 @@ TEST_F(PellixWindow, ADamagedBorderIsToldByTheMainWindow) {
     Click(Ctl(MainControl::cmdPreview));
     HWND box = WaitForMessage();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(Utf8(StaticTexts(box)), app::PictureLoadMessage(Utf8(damaged.wstring()),
-                                                             "not a bitmap, PNG, JPEG or GIF picture"));
+    EXPECT_EQ(
+        Utf8(StaticTexts(box)),
+        app::PictureLoadMessage(Utf8(damaged.wstring()), "not a bitmap, PNG, JPEG or GIF picture"));
     EXPECT_EQ(::GetWindow(box, GW_OWNER), main_);
     RECT mainRect{}, boxRect{};
     ::GetWindowRect(main_, &mainRect);
@@ -360,7 +361,8 @@ TEST_F(PellixWindow, PreviewAtEachDpi) {
         ::SendMessageTimeoutW(preview, WM_NULL, 0, 0, SMTO_NORMAL, kWaitMillis, &ignored);
         ::Sleep(300);
         if (screenshots)
-            SaveScreenshot(preview, fs::path(folder) / (L"preview-" + std::to_wstring(dpi) + L".bmp"));
+            SaveScreenshot(preview,
+                           fs::path(folder) / (L"preview-" + std::to_wstring(dpi) + L".bmp"));
         TearDown();
         main_ = nullptr;
     }

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "display.h"
-#include "event_pump.h"
 #include "dpi.h"
+#include "event_pump.h"
 #include "main_window.h"
 #include "text.h"
 #include "window_driver.h"
@@ -64,9 +64,9 @@ TEST_F(MainWindowTest, TextsAndCheckValuesGoThroughUnchanged) {
     struct Click {
         Check before, after;
     };
-    for (const Click c : {Click{Check::Checked, Check::Unchecked},
-                          Click{Check::Unchecked, Check::Checked},
-                          Click{Check::Greyed, Check::Checked}}) {
+    for (const Click c :
+         {Click{Check::Checked, Check::Unchecked}, Click{Check::Unchecked, Check::Checked},
+          Click{Check::Greyed, Check::Checked}}) {
         window.SetCheckValue(MainControl::chkCompression, c.before);
         ::SendMessageW(Ctl(MainControl::chkCompression), BM_CLICK, 0, 0);
         EXPECT_EQ(window.CheckValue(MainControl::chkCompression), c.after);
@@ -200,7 +200,8 @@ TEST_F(MainWindowTest, MessageBoxesAreOwnedByTheWindowAndCentredOnIt) {
     HWND owner = nullptr;
     RECT box{};
     std::thread user([&] {
-        HWND dialog = pellix::testing::WaitForDialog(::GetCurrentProcessId(), [](HWND) { return true; });
+        HWND dialog =
+            pellix::testing::WaitForDialog(::GetCurrentProcessId(), [](HWND) { return true; });
         if (dialog == nullptr) return;
         owner = ::GetWindow(dialog, GW_OWNER);
         ::GetWindowRect(dialog, &box);
