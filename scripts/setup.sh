@@ -4,7 +4,8 @@
 set -euo pipefail
 # gzip: the installation ships its own; the system's stays because the gzip tests read
 # their packages back with it, the benchmarks compare against it and fuzz.sh makes seeds.
-packages=("$@" cmake g++ make ninja-build pkg-config gzip
+# pigz, libdeflate-tools and time: the gzip benchmarks compare with them and measure memory.
+packages=("$@" cmake g++ make ninja-build pkg-config gzip pigz libdeflate-tools time
           qt6-base-dev libgl1-mesa-dev
           libstb-dev libdeflate-dev zlib1g-dev
           libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,8 +1,10 @@
-// Times whole builds (the pipeline running the real installed programs) on ROM-like
-// inputs of 4, 16 and 32 MiB, beside the system's gzip --best alone on the same input and
-// a build whose bin/gzip is the system's, and prints times and sizes side by side.
-// Usage: bench_build [RUNS=3] [MiB...=4 16 32]
+// Times whole builds (the pipeline running the real installed programs) with our gzip on
+// 2 threads and on 1, and with the system's, then the gzip step alone: ours, the system's
+// gzip --best, pigz -9 and libdeflate-gzip -12; time, size and peak memory side by side,
+// on ROM-like input and on real program code.
+// Usage: bench_build [RUNS=3] [MiB=32]
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_inputs.h"
 #include "build_pipeline.h"
 #include "deflate_engine.h"
 #include "rom_like.h"
@@ -62,108 +65,115 @@ void MakeInstallation(const fs::path& app, const std::string& gzip) {
         fs::copy_file(fs::path(GFX_DIR) / picture, app / "gfx" / picture);
 }
 
-double CpuSeconds() {
-    double total = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return total;
-}
-
-struct Timing {
-    double wall = 0;  // median wall time, seconds
-    double cpu = 0;   // median CPU time of this process and its programs, seconds
-};
-
-// Medians of `runs` calls of `work`; `prepare` runs before each, outside the timing.
-Timing Measure(int runs, const std::function<void()>& prepare, const std::function<void()>& work) {
-    std::vector<double> walls, cpus;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        const double cpu = CpuSeconds();
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        walls.push_back(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-        cpus.push_back(CpuSeconds() - cpu);
-    }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
-}
-
-// Builds `rom` into `out`/rom.nds with the installation at `app`; returns the build's time.
-Timing TimeBuild(int runs, const fs::path& app, const fs::path& rom, const fs::path& out) {
-    return Measure(
+// Builds `rom` into `out`/rom.nds with the installation at `app`, in this program started
+// again (bench_build --one-build APP ROM OUT), so that the peak memory is the build's own
+// and its programs', not this process's inputs.
+pellix::bench::Run TimeBuild(const char* self, int runs, const fs::path& app, const fs::path& rom,
+                             const fs::path& out) {
+    return pellix::bench::Median(
         runs, [&] { fs::remove(out / "rom.nds"); },
         [&] {
-            BenchSettings settings(rom.string(), out.string());
-            if (!pellix::RunBuild(settings, app.string())) {
-                std::fprintf(stderr, "the build failed: %s\n", settings.message.c_str());
-                std::exit(1);
-            }
+            const pellix::bench::Run run = pellix::bench::RunMeasured(
+                self, {"--one-build", app.string(), rom.string(), out.string()}, out.string());
+            if (run.exitCode != 0) std::exit(1);
+            return run;
         });
+}
+
+void Row(const char* what, const pellix::bench::Run& run, uintmax_t size) {
+    std::printf("  %-34s %7.3f s wall %7.3f s CPU %7ld KiB peak %10ju bytes\n", what, run.wall,
+                run.cpu, run.peakKiB, size);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 5 && std::string(argv[1]) == "--one-build") {
+        BenchSettings settings(argv[3], argv[4]);
+        if (pellix::RunBuild(settings, argv[2])) return 0;
+        std::fprintf(stderr, "the build failed: %s\n", settings.message.c_str());
+        return 1;
+    }
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    std::vector<size_t> mebibytes;
-    for (int i = 2; i < argc; ++i) mebibytes.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (mebibytes.empty()) mebibytes = {4, 16, 32};
+    const size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 32;
     if (!*SYSTEM_GZIP) {
         std::fprintf(stderr, "bench_build compares with the system's gzip, and there is none\n");
         return 1;
     }
     char name[] = "/tmp/pellix-bench-build-XXXXXX";
     const fs::path dir = mkdtemp(name);
-    MakeInstallation(dir / "ours", GZIP_PROGRAM);
+    const std::string ours = fs::canonical(GZIP_PROGRAM).string();
+    const std::string self = fs::canonical("/proc/self/exe").string();
+    // One thread: the same program behind a wrapper that adds -p 1 to what the build passes.
+    const fs::path oneThread = dir / "gzip-p1";
+    std::ofstream(oneThread) << "#!/bin/sh\nexec '" << ours << "' -p 1 \"$@\"\n";
+    fs::permissions(oneThread, fs::perms::owner_all);
+    MakeInstallation(dir / "ours", ours);
+    MakeInstallation(dir / "ours1", oneThread.string());
     MakeInstallation(dir / "system", SYSTEM_GZIP);
     fs::create_directories(dir / "out");
-    fs::create_directories(dir / "alone");
 
-    std::printf("Whole builds with the real programs, median of %d runs (wall / CPU seconds)\n",
+    std::printf("Whole builds and their gzip step alone, %zu MiB inputs, median of %d runs\n", mib,
                 runs);
-    std::printf("ours: bin/gzip over %s, --best = level %d; system: %s\n",
-                pellix::gzip::EngineName().c_str(), pellix::gzip::BestLevel(), SYSTEM_GZIP);
-    for (size_t mib : mebibytes) {
-        const std::vector<uint8_t> bytes = pellix::testing::MakeRomLike(mib << 20);
+    std::printf("ours: bin/gzip over %s, --best = level %d, %zu KiB pieces, %u cores here\n",
+                pellix::gzip::EngineName().c_str(), pellix::gzip::BestLevel(),
+                pellix::gzip::kPieceSize >> 10, pellix::gzip::DefaultThreads());
+    struct Input {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } inputs[] = {{"ROM-like", pellix::testing::MakeRomLike(mib << 20)},
+                  {"program code", pellix::bench::MakeProgramCode(mib << 20)}};
+    for (const Input& input : inputs) {
         const fs::path rom = dir / "rom.gba";
-        std::ofstream(rom, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
+        pellix::bench::WriteFile(rom, input.bytes);
+        std::printf("\n%s\n", input.name);
 
-        const Timing ours = TimeBuild(runs, dir / "ours", rom, dir / "out");
-        const uintmax_t oursSize = fs::file_size(dir / "out" / "rom.nds");
-        const Timing system = TimeBuild(runs, dir / "system", rom, dir / "out");
-        const uintmax_t systemSize = fs::file_size(dir / "out" / "rom.nds");
-        const Timing alone = Measure(
-            runs,
-            [&] {
-                fs::remove(dir / "alone" / "game.gz");
-                fs::copy_file(rom, dir / "alone" / "game", fs::copy_options::overwrite_existing);
-            },
-            [&] {
-                pellix::testing::RunProgram(SYSTEM_GZIP, {"--best", "game"},
-                                            (dir / "alone").string());
-            });
-        const uintmax_t aloneSize = fs::file_size(dir / "alone" / "game.gz");
+        const auto build = [&](const char* installation) {
+            const pellix::bench::Run run =
+                TimeBuild(self.c_str(), runs, dir / installation, rom, dir / "out");
+            return std::make_pair(run, fs::file_size(dir / "out" / "rom.nds"));
+        };
+        const auto [build2, package2] = build("ours");
+        const auto [build1, package1] = build("ours1");
+        const auto [buildSystem, packageSystem] = build("system");
+        Row("build, our gzip, 2 threads", build2, package2);
+        Row("build, our gzip, 1 thread", build1, package1);
+        Row("build, system gzip", buildSystem, packageSystem);
 
-        std::printf("\n%zu MiB ROM-like input\n", mib);
-        std::printf("  build, our gzip          %6.3f / %6.3f s   package %10ju bytes\n", ours.wall,
-                    ours.cpu, oursSize);
-        std::printf("  build, system gzip       %6.3f / %6.3f s   package %10ju bytes\n",
-                    system.wall, system.cpu, systemSize);
-        std::printf("  system gzip --best alone %6.3f / %6.3f s   game.gz %10ju bytes\n",
-                    alone.wall, alone.cpu, aloneSize);
-        std::printf("  our build / system gzip --best alone: time x%.3f wall, x%.3f CPU\n",
-                    ours.wall / alone.wall, ours.cpu / alone.cpu);
+        // The gzip step alone, each program on the same file, output to a file.
+        const auto alone = [&](const std::string& program, std::vector<std::string> args) {
+            args.push_back("rom.gba");
+            const pellix::bench::Run run = pellix::bench::Median(
+                runs, [] {}, [&] {
+                    return pellix::bench::RunMeasured(program, args, dir.string(),
+                                                      (dir / "rom.gz").string());
+                });
+            return std::make_pair(run, fs::file_size(dir / "rom.gz"));
+        };
+        const auto [ours2, ours2Size] = alone(ours, {"--best", "-c"});
+        const auto [ours1, ours1Size] = alone(ours, {"--best", "-c", "-p", "1"});
+        const auto [gzip, gzipSize] = alone(SYSTEM_GZIP, {"--best", "-c"});
+        Row("our gzip --best, 2 threads", ours2, ours2Size);
+        Row("our gzip --best, 1 thread", ours1, ours1Size);
+        Row("system gzip --best", gzip, gzipSize);
+        for (const auto& [program, level] : {std::pair<const char*, const char*>{"pigz", "-9"},
+                                             {"libdeflate-gzip", "-12"}}) {
+            const std::string path = "/usr/bin/" + std::string(program);
+            if (!fs::exists(path)) {
+                std::printf("  %s: not installed (scripts/setup.sh installs it)\n", program);
+                continue;
+            }
+            const auto [run, size] = alone(path, {level, "-c"});
+            Row((std::string(program) + " " + level).c_str(), run, size);
+        }
+        std::printf("  our build (2 threads) / system gzip --best alone: time x%.3f wall\n",
+                    build2.wall / gzip.wall);
         std::printf("  our package / package with the system gzip: size x%.3f\n",
-                    double(oursSize) / double(systemSize));
+                    double(package2) / double(packageSystem));
+        std::printf("  our gzip / system gzip: size x%.3f; 2 threads / 1 thread: wall x%.3f\n",
+                    double(ours2Size) / double(gzipSize), ours2.wall / ours1.wall);
+        std::printf("  our gzip's peak memory / input: x%.2f\n",
+                    double(ours2.peakKiB) * 1024.0 / double(input.bytes.size()));
     }
     fs::current_path(dir.parent_path());
     fs::remove_all(dir);

@@ -1,106 +1,89 @@
-// Packs ROM-like inputs at every level of the deflate engine and with the system's gzip -9,
-// and prints size and time side by side: the measurement behind BestLevel().
-// Usage: bench_gzip_levels [RUNS=3] [MiB...=4 16 32]
-#include <sys/resource.h>
-#include <unistd.h>
-
+// Packs ROM-like input and real program code at the top deflate levels in pieces of several
+// sizes, on 1 and 2 threads, beside one unbroken stream and the system's gzip -9: the
+// measurement behind BestLevel() and kPieceSize.
+// Usage: bench_gzip_levels [RUNS=1] [MiB=32] [LEVEL...=6..MaxLevel()]
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "bench_inputs.h"
 #include "deflate_engine.h"
 #include "rom_like.h"
-#include "run_program.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// CPU seconds used so far by this process and the programs it waited for.
-double CpuSeconds() {
-    double total = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage{};
-        getrusage(who, &usage);
-        total += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                 static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    }
-    return total;
-}
-
-struct Timing {
-    double wall = 0;  // median wall time, seconds
-    double cpu = 0;   // median CPU time, seconds: steadier on a busy machine
+struct Packed {
+    size_t size = 0;
+    double wall = 0;  // median seconds
 };
 
-// Medians of `runs` calls of `work`.
-Timing Median(int runs, const std::function<void()>& work) {
-    std::vector<double> walls, cpus;
+Packed Pack(int runs, const std::vector<uint8_t>& input, int level, unsigned threads,
+            size_t piece) {
+    std::vector<double> walls;
+    Packed packed;
     for (int i = 0; i < runs; ++i) {
-        const double cpu = CpuSeconds();
+        std::vector<uint8_t> out;
         const auto start = Clock::now();
-        work();
+        pellix::gzip::Deflate(input.data(), input.size(), level, threads, out, piece);
         walls.push_back(std::chrono::duration<double>(Clock::now() - start).count());
-        cpus.push_back(CpuSeconds() - cpu);
+        packed.size = out.size();
     }
     std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return {walls[walls.size() / 2], cpus[cpus.size() / 2]};
+    packed.wall = walls[walls.size() / 2];
+    return packed;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    std::vector<size_t> mebibytes;
-    for (int i = 2; i < argc; ++i) mebibytes.push_back(std::strtoul(argv[i], nullptr, 10));
-    if (mebibytes.empty()) mebibytes = {4, 16, 32};
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1;
+    const size_t mib = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 32;
+    std::vector<int> levels;
+    for (int i = 3; i < argc; ++i) levels.push_back(std::atoi(argv[i]));
+    if (levels.empty())
+        for (int level = 6; level <= pellix::gzip::MaxLevel(); ++level) levels.push_back(level);
     char name[] = "/tmp/pellix-bench-levels-XXXXXX";
     const fs::path dir = mkdtemp(name);
 
-    std::printf("%s against %s -9, median of %d runs\n", pellix::gzip::EngineName().c_str(),
-                SYSTEM_GZIP, runs);
-    for (size_t mib : mebibytes) {
-        const std::vector<uint8_t> rom = pellix::testing::MakeRomLike(mib << 20);
-        std::ofstream(dir / "rom", std::ios::binary)
-            .write(reinterpret_cast<const char*>(rom.data()),
-                   static_cast<std::streamsize>(rom.size()));
-        Timing gzipTime;
-        size_t gzipSize = 0;
-        if (std::string(SYSTEM_GZIP).empty()) {
-            std::printf("\n%zu MiB: no system gzip to compare with\n", mib);
-        } else {
-            gzipTime = Median(runs, [&] {
-                fs::remove(dir / "rom.gz");
-                pellix::testing::RunProgram(SYSTEM_GZIP, {"-9", "-k", "rom"}, dir.string());
+    struct Input {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } inputs[] = {{"ROM-like", pellix::testing::MakeRomLike(mib << 20)},
+                  {"program code", pellix::bench::MakeProgramCode(mib << 20)}};
+    std::printf("%s, %zu MiB inputs, median of %d runs; pieces joined into one stream\n",
+                pellix::gzip::EngineName().c_str(), mib, runs);
+    for (const Input& input : inputs) {
+        pellix::bench::WriteFile(dir / "in", input.bytes);
+        const pellix::bench::Run gzip = pellix::bench::Median(
+            runs, [] {}, [&] {
+                return pellix::bench::RunMeasured(SYSTEM_GZIP, {"-9", "-c", "in"}, dir.string(),
+                                                  (dir / "in.gz").string());
             });
-            gzipSize = fs::file_size(dir / "rom.gz");
-            std::printf("\n%zu MiB: system gzip -9  %10zu bytes  %6.3f s wall  %6.3f s CPU\n", mib,
-                        gzipSize, gzipTime.wall, gzipTime.cpu);
-        }
-        for (int level = 1; level <= pellix::gzip::MaxLevel(); ++level) {
-            size_t size = 0;
-            const Timing time = Median(runs, [&] {
-                std::vector<uint8_t> out;
-                pellix::gzip::Deflate(rom.data(), rom.size(), level, out);
-                size = out.size();
-            });
-            std::printf("  level %2d%s %10zu bytes  %6.3f s wall  %6.3f s CPU", level,
-                        level == pellix::gzip::BestLevel() ? "*" : " ", size, time.wall, time.cpu);
-            if (gzipSize)
-                std::printf("   size x%.3f  CPU time x%.3f", double(size) / double(gzipSize),
-                            time.cpu / gzipTime.cpu);
-            std::printf("\n");
+        const double gzipSize = static_cast<double>(fs::file_size(dir / "in.gz")) - 18 - 3;
+        std::printf("\n%s: system gzip -9 %zu bytes of deflate, %.3f s\n", input.name,
+                    static_cast<size_t>(gzipSize), gzip.wall);
+        std::printf("  level piece     bytes     +%% vs one   x gzip  1 thread  2 threads  2/1\n");
+        for (int level : levels) {
+            const Packed one = Pack(runs, input.bytes, level, 1, input.bytes.size() + 1);
+            std::printf("  %5d   one %10zu               x%.3f %7.3f s\n", level, one.size,
+                        double(one.size) / gzipSize, one.wall);
+            for (size_t piece : {1, 2, 4, 8}) {
+                const Packed p1 = Pack(runs, input.bytes, level, 1, piece << 20);
+                const Packed p2 = Pack(runs, input.bytes, level, 2, piece << 20);
+                std::printf("  %5d %3zuMiB %9zu  %+8.3f%%    x%.3f %7.3f s %8.3f s  %.2f%s\n",
+                            level, piece, p2.size, 100.0 * (double(p2.size) / double(one.size) - 1),
+                            double(p2.size) / gzipSize, p1.wall, p2.wall, p2.wall / p1.wall,
+                            p1.size == p2.size ? "" : "  SIZE DIFFERS BY THREADS");
+            }
         }
     }
     fs::remove_all(dir);
-    std::printf("\n* the level --best uses\n");
     return 0;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,41 @@ struct MemberInfo {
 };
 
 // One gzip member holding `data` in a single deflate stream at `level` (1..MaxLevel()),
-// with `info` in its header. Throws std::bad_alloc when memory runs out.
+// with `info` in its header, packed on up to `threads` threads (0: one per core; the bytes
+// are the same for any number). Throws std::bad_alloc when memory runs out and
+// std::system_error when a thread cannot be started.
 std::vector<uint8_t> PackMember(const uint8_t* data, size_t size, int level,
-                                const MemberInfo& info);
+                                const MemberInfo& info, unsigned threads = 1);
+
+// Gives up to `size` bytes of packed input at `into` and returns how many; 0 at its end.
+// Throws to stop the unpacking (the caller's exception comes back out).
+using ReadBytes = std::function<size_t(uint8_t* into, size_t size)>;
+// Takes the next unpacked bytes, in order. Throws to stop the unpacking.
+using WriteBytes = std::function<void(const uint8_t* data, size_t size)>;
+
+// What unpacking a stream found besides the data.
+struct UnpackReport {
+    bool gzip = true;              // false: not gzip data, passed through unchanged
+    size_t members = 0;            // gzip members read
+    uint64_t unpackedSize = 0;     // bytes written
+    uint64_t garbageSize = 0;      // bytes after the last member that are not all zero
+    MemberInfo first;              // the first member's stored name (up to 4 KiB) and time
+};
+
+// Unpacks every member of a gzip stream from `read` to `write` as it goes, in buffers of a
+// fixed size whatever the stream's length. Each member's CRC-32 and length are checked;
+// zero bytes after the last member (block padding) are skipped; other bytes there are
+// ignored and counted in garbageSize. With `passThrough`, input that does not start as gzip
+// (empty input too) is copied to `write` unchanged, as gzip -cdf does. Throws
+// pellix::formats::FormatError with a one-line reason ("not in gzip format", "corrupt: CRC
+// mismatch", ...), also when more than `maxSize` bytes would be written; output written
+// before a failure stays written (callers write aside).
+UnpackReport UnpackStream(const ReadBytes& read, const WriteBytes& write, uint64_t maxSize,
+                          bool passThrough = false);
+
+// The size of the member header at the start of `data` (what gzip -l leaves out of its
+// ratio). Throws pellix::formats::FormatError as UnpackStream does.
+size_t HeaderSize(const uint8_t* data, size_t size);
 
 // Unpacks every member of a gzip file and returns their data joined. Each member's CRC-32
 // and length are checked; zero bytes after the last member (block padding) are allowed,

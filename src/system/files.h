@@ -82,6 +82,27 @@ FileFacts Inspect(const std::string& path);
 // with errno set when it cannot (EEXIST when something is there).
 std::FILE* CreateNewFile(const std::string& path);
 
+// Opens `path` (UTF-8) for binary reading, whatever it is: a file, a pipe or a device.
+// Returns nullptr with errno set when it cannot.
+std::FILE* OpenForReading(const std::string& path);
+
+// True when errno value `error` says a name was too long for its folder.
+bool NameTooLong(int error);
+
+// Pushes `file`'s buffered bytes to the disk itself (not only to the system). False with
+// errno set when that fails.
+bool SyncToDisk(std::FILE* file);
+
+// Sets the modification time of `path` (UTF-8) in Unix seconds; false when it cannot.
+bool SetModificationTime(const std::string& path, int64_t seconds);
+
+// Removes the temporary file at `path` (UTF-8) when the program is stopped (SIGINT,
+// SIGTERM, SIGHUP, SIGPIPE; Ctrl-C, Ctrl-Break or closing the console on Windows) before
+// ForgetTemporary(); then it ends as the signal would have. One file at a time. A file
+// from CreateNewFile can be removed so while it is open, on Windows too.
+void WatchTemporary(const std::string& path);
+void ForgetTemporary();
+
 // Renames `from` to `to`, replacing a file at `to`. Returns false with errno set.
 bool RenameOver(const std::string& from, const std::string& to);
 

@@ -1,11 +1,14 @@
 // The file services on POSIX systems.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
@@ -143,6 +146,63 @@ void SetBinary(std::FILE*) {}
 
 bool IsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
+}
+
+std::FILE* OpenForReading(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
+bool NameTooLong(int error) {
+    return error == ENAMETOOLONG;
+}
+
+bool SyncToDisk(std::FILE* file) {
+    return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+bool SetModificationTime(const std::string& path, int64_t seconds) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(seconds), 0}};
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+namespace {
+
+// The temporary file's name for the signal handler: a fixed buffer it may read, published
+// by an atomic flag, since a handler may neither allocate nor lock.
+char watched[4096];
+std::atomic<bool> watching{false};
+
+extern "C" void RemoveAndStop(int sig) {
+    if (watching.exchange(false)) unlink(watched);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+}  // namespace
+
+void WatchTemporary(const std::string& path) {
+    static const bool installed = [] {
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+            struct sigaction action {};
+            sigaction(sig, nullptr, &action);
+            // A signal the caller chose to ignore stays ignored, as gzip does.
+            if (action.sa_handler == SIG_IGN) continue;
+            action.sa_handler = RemoveAndStop;
+            sigemptyset(&action.sa_mask);
+            action.sa_flags = 0;
+            sigaction(sig, &action, nullptr);
+        }
+        return true;
+    }();
+    (void)installed;
+    watching = false;
+    if (path.size() >= sizeof watched) return;
+    std::memcpy(watched, path.c_str(), path.size() + 1);
+    watching = true;
+}
+
+void ForgetTemporary() {
+    watching = false;
 }
 
 }  // namespace pellix::os

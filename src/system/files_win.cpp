@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cwchar>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -122,6 +124,8 @@ int ErrnoFor(DWORD error) {
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
             return EEXIST;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return ENAMETOOLONG;
         default:
             return EIO;
     }
@@ -165,12 +169,20 @@ FileFacts Inspect(const std::string& path) {
 }
 
 std::FILE* CreateNewFile(const std::string& path) {
-    int fd = -1;
-    const errno_t error =
-        _wsopen_s(&fd, WideName(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYWR,
-                  _S_IREAD | _S_IWRITE);
-    if (error != 0 || fd < 0) {
-        errno = error != 0 ? error : EIO;
+    // Shared for deletion: the console handler of WatchTemporary must be able to remove it
+    // while it is open.
+    const HANDLE handle = CreateFileW(WideName(path).c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = ErrnoFor(GetLastError());
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        _wremove(WideName(path).c_str());
+        errno = EIO;
         return nullptr;
     }
     std::FILE* file = _fdopen(fd, "wb");
@@ -199,6 +211,59 @@ bool IsTerminal(std::FILE* stream) {
     DWORD mode = 0;
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+std::FILE* OpenForReading(const std::string& path) {
+    return _wfopen(WideName(path).c_str(), L"rb");
+}
+
+bool NameTooLong(int error) {
+    return error == ENAMETOOLONG;
+}
+
+bool SyncToDisk(std::FILE* file) {
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+bool SetModificationTime(const std::string& path, int64_t seconds) {
+    const HANDLE handle = CreateFileW(WideName(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    // FILETIME counts 100 ns from 1601.
+    const uint64_t ticks = static_cast<uint64_t>(seconds + INT64_C(11644473600)) * 10000000u;
+    FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    const bool ok = SetFileTime(handle, nullptr, nullptr, &time) != 0;
+    CloseHandle(handle);
+    return ok;
+}
+
+namespace {
+
+wchar_t watched[32768];
+std::atomic<bool> watching{false};
+
+// Runs on a thread of its own when the console is interrupted or closed; FALSE lets the
+// system end the program as it would have.
+BOOL WINAPI RemoveOnStop(DWORD) {
+    if (watching.exchange(false)) DeleteFileW(watched);
+    return FALSE;
+}
+
+}  // namespace
+
+void WatchTemporary(const std::string& path) {
+    static const bool installed = SetConsoleCtrlHandler(RemoveOnStop, TRUE) != 0;
+    (void)installed;
+    watching = false;
+    const std::wstring wide = WideName(path);
+    if (wide.size() >= sizeof watched / sizeof watched[0]) return;
+    std::wmemcpy(watched, wide.c_str(), wide.size() + 1);
+    watching = true;
+}
+
+void ForgetTemporary() {
+    watching = false;
 }
 
 }  // namespace pellix::os

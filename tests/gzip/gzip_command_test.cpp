@@ -52,11 +52,49 @@ TEST(ParseArguments, ReadsWhatTheBuildAndUsersType) {
     }
 }
 
+TEST(ParseArguments, ReadsTheOptionsScriptsPass) {
+    using Names = GzipOptions::Names;
+    struct Case {
+        std::vector<std::string> args;
+        Mode mode;
+        unsigned threads;
+        std::string suffix;
+        Names names;
+        bool verbose, quiet, recursive, synchronous;
+    } cases[] = {
+        {{"-p", "2", "a"}, Mode::kPack, 2, ".gz", Names::kDefault, false, false, false, false},
+        {{"-kp7"}, Mode::kPack, 7, ".gz", Names::kDefault, false, false, false, false},
+        {{"--processes=3", "-S", ".x"}, Mode::kPack, 3, ".x", Names::kDefault, false, false,
+         false, false},
+        {{"--suffix", "_z", "-dN"}, Mode::kUnpack, 0, "_z", Names::kRestore, false, false, false,
+         false},
+        {{"-lv", "--no-name"}, Mode::kList, 0, ".gz", Names::kNone, true, false, false, false},
+        {{"-rqt", "--synchronous"}, Mode::kTest, 0, ".gz", Names::kDefault, false, true, true,
+         true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const GzipOptions o = ParseArguments(c.args);
+        EXPECT_EQ(o.mode, c.mode);
+        EXPECT_EQ(o.threads, c.threads);
+        EXPECT_EQ(o.suffix, c.suffix);
+        EXPECT_EQ(o.names, c.names);
+        EXPECT_EQ(o.verbose, c.verbose);
+        EXPECT_EQ(o.quiet, c.quiet);
+        EXPECT_EQ(o.recursive, c.recursive);
+        EXPECT_EQ(o.synchronous, c.synchronous);
+    }
+}
+
 TEST(ParseArguments, RefusesOptionsItDoesNotHave) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"-q", "a"}, "unknown option -q"},        {{"-d0"}, "unknown option -0"},
-        {{"-r", "folder"}, "unknown option -r"},   {{"--rsyncable"}, "unknown option --rsyncable"},
+        {{"-x", "a"}, "unknown option -x"},
+        {{"-d0"}, "unknown option -0"},
+        {{"--rsyncable"}, "unknown option --rsyncable"},
         {{"--best=9"}, "unknown option --best=9"},
+        {{"-p", "0"}, "-p takes a number of threads from 1 to 1024, not \"0\""},
+        {{"--processes=two"}, "-p takes a number of threads from 1 to 1024, not \"two\""},
+        {{"-kS"}, "option -S needs a value"},
     };
     for (const auto& [args, message] : cases) {
         try {

@@ -4,8 +4,17 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "deflate_engine.h"
 #include "format_error.h"
@@ -190,19 +199,110 @@ TEST(UnpackMembers, RefusesDamagedFilesWithTheReason) {
     }
 }
 
-TEST(Inflate, AnyHintGivesTheSameBytesAndStopsAtTheStreamEnd) {
-    const Bytes data = pellix::testing::MakeRomLike(1 << 20, 5);
-    Bytes stream;
-    Deflate(data.data(), data.size(), 6, stream);
-    const size_t streamSize = stream.size();
-    stream.insert(stream.end(), {1, 2, 3, 4, 5, 6, 7, 8});  // what follows: a trailer
-    for (size_t hint : {size_t{0}, size_t{1}, data.size() / 3, data.size(), data.size() * 4}) {
-        SCOPED_TRACE(hint);
-        const Inflated out = Inflate(stream.data(), stream.size(), hint, size_t{1} << 30);
-        EXPECT_TRUE(out.bytes == data);
-        EXPECT_EQ(out.consumed, streamSize);
+// zlib's raw inflate of a whole deflate stream; `leftOver` counts bytes after its end.
+Bytes InflateRaw(const Bytes& stream, size_t& leftOver, bool& ended) {
+    z_stream z{};
+    EXPECT_EQ(inflateInit2(&z, -15), Z_OK);
+    z.next_in = const_cast<Bytef*>(stream.data());
+    z.avail_in = static_cast<uInt>(stream.size());
+    Bytes out;
+    uint8_t chunk[1 << 16];
+    int status = Z_OK;
+    while (status == Z_OK) {
+        z.next_out = chunk;
+        z.avail_out = sizeof chunk;
+        status = inflate(&z, Z_NO_FLUSH);
+        out.insert(out.end(), chunk, chunk + (sizeof chunk - z.avail_out));
+    }
+    ended = status == Z_STREAM_END;
+    leftOver = z.avail_in;
+    inflateEnd(&z);
+    return out;
+}
+
+TEST(Deflate, PiecesJoinIntoOneStreamWhateverTheNumberOfThreads) {
+    pellix::testing::SplitMix rng(3);
+    Bytes noise(200000);
+    for (auto& b : noise) b = static_cast<uint8_t>(rng.Next());
+    const Bytes rom = pellix::testing::MakeRomLike(600000, 4);
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        size_t piece;
+    } cases[] = {
+        {"empty", {}, 4096},
+        {"one byte", {0x42}, 4096},
+        {"exactly one piece", Bytes(rom.begin(), rom.begin() + 4096), 4096},
+        {"one piece and a byte", Bytes(rom.begin(), rom.begin() + 4097), 4096},
+        // Many joins, so that the pieces end at every bit of their last byte.
+        {"two hundred odd pieces", rom, 3001},
+        {"incompressible", noise, 32768},
+    };
+    for (const Case& c : cases) {
+        for (int level : {1, 6, BestLevel(), MaxLevel()}) {
+            SCOPED_TRACE(std::string(c.name) + ", level " + std::to_string(level));
+            Bytes one;
+            Deflate(c.bytes.data(), c.bytes.size(), level, 1, one, c.piece);
+            size_t leftOver = 0;
+            bool ended = false;
+            EXPECT_TRUE(InflateRaw(one, leftOver, ended) == c.bytes);
+            EXPECT_TRUE(ended);
+            EXPECT_EQ(leftOver, 0u);
+            for (unsigned threads : {2u, 7u}) {
+                Bytes many = {0xAB};  // appended to what is there
+                Deflate(c.bytes.data(), c.bytes.size(), level, threads, many, c.piece);
+                EXPECT_TRUE(Bytes(many.begin() + 1, many.end()) == one) << threads << " threads";
+            }
+        }
     }
 }
+
+#ifndef _WIN32
+// What Deflate did in a child process whose address space allows `spare` more bytes.
+enum class Outcome { kRightBytes, kWrongBytes, kNoMemory, kNoThread, kCrashed };
+
+Outcome DeflateWithSpareMemory(const Bytes& data, const Bytes& expected, size_t spare) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        size_t pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const rlim_t limit = pages * sysconf(_SC_PAGESIZE) + spare;
+        const rlimit as{limit, limit};
+        setrlimit(RLIMIT_AS, &as);
+        try {
+            Bytes out;
+            Deflate(data.data(), data.size(), 6, 7, out, 16384);
+            _exit(out == expected ? 0 : 1);
+        } catch (const std::bad_alloc&) {
+            _exit(2);
+        } catch (const std::system_error&) {
+            _exit(3);
+        }
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) > 3) return Outcome::kCrashed;
+    return static_cast<Outcome>(WEXITSTATUS(status));
+}
+
+TEST(Deflate, ThreadsThatCannotStartOrRunOutOfMemoryGiveAnErrorNeverWrongBytes) {
+    const Bytes data = pellix::testing::MakeRomLike(1 << 20, 8);
+    Bytes expected;
+    Deflate(data.data(), data.size(), 6, 1, expected, 16384);
+    // From too little for one thread's stack to enough for all: every outcome but wrong
+    // bytes or a crash is fine, and both ends are seen.
+    std::set<Outcome> seen;
+    for (size_t mib : {0, 1, 4, 8, 16, 32, 64, 128, 512}) {
+        SCOPED_TRACE(std::to_string(mib) + " MiB to spare");
+        const Outcome outcome = DeflateWithSpareMemory(data, expected, mib << 20);
+        EXPECT_NE(outcome, Outcome::kWrongBytes);
+        EXPECT_NE(outcome, Outcome::kCrashed);
+        seen.insert(outcome);
+    }
+    EXPECT_TRUE(seen.count(Outcome::kRightBytes));
+    EXPECT_TRUE(seen.count(Outcome::kNoMemory) || seen.count(Outcome::kNoThread));
+}
+#endif
 
 }  // namespace
 }  // namespace pellix::gzip::testing

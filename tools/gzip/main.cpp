@@ -1,9 +1,11 @@
-// gzip [-1..-9|--fast|--best] [-c] [-d] [-k] [-f] [-t] [FILE...]: packs FILE into FILE.gz.
+// gzip [-1..-9|--fast|--best] [-cdfklnNqrtv] [-p N] [-S SUF] [FILE...]: packs FILE into FILE.gz.
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "deflate_engine.h"
+#include "file_bytes.h"
 #include "gzip_command.h"
 
 int main(int argc, char** argv) {
@@ -13,15 +15,19 @@ int main(int argc, char** argv) {
         options = ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const UsageError& e) {
         std::fprintf(stderr, "gzip: %s; %s\n", e.what(), kUsage);
-        return 2;
+        return 1;
     }
-    if (options.help) {
-        std::printf("%s\n", kUsage);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("gzip (Pellix %s) with %s; --best is level %d of %d\n", PELLIX_VERSION,
-                    EngineName().c_str(), BestLevel(), MaxLevel());
+    if (options.help || options.version) {
+        if (options.help)
+            std::printf("%s\n", kUsage);
+        else
+            std::printf("gzip (Pellix %s) with %s; --best is level %d of %d\n", PELLIX_VERSION,
+                        EngineName().c_str(), BestLevel(), MaxLevel());
+        // Output that never arrived is a failure, not a quiet success.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "gzip: stdout: cannot write: %s\n", pellix::formats::ErrnoText(errno).c_str());
+            return 1;
+        }
         return 0;
     }
     Disk disk;
