@@ -76,6 +76,9 @@ int main(int argc, char** argv) {
         Save(assets, "gfx/preview.bmp", TrueColour(DrawMenuEntry()));
         Save(assets, "window/top_banner.bmp", TrueColour(DrawTopBanner()));
         Save(assets, "window/bottom_banner.bmp", TrueColour(DrawBottomBanner()));
+        Save(assets, "window/top_banner@2x.bmp", TrueColour(DrawTopBanner(2)));
+        Save(assets, "window/bottom_banner@2x.bmp", TrueColour(DrawBottomBanner(2)));
+        Save(assets, "window/preview_placeholder@2x.bmp", TrueColour(DrawPlaceholder(2)));
         Save(assets, "window/icon.bmp", Quantise(DrawWindowIcon(), 8, 256, ToRgb(kWindowIconKey)));
         Save(assets, "window/preview_placeholder.bmp", TrueColour(DrawPlaceholder()));
         // The application icon for Linux desktops, in the sizes their menus and docks use.

@@ -231,8 +231,14 @@ Canvas DrawMenuEntry() {
     return c;
 }
 
-Canvas DrawTopBanner() {
-    Canvas c(569, 57, kOutline);
+// A canvas of `width` x `height` drawing units at `scale` pixels a unit.
+Canvas Scaled(int width, int height, Colour background, double scale) {
+    return Canvas(static_cast<int>(std::lround(width * scale)),
+                  static_cast<int>(std::lround(height * scale)), background, 1.0, scale);
+}
+
+Canvas DrawTopBanner(double scale) {
+    Canvas c = Scaled(569, 57, kOutline, scale);
     c.Fill(Linear(0, 0, Colour{0, 130, 118}, 0, 57, Colour{0, 82, 84}));
     c.Fill(Linear(120, 0, Colour{0, 82, 84}, 569, 0, Colour{40, 190, 170}), 0.55);
     DrawGlow(c, 420, 8, 90, 0.3);
@@ -279,8 +285,8 @@ Canvas DrawTopBanner() {
     return c;
 }
 
-Canvas DrawBottomBanner() {
-    Canvas c(569, 57, kOutline);
+Canvas DrawBottomBanner(double scale) {
+    Canvas c = Scaled(569, 57, kOutline, scale);
     c.Fill(Linear(0, 0, Colour{0, 92, 92}, 0, 57, Colour{0, 138, 124}));
     c.Fill(Linear(0, 0, Colour{40, 180, 160}, 569, 0, Colour{0, 80, 84}), 0.5);
     DrawGlow(c, 90, 50, 80, 0.25);
@@ -329,8 +335,8 @@ Canvas DrawWindowIcon(int size) {
     return c;
 }
 
-Canvas DrawPlaceholder() {
-    Canvas c(191, 47, Colour{224, 224, 224});
+Canvas DrawPlaceholder(double scale) {
+    Canvas c = Scaled(191, 47, Colour{224, 224, 224}, scale);
     c.Fill(Box(0, 0, 48, 47), Linear(0, 0, Colour{150, 150, 150}, 48, 0, Colour{224, 224, 224}));
     const Shape box = Box(150, 8, 184, 39);
     c.Fill(box, Solid(Colour{192, 192, 192}));

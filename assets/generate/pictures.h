@@ -11,14 +11,16 @@ namespace artwork {
 constexpr Colour kMenuIconKey{255, 255, 255};
 constexpr Colour kWindowIconKey{195, 246, 246};
 
-Canvas DrawMenuIcon();      // gfx/icon.bmp: 32 x 32, keyed, reduced to 16 colours
-Canvas DrawBorder();        // gfx/border.bmp: 256 x 192 around the 240 x 160 GBA screen
-Canvas DrawMenuEntry();     // gfx/preview.bmp: 191 x 47 DS menu entry
-Canvas DrawTopBanner();     // window/top_banner.bmp: 569 x 57 with the title lettering
-Canvas DrawBottomBanner();  // window/bottom_banner.bmp: 569 x 57, a leaf with drops
+Canvas DrawMenuIcon();   // gfx/icon.bmp: 32 x 32, keyed, reduced to 16 colours
+Canvas DrawBorder();     // gfx/border.bmp: 256 x 192 around the 240 x 160 GBA screen
+Canvas DrawMenuEntry();  // gfx/preview.bmp: 191 x 47 DS menu entry
+// The windows' pictures are drawn at `scale` times their size (1 and 2, the @2x files) so
+// that a window above 96 dpi shows them sharp.
+Canvas DrawTopBanner(double scale = 1);     // window/top_banner.bmp: 569 x 57, the title lettering
+Canvas DrawBottomBanner(double scale = 1);  // window/bottom_banner.bmp: 569 x 57, a leaf with drops
 // window/icon.bmp: 32 x 32, keyed, reduced to 256 colours; the same drawing at `size`
 // pixels square gives the desktop's application icons (desktop/icons/hicolor).
 Canvas DrawWindowIcon(int size = 32);
-Canvas DrawPlaceholder();  // window/preview_placeholder.bmp: 191 x 47, greys only
+Canvas DrawPlaceholder(double scale = 1);  // window/preview_placeholder.bmp: 191 x 47, greys
 
 }  // namespace artwork

@@ -28,9 +28,9 @@ std::string Extension(const std::string& path) {
 
 // A control's rect in the client area's coordinates.
 TwipsRect InWindow(MainControl control) {
-    TwipsRect rect = Spec(control).rect;
-    for (int c = Spec(control).container; c != kWindow;) {
-        const ControlSpec& holder = Spec(static_cast<MainControl>(c));
+    TwipsRect rect = Design(control).rect;
+    for (int c = Design(control).container; c != kWindow;) {
+        const ControlDesign& holder = Design(static_cast<MainControl>(c));
         rect.left += holder.rect.left;
         rect.top += holder.rect.top;
         c = holder.container;
@@ -77,11 +77,11 @@ struct BatchCancelledError : std::runtime_error {
 
 DropPlace DropPlaceAt(double xTwips, double yTwips, bool customizeOpen) {
     if (!customizeOpen) return DropPlace::Window;
-    if (InRow(xTwips, yTwips, MainControl::Label4, MainControl::txtIcon,
+    if (InRow(xTwips, yTwips, MainControl::iconLabel, MainControl::txtIcon,
               MainControl::cmdBrowseIcon)) {
         return DropPlace::IconBox;
     }
-    if (InRow(xTwips, yTwips, MainControl::Label5, MainControl::txtBorder,
+    if (InRow(xTwips, yTwips, MainControl::borderLabel, MainControl::txtBorder,
               MainControl::cmdBrowseBorder)) {
         return DropPlace::BorderBox;
     }

@@ -7,11 +7,16 @@
 
 #include "app_directory.h"
 #include "rom_choice.h"
+#include "standin_check.h"
 
 namespace pellix::app {
 
 MainWindowLogic::MainWindowLogic(MainWindowView& view)
-    : view_(view), alive_(std::make_shared<bool>(true)) {}
+    : view_(view),
+      alive_(std::make_shared<bool>(true)),
+      preview_(std::make_unique<PreviewSlot>([&view](std::function<void()> unloaded) {
+          return view.CreatePreview(std::move(unloaded));
+      })) {}
 
 MainWindowLogic::~MainWindowLogic() {
     *alive_ = false;
@@ -34,7 +39,7 @@ void MainWindowLogic::Guarded(Body&& body) {
 }
 
 void MainWindowLogic::Start() {
-    const int first = StartFocus(MainWindowSpec());
+    const int first = StartFocus(MainWindowDesign());
     if (first != kWindow) view_.SetFocus(static_cast<MainControl>(first));
 }
 
@@ -42,39 +47,62 @@ void MainWindowLogic::OnShown() {
     closed_ = false;
 }
 
-bool MainWindowLogic::ChooseFile(FileChooser chooser, std::string& path) {
+template <typename Ask>
+bool MainWindowLogic::AskChooser(Ask&& ask, std::string& answer) {
     const std::shared_ptr<bool> alive = alive_;
-    path = view_.OpenFile(FileDialogFor(chooser, ApplicationDirectory()));
-    // The chooser has no owner: the window may have been closed, or destroyed, meanwhile.
-    return *alive && !closed_;
+    choosing_ = true;
+    try {
+        answer = ask();
+    } catch (...) {
+        if (*alive) choosing_ = false;
+        throw;
+    }
+    // The file chooser has no owner: the window may have been closed, or destroyed, meanwhile.
+    if (!*alive) return false;
+    choosing_ = false;
+    return !closed_;
 }
 
 void MainWindowLogic::OnBrowseRom() {
+    // A second chooser inside the first would answer for a row the first then overwrites.
+    if (choosing_) return;
     Guarded([this] {
         std::string path;
-        if (ChooseFile(FileChooser::Rom, path)) ChooseRom(path);
+        const auto ask = [this] {
+            return view_.OpenFile(FileDialogFor(FileChooser::Rom, ApplicationDirectory()));
+        };
+        if (AskChooser(ask, path)) ChooseRom(path);
     });
 }
 
 void MainWindowLogic::OnBrowseIcon() {
+    if (choosing_) return;
     Guarded([this] {
         std::string path;
-        if (ChooseFile(FileChooser::Icon, path)) ChooseIcon(path);
+        const auto ask = [this] {
+            return view_.OpenFile(FileDialogFor(FileChooser::Icon, ApplicationDirectory()));
+        };
+        if (AskChooser(ask, path)) ChooseIcon(path);
     });
 }
 
 void MainWindowLogic::OnBrowseBorder() {
+    if (choosing_) return;
     Guarded([this] {
         std::string path;
-        if (ChooseFile(FileChooser::Border, path)) ChooseBorder(path);
+        const auto ask = [this] {
+            return view_.OpenFile(FileDialogFor(FileChooser::Border, ApplicationDirectory()));
+        };
+        if (AskChooser(ask, path)) ChooseBorder(path);
     });
 }
 
 void MainWindowLogic::OnBrowseFolder() {
+    if (choosing_) return;
     Guarded([this] {
-        const std::shared_ptr<bool> alive = alive_;
-        const std::string folder = view_.BrowseFolder(OutputFolderDialog());
-        if (*alive && !closed_) view_.SetText(MainControl::txtOutput, folder);
+        std::string folder;
+        const auto ask = [this] { return view_.BrowseFolder(OutputFolderDialog()); };
+        if (AskChooser(ask, folder)) view_.SetText(MainControl::txtOutput, folder);
     });
 }
 
@@ -91,10 +119,10 @@ void MainWindowLogic::ChooseRom(const std::string& path) {
         view_.ShowMessage(kRomTooLarge);
         if (!*alive) return;
         view_.SetEnabled(MainControl::chkPSRAM, false);
-        view_.SetCheckValue(MainControl::chkPSRAM, 0);
+        view_.SetCheckValue(MainControl::chkPSRAM, Check::Unchecked);
     } else {
         view_.SetEnabled(MainControl::chkPSRAM, true);
-        view_.SetCheckValue(MainControl::chkPSRAM, 1);
+        view_.SetCheckValue(MainControl::chkPSRAM, Check::Checked);
     }
 }
 
@@ -107,9 +135,11 @@ void MainWindowLogic::ChooseBorder(const std::string& path) {
 }
 
 void MainWindowLogic::OnGo() {
-    if (building_) return;
+    // A build started under an open chooser would read a row the chooser is about to fill.
+    if (building_ || choosing_) return;
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
+    if (!TellStandInsOnce()) return;
     SetGoEnabled(false);
     Guarded([this, alive] {
         const BuildResult result = Build(ReadBuildRequest(), ApplicationDirectory(), runner_);
@@ -170,9 +200,22 @@ void MainWindowLogic::OnDrop(const std::vector<std::string>& paths, DropPlace pl
     });
 }
 
+bool MainWindowLogic::TellStandInsOnce() {
+    if (standInsChecked_) return true;
+    standInsChecked_ = true;
+    const std::string warning = StandInWarning(StandInImages(ApplicationDirectory()));
+    if (warning.empty()) return true;
+    // Packages built with the stand-ins do nothing on a DS; the user hears it before the
+    // first one, and may still build (to try the tool out).
+    const std::shared_ptr<bool> alive = alive_;
+    view_.ShowMessage(warning);
+    return *alive;
+}
+
 void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
+    if (!TellStandInsOnce()) return;
     view_.BatchStarted(roms.size());
     ViewProgress progress(view_);
     std::vector<Job> jobs;
@@ -220,7 +263,7 @@ PreviewFacts MainWindowLogic::ReadPreviewFacts() {
 }
 
 void MainWindowLogic::OnPreview() {
-    Guarded([this] { view_.ShowPreview(ReadPreviewFacts()); });
+    Guarded([this] { preview_->Open(ReadPreviewFacts()); });
 }
 
 void MainWindowLogic::OnCustomize() {
@@ -235,21 +278,21 @@ void MainWindowLogic::OnCustomize() {
 
 void MainWindowLogic::ApplyPanel(const PanelLayout& layout) {
     // The seven changes of a fold or unfold, in their order.
-    TwipsRect go = Spec(MainControl::cmdGo).rect;
+    TwipsRect go = Design(MainControl::cmdGo).rect;
     go.top = layout.goTop;
     view_.Place(MainControl::cmdGo, go);
-    TwipsRect banner = Spec(MainControl::Picture2).rect;
+    TwipsRect banner = Design(MainControl::bottomBanner).rect;
     banner.top = layout.bottomBannerTop;
-    view_.Place(MainControl::Picture2, banner);
-    TwipsRect frame = Spec(MainControl::fraCustom).rect;
+    view_.Place(MainControl::bottomBanner, banner);
+    TwipsRect frame = Design(MainControl::fraCustom).rect;
     frame.height = layout.customHeight;
     view_.Place(MainControl::fraCustom, frame);
-    TwipsRect shape = Spec(MainControl::Shape3).rect;
+    TwipsRect shape = Design(MainControl::customOutline).rect;
     shape.height = layout.customHeight;
-    view_.Place(MainControl::Shape3, shape);
+    view_.Place(MainControl::customOutline, shape);
     view_.SetWindowHeight(layout.outerHeight, layout.clientHeight);
     view_.SetText(MainControl::cmdCustomize, layout.caption);
-    view_.SetVisible(MainControl::Label9, layout.noteShown);
+    view_.SetVisible(MainControl::customHint, layout.noteShown);
 }
 
 bool MainWindowLogic::OnCloseRequested() {
@@ -307,10 +350,10 @@ std::string MainWindowLogic::BorderFile() {
     return view_.Text(MainControl::txtBorder);
 }
 int MainWindowLogic::PsramValue() {
-    return view_.CheckValue(MainControl::chkPSRAM);
+    return static_cast<int>(view_.CheckValue(MainControl::chkPSRAM));
 }
 int MainWindowLogic::CompressionValue() {
-    return view_.CheckValue(MainControl::chkCompression);
+    return static_cast<int>(view_.CheckValue(MainControl::chkCompression));
 }
 void MainWindowLogic::SetGoEnabled(bool enabled) {
     view_.SetEnabled(MainControl::cmdGo, enabled);

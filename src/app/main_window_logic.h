@@ -3,7 +3,7 @@
 // closing the window does while a build or a chooser is running.
 //
 // For a front-end writer:
-//  1. Create the window and its controls from MainWindowSpec() (window_layout.h): the rows
+//  1. Create the window and its controls from MainWindowDesign() (window_layout.h): the rows
 //     in order (back to front), each in its container, at its twips rect converted at the
 //     monitor's DPI, with its caption, font, colours and start state; tab order TabOrder().
 //  2. Implement MainWindowView over those controls, addressing them by MainControl. All
@@ -21,11 +21,16 @@
 //     dispatches pending window messages; the logic refuses a second build and puts a
 //     close request off until the build has ended, then calls CloseWindow().
 //  5. A chooser may return after the window was closed or even destroyed: the logic checks
-//     for that itself and then touches neither the view nor itself.
+//     for that itself and then touches neither the view nor itself. While one chooser is
+//     open the browse buttons and "Go..." do nothing, so answering the clicks a chooser
+//     without an owner lets through is safe.
+//  6. The preview: CreatePreview makes a hidden preview window (preview_logic.h); the logic
+//     decides the rest of its life.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,9 +51,8 @@ class MainWindowView {
     // Text of a text box, or caption of a button or label.
     virtual std::string Text(MainControl control) = 0;
     virtual void SetText(MainControl control, const std::string& text) = 0;
-    // Value of a check box: 0 unchecked, 1 checked, 2 greyed.
-    virtual int CheckValue(MainControl control) = 0;
-    virtual void SetCheckValue(MainControl control, int value) = 0;
+    virtual Check CheckValue(MainControl control) = 0;
+    virtual void SetCheckValue(MainControl control, Check value) = 0;
     virtual void SetEnabled(MainControl control, bool enabled) = 0;
     virtual void SetVisible(MainControl control, bool visible) = 0;
     // Moves and sizes a control (twips, relative to its container).
@@ -73,9 +77,8 @@ class MainWindowView {
     virtual void CancelChoosers() = 0;
     // Closes the window: a close put off while a build ran, now that the build has ended.
     virtual void CloseWindow() = 0;
-    // "Preview NDS...": when no preview is loaded, loads one from `facts` (PreviewLogic) and
-    // shows it modeless without an owner; when one is loaded, only brings it forward.
-    virtual void ShowPreview(const PreviewFacts& facts) = 0;
+    // A new, hidden, designed preview window (PreviewSlot::Factory).
+    virtual PreviewView* CreatePreview(std::function<void()> unloaded) = 0;
 
     // Progress of a batch build of dropped ROMs: a dialog with the current ROM, the count and
     // a Cancel button, kept live like the window during a build. The defaults show nothing
@@ -105,6 +108,7 @@ class MainWindowLogic {
     // The window is shown again after it was closed: choosers may fill it again.
     void OnShown();
 
+    // The browse buttons do nothing while a chooser is open (Choosing()).
     // "Browse..." of the ROM row: the ROM chooser, then ChooseRom with its result (also "",
     // which empties the ROM row and title line 1).
     void OnBrowseRom();
@@ -113,9 +117,12 @@ class MainWindowLogic {
     // "Browse..." of the icon and border rows: their chooser; its result goes to the box.
     void OnBrowseIcon();
     void OnBrowseBorder();
-    // "Go...": runs the build from the controls. A click while a build runs does nothing.
+    // "Go...": runs the build from the controls. A click while a build runs or a chooser is
+    // open does nothing. Before the run's first build, an installation that still holds the
+    // stand-in DS images is told so (the build then goes ahead).
     void OnGo();
-    // "Preview NDS...": reads the preview's facts and asks the view to show the preview.
+    // "Preview NDS...": opens the preview from the window's facts, or brings the open one
+    // forward; a picture that cannot be loaded is told by this window.
     void OnPreview();
     // "Customize the NDS (+/-)": folds or unfolds the panel.
     void OnCustomize();
@@ -142,6 +149,9 @@ class MainWindowLogic {
     PreviewFacts ReadPreviewFacts();
 
     bool Building() const { return building_; }
+    bool Choosing() const { return choosing_; }
+    // The run's preview (it may outlive this window's logic).
+    PreviewSlot& Preview() { return *preview_; }
 
     // What "Go..." builds: the controls as they are now.
     BuildRequest ReadBuildRequest();
@@ -163,23 +173,30 @@ class MainWindowLogic {
     // Runs a handler body; an error that escapes it is shown as a message.
     template <typename Body>
     void Guarded(Body&& body);
-    // Opens a file chooser; false when the window was closed or destroyed meanwhile (then
-    // nothing of this object may be touched).
-    bool ChooseFile(FileChooser chooser, std::string& path);
+    // Opens a chooser through `ask` and puts its answer in `answer`; false when the window
+    // was closed or destroyed meanwhile (then nothing of this object may be touched).
+    template <typename Ask>
+    bool AskChooser(Ask&& ask, std::string& answer);
 
   private:
     void ApplyPanel(const PanelLayout& layout);
+    // Tells once per run that the installation holds the stand-in DS images; false when the
+    // window went away while the message was up.
+    bool TellStandInsOnce();
     void BuildBatch(const std::vector<std::string>& roms);
 
     MainWindowView& view_;
     ToolRunner runner_;
     bool customizeOpen_ = false;
     bool building_ = false;
+    bool choosing_ = false;  // a file chooser or the folder browser is open
+    bool standInsChecked_ = false;
     bool closeRequested_ = false;  // asked to close while a build ran
     bool closed_ = false;          // closed while a chooser may still be open
     // Cleared by the destructor; a handler holding a copy can tell that the logic is gone
     // after a chooser's nested event loop returns.
     std::shared_ptr<bool> alive_;
+    std::unique_ptr<PreviewSlot> preview_;
 };
 
 }  // namespace pellix::app

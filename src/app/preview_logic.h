@@ -1,15 +1,18 @@
-// What the preview window decides: where it opens, which icon it shows, its title lines, and
-// what it tells the user when a picture cannot be loaded.
+// What the preview window decides: its life (one at a time, brought forward, discarded after
+// a failed load, forgotten when closed), where it opens, and every picture it shows, decoded
+// and composed here so that each front end draws the same pixels and says the same things.
 //
-// For a front-end writer: the main window's logic hands you a PreviewFacts when "Preview
-// NDS..." is pressed (MainWindowView::ShowPreview). If your preview is already loaded, only
-// bring it forward. Otherwise create the window from PreviewWindowSpec(), implement
-// PreviewView over it and call PreviewLogic(view).LoadOrReport(facts): on true show the
-// window modeless with no owner; on false the message has been shown, so discard it. The
-// Close button and the close box unload the window; the next press loads it afresh.
+// For a front-end writer: implement PreviewView over a window built hidden from
+// PreviewWindowDesign(), and make MainWindowView::CreatePreview return a new one. The logic
+// fills it, then shows it, brings it forward when "Preview NDS..." is pressed again, or
+// discards it when a picture cannot be loaded (the main window then shows the message). Call
+// the `unloaded` function you were given once, when the window is closed or destroyed.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -26,20 +29,15 @@ struct PreviewFacts {
     std::string borderText;        // text of txtBorder, as typed
 };
 
-// A 32 x 32 icon as the DS menu shows it: rows top-down, four bytes a pixel (red, green,
-// blue, alpha), alpha 0 where the menu behind shows through and 255 elsewhere.
-struct IconImage {
-    int width = 32;
-    int height = 32;
+// Pixels for a picture box: rows top-down, four bytes a pixel (red, green, blue, alpha),
+// alpha 0 where whatever lies beneath the box shows through and 255 elsewhere.
+struct Image {
+    int width = 0;
+    int height = 0;
     std::vector<std::uint8_t> rgba;
-};
-
-// The DS's top screen as a border fills it: 256 x 192, rows top-down, three bytes a pixel
-// (red, green, blue) at the DS's 5-bit precision.
-struct BorderImage {
-    int width = 256;
-    int height = 192;
-    std::vector<std::uint8_t> rgb;
+    const std::uint8_t* At(int x, int y) const {
+        return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+    }
 };
 
 // The preview window as its logic sees it. Strings are UTF-8.
@@ -50,34 +48,29 @@ class PreviewView {
     virtual TwipsSizeF OuterSize() = 0;
     // Moves the window's outer top-left corner; the front end rounds only here.
     virtual void MoveTo(double leftTwips, double topTwips) = 0;
-    // Loads the picture file at `path` into a picture box (picBG or picIcon), drawn at its
-    // corner unscaled. Returns "" when it was loaded, else a short reason such as
-    // "no such file", "not a picture", "the picture is damaged".
-    virtual std::string LoadPicture(PreviewControl box, const std::string& path) = 0;
+    // Draws `image` in a picture box at its corner, one image pixel to 15 twips, cut at the
+    // box's edges.
+    virtual void SetPicture(PreviewControl box, const Image& image) = 0;
     virtual void SetText(PreviewControl label, const std::string& text) = 0;
-    // Shows the icon the package will hold in picIcon, at its corner, its clear pixels
-    // letting picBG show through. A front end that cannot returns false (the default); the
-    // logic then loads the icon file itself with LoadPicture.
-    virtual bool ShowIcon(const IconImage& icon) {
-        (void)icon;
-        return false;
-    }
-    // Beyond the design: shows a custom border as the DS's top screen in picBorder, the
-    // game area (kBorderGameArea) outlined, the client area grown to
-    // kPreviewBorderClientWidth x kPreviewBorderClientHeight and the note (Label1) hidden.
-    // A front end that does not returns false (the default) and keeps the designed window.
-    virtual bool ShowBorder(const BorderImage& border) {
-        (void)border;
-        return false;
-    }
-    // Shows a message (caption "Quillmere", one OK button) and returns once dismissed.
-    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void SetVisible(PreviewControl control, bool visible) = 0;
+    // Sets the client area's size (twips), keeping the frame.
+    virtual void SetClientSize(int widthTwips, int heightTwips) = 0;
+    // Shows the filled window modeless, with no owner.
+    virtual void Show() = 0;
+    // Brings the shown window to the front.
+    virtual void BringForward() = 0;
+    // Destroys the window, never shown (its load failed).
+    virtual void Discard() = 0;
 };
 
-// A picture the preview could not load; what() is the message the user is shown.
-struct PreviewPictureError {
-    std::string message;
+// A picture the preview could not load; what() is what the user is shown.
+class PreviewPictureError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
 };
+
+// The message for a picture that cannot be loaded.
+std::string PictureLoadMessage(const std::string& path, const std::string& reason);
 
 // The preview's outer top-left corner: centred over the main window's outer frame, computed
 // in floating point and not pulled back onto the screen.
@@ -88,39 +81,64 @@ TwipsPointF PreviewPosition(const TwipsRectF& mainOuter, const TwipsSizeF& previ
 std::string PreviewIconFile(const std::string& customizeCaption, const std::string& iconText,
                             const std::string& appDir);
 
-// The icon the package holds when built with `iconFile`: the file itself when it already is
-// a DS icon, else its conversion, as the DS menu shows it. Throws PreviewPictureError
-// naming the file and the reason when it cannot be read or converted.
-IconImage PackageIcon(const std::string& iconFile);
-
 // The custom border the package holds when built with the panel open and `borderText`
 // naming an existing file; none (false) otherwise, as for the build.
 bool CustomBorderFile(const std::string& customizeCaption, const std::string& borderText);
 
-// The top screen a border file gives: the picture itself at 256 x 192, else its conversion
-// (scaled to cover, centred, cropped). Throws PreviewPictureError naming the file.
-BorderImage PackageBorder(const std::string& borderFile);
+// A picture file as it is, whatever its kind (bitmap, PNG, JPEG, GIF). Throws
+// PreviewPictureError naming the file and the reason when it cannot be read.
+Image ReadPreviewPicture(const std::string& path);
 
-// The message for a picture that cannot be loaded.
-std::string PictureLoadMessage(const std::string& path, const std::string& reason);
+// The 32 x 32 icon the package holds when built with `iconFile`, as the DS menu shows it:
+// the file itself when it already is a DS icon, else its conversion. Throws
+// PreviewPictureError naming the file.
+Image PackageIcon(const std::string& iconFile);
 
-class PreviewLogic {
+// `icon` with its clear pixels taken from `background` where the background lies beneath
+// them (the icon's corner `dx`, `dy` pixels from the background's); clear elsewhere.
+Image IconOverBackground(const Image& icon, const Image& background, int dx, int dy);
+
+// The DS's top screen a border file gives (256 x 192, at the DS's 5-bit colour): the picture
+// itself at that size, else its conversion (scaled to cover, centred, cropped). Throws
+// PreviewPictureError naming the file.
+Image PackageBorder(const std::string& borderFile);
+
+// The top screen with the GBA's game area (kBorderGameArea) outlined just outside its edge
+// in kGameAreaOutline, on the border the player sees.
+Image TopScreenWithGameArea(const Image& border);
+
+// Fills a new preview from `facts`, in this order: position, background (gfx/preview.bmp of
+// the installation), choice of the icon file, the three title lines, the icon as the package
+// will hold it over the background; then, with a custom border, the top screen, the note
+// hidden, the window grown and centred again at its new size. Stops at the first picture
+// that cannot be loaded and throws PreviewPictureError.
+void LoadPreview(PreviewView& view, const PreviewFacts& facts);
+
+// The run's one preview window.
+class PreviewSlot {
   public:
-    explicit PreviewLogic(PreviewView& view) : view_(view) {}
+    // Makes a hidden, designed, empty preview window. The front end calls `unloaded` once
+    // when that window is closed or destroyed; the slot then no longer touches it.
+    using Factory = std::function<PreviewView*(std::function<void()> unloaded)>;
 
-    // Fills the preview from `facts`, in this order: position, background (gfx/preview.bmp
-    // of the installation), choice of the icon file, the three title lines, the icon as the
-    // package will hold it (PackageIcon); then, with a custom border, the border
-    // (PackageBorder), and the window centred again at its new size.
-    // Stops at the first picture that cannot be loaded and throws PreviewPictureError.
-    void Load(const PreviewFacts& facts);
+    explicit PreviewSlot(Factory factory);
+    ~PreviewSlot();
+    PreviewSlot(const PreviewSlot&) = delete;
+    PreviewSlot& operator=(const PreviewSlot&) = delete;
 
-    // Load, with a failure shown through the view. Returns false when the preview must be
-    // discarded (a half-filled preview would misrepresent the menu entry).
-    bool LoadOrReport(const PreviewFacts& facts);
+    // "Preview NDS...": when a preview is loaded, brings it forward and reads nothing; else
+    // makes one, loads it (LoadPreview) and shows it. A load that fails discards the window
+    // (a half-filled preview would misrepresent the menu entry) and throws
+    // PreviewPictureError; the next press tries afresh.
+    void Open(const PreviewFacts& facts);
+
+    // The loaded preview, or null.
+    PreviewView* Current() const { return *current_; }
 
   private:
-    PreviewView& view_;
+    Factory factory_;
+    // Shared with the unload callbacks, which may outlive the slot.
+    std::shared_ptr<PreviewView*> current_;
 };
 
 }  // namespace pellix::app

@@ -66,11 +66,14 @@ struct Colour {
 
 // A font of the design. Where the face is missing the front end takes the nearest
 // equivalent at the same size ("MS Sans Serif" and "Arial" both fall back to a sans serif).
-struct FontSpec {
+struct FontDesign {
     const char* face = "MS Sans Serif";
     double points = 8.25;
     bool bold = false;
 };
+
+// The value of a check box; the design's numbers are kept for the build's settings.
+enum class Check { Unchecked = 0, Checked = 1, Greyed = 2 };
 
 enum class ControlKind {
     PictureBox,  // draws its picture at its top-left corner, unscaled, cut at its edges
@@ -79,7 +82,7 @@ enum class ControlKind {
     Label,       // static text, no focus
     TextBox,     // single-line, editable, no length limit
     Button,      // push button; none is the default (Enter) or cancel (Esc) button
-    CheckBox,    // no caption of its own; values 0 unchecked, 1 checked, 2 greyed
+    CheckBox,    // no caption of its own; its value is a Check
 };
 
 // Whether controls of this kind take the keyboard focus (text boxes, buttons, check boxes).
@@ -93,20 +96,20 @@ constexpr int kWindow = -1;
 constexpr int kNoTabIndex = -1;
 
 // One control of a window's design.
-struct ControlSpec {
+struct ControlDesign {
     int id;            // the MainControl or PreviewControl value, equal to the row's index
-    const char* name;  // design name (also the Qt objectName)
+    const char* name;  // the control's name in code (also the Qt objectName)
     ControlKind kind;
     int container;        // id of the holding control, or kWindow
     const char* caption;  // caption or start text, UTF-8; "" for none
     TwipsRect rect;       // start place in twips, relative to the container
     int tabIndex;         // keyboard order among focusable controls; kNoTabIndex for shapes
-    FontSpec font;        // the window's default font for controls that name none
+    FontDesign font;      // the window's default font for controls that name none
     Colour back;          // background (panel colour, text box colour, Transparent, System)
     Colour fore;          // text colour; a shape's outline colour
     bool visible;         // at start
     bool enabled;         // at start
-    int checkValue;       // check boxes: start value (0, 1, 2); 0 for other kinds
+    Check checkValue;     // check boxes: start value; Unchecked for other kinds
     TextAlign align;      // labels: how the caption sits in the box (top-aligned always)
     bool wordWrap;        // labels: wrap over several lines instead of cutting off
     const char* picture;  // picture boxes: the artwork file of assets/window, or nullptr
@@ -115,50 +118,50 @@ struct ControlSpec {
 // One window of the design. Rows are in stacking order, back to front: a front end that
 // creates them in this order puts the controls that belong to the window above the frames
 // and banners they lie over.
-struct WindowSpec {
+struct WindowDesign {
     const char* name;     // frmPellix, frmPreview
     const char* caption;  // title bar text
     int clientWidth;      // client area at start, twips
     int clientHeight;
-    Colour back;    // window background
-    FontSpec font;  // default font of the controls
-    bool sizable;   // sizing border
+    Colour back;      // window background
+    FontDesign font;  // default font of the controls
+    bool sizable;     // sizing border
     bool minimizeButton;
     bool maximizeButton;
-    bool toolWindow;   // a fixed tool window without a taskbar button of its own
-    const char* icon;  // artwork file of the window icon (assets/window); its background
-                       // colour iconTransparent is shown see-through
+    bool taskbarButton;  // whether it has a taskbar button of its own (the preview has none)
+    const char* icon;    // artwork file of the window icon (assets/window); its background
+                         // colour iconTransparent is shown see-through
     Colour iconTransparent;
-    const ControlSpec* controls;
+    const ControlDesign* controls;
     std::size_t controlCount;
 };
 
 // Controls of the main window, in the order of its rows.
 enum class MainControl {
-    Picture1,
+    topBanner,
     fraGame,
-    Shape2,
-    Label1,
-    Label6,
-    Label2,
+    gameOutline,
+    romLabel,
+    romHint,
+    outputLabel,
     fraName,
-    Shape1,
-    Label3,
-    Label10,
-    Label11,
+    nameOutline,
+    titleLabel,
+    psramLabel,
+    compressionLabel,
     chkCompression,
     fraCustom,
-    Shape3,
-    Label9,
-    Label4,
+    customOutline,
+    customHint,
+    iconLabel,
     txtIcon,
     cmdBrowseIcon,
-    Label7,
-    Label5,
+    iconHint,
+    borderLabel,
     txtBorder,
     cmdBrowseBorder,
-    Label8,
-    Picture2,
+    borderHint,
+    bottomBanner,
     txtROM,
     cmdBrowseROM,
     txtOutput,
@@ -175,31 +178,31 @@ enum class MainControl {
 
 // Controls of the preview window, in the order of its rows.
 // picBorder lies below the designed window and stays hidden unless the preview shows a
-// custom border (PreviewView::ShowBorder).
+// custom border (LoadPreview).
 enum class PreviewControl {
     picBG,
     lblTitle1,
     lblTitle2,
     lblTitle3,
     picIcon,
-    Label1,
+    note,
     cmdClose,
     picBorder,
     Count
 };
 
-const WindowSpec& MainWindowSpec();
-const WindowSpec& PreviewWindowSpec();
+const WindowDesign& MainWindowDesign();
+const WindowDesign& PreviewWindowDesign();
 
 // The row of one control.
-const ControlSpec& Spec(MainControl control);
-const ControlSpec& Spec(PreviewControl control);
+const ControlDesign& Design(MainControl control);
+const ControlDesign& Design(PreviewControl control);
 
 // Ids of the controls that take the focus, in tab order (rising tab index).
-std::vector<int> TabOrder(const WindowSpec& window);
+std::vector<int> TabOrder(const WindowDesign& window);
 // The control that has the focus when the window starts: the first of TabOrder that is
 // visible and enabled at start, with its containers visible; kWindow when there is none.
-int StartFocus(const WindowSpec& window);
+int StartFocus(const WindowDesign& window);
 
 // The design's non-client area of the main window (title bar included), in twips.
 constexpr int kMainFrameAbove = 465;
@@ -208,12 +211,12 @@ constexpr int kMainFrameBelow = 60;
 // The values the customisation panel switches between.
 struct PanelLayout {
     int goTop;            // top of cmdGo
-    int bottomBannerTop;  // top of Picture2
-    int customHeight;     // height of fraCustom and Shape3
+    int bottomBannerTop;  // top of bottomBanner
+    int customHeight;     // height of fraCustom and customOutline
     int outerHeight;      // outer height of the main window (design's title bar and borders)
     int clientHeight;     // the client height that outer height gives with the design's frame
     const char* caption;  // caption of cmdCustomize
-    bool noteShown;       // Label9
+    bool noteShown;       // customHint
 };
 extern const PanelLayout kPanelFolded;    // the start layout
 extern const PanelLayout kPanelUnfolded;  // the panel open

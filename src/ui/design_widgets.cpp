@@ -1,8 +1,11 @@
 // Qt widgets made from the shared window designs.
 #include "design_widgets.h"
 
+#include <QApplication>
 #include <QBitmap>
 #include <QCheckBox>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -31,6 +34,23 @@ class ShapeOutline : public QWidget {
     QColor colour_;
 };
 
+// A check box without a caption: styles draw the focus around the caption, so this one draws
+// it around the box, and the keyboard's place is always seen.
+class CaptionlessCheckBox : public QCheckBox {
+  public:
+    using QCheckBox::QCheckBox;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override {
+        QCheckBox::paintEvent(event);
+        if (!hasFocus()) return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
 void SetColour(QWidget* widget, QPalette::ColorRole role, const app::Colour& colour) {
     if (colour.kind != app::Colour::Rgb) return;
     QPalette palette = widget->palette();
@@ -38,16 +58,30 @@ void SetColour(QWidget* widget, QPalette::ColorRole role, const app::Colour& col
     widget->setPalette(palette);
 }
 
-QWidget* MakeWidget(const app::ControlSpec& spec, QWidget* parent) {
-    const QString caption = QString::fromUtf8(spec.caption);
-    switch (spec.kind) {
+// A wrapping label whose words would not fit its box at the design's font (other faces and
+// hinting at other scales) gets the largest smaller size at which they do.
+void FitWrappedText(QLabel* label) {
+    const QRect box(QPoint(0, 0), label->size());
+    QFont font = label->font();
+    for (double points = font.pointSizeF(); points > 4; points -= 0.25) {
+        font.setPointSizeF(points);
+        const QFontMetrics metrics(font);
+        const QRect needed = metrics.boundingRect(box, Qt::TextWordWrap, label->text());
+        if (needed.width() <= box.width() && needed.height() <= box.height()) break;
+    }
+    label->setFont(font);
+}
+
+QWidget* MakeWidget(const app::ControlDesign& row, QWidget* parent) {
+    const QString caption = QString::fromUtf8(row.caption);
+    switch (row.kind) {
         case app::ControlKind::PictureBox: {
             auto* box = new QLabel(parent);
             box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             box->setScaledContents(false);
             box->setFrameShape(QFrame::NoFrame);
-            if (spec.picture) {
-                const QPixmap art(QStringLiteral(":/window/") + QString::fromUtf8(spec.picture));
+            if (row.picture) {
+                const QPixmap art = DesignArtwork(row.picture, qApp->devicePixelRatio());
                 // Artwork not drawn yet leaves an empty box where the picture goes.
                 if (!art.isNull()) box->setPixmap(art);
             }
@@ -55,12 +89,12 @@ QWidget* MakeWidget(const app::ControlSpec& spec, QWidget* parent) {
         }
         case app::ControlKind::Frame: {
             auto* frame = new QWidget(parent);
-            SetColour(frame, QPalette::Window, spec.back);
-            frame->setAutoFillBackground(spec.back.kind == app::Colour::Rgb);
+            SetColour(frame, QPalette::Window, row.back);
+            frame->setAutoFillBackground(row.back.kind == app::Colour::Rgb);
             return frame;
         }
         case app::ControlKind::Shape: {
-            auto* shape = new ShapeOutline(parent, ToQColor(spec.fore));
+            auto* shape = new ShapeOutline(parent, ToQColor(row.fore));
             shape->setAttribute(Qt::WA_TransparentForMouseEvents);
             return shape;
         }
@@ -69,17 +103,17 @@ QWidget* MakeWidget(const app::ControlSpec& spec, QWidget* parent) {
             // Captions and copied titles are shown as typed: no markup, no mnemonics.
             label->setTextFormat(Qt::PlainText);
             label->setAlignment(
-                (spec.align == app::TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
+                (row.align == app::TextAlign::Centre ? Qt::AlignHCenter : Qt::AlignLeft) |
                 Qt::AlignTop);
-            label->setWordWrap(spec.wordWrap);
+            label->setWordWrap(row.wordWrap);
             label->setAutoFillBackground(false);  // transparent: the container shows through
-            SetColour(label, QPalette::WindowText, spec.fore);
+            SetColour(label, QPalette::WindowText, row.fore);
             return label;
         }
         case app::ControlKind::TextBox: {
             auto* box = new QLineEdit(caption, parent);
-            SetColour(box, QPalette::Base, spec.back);
-            SetColour(box, QPalette::Text, spec.fore);
+            SetColour(box, QPalette::Base, row.back);
+            SetColour(box, QPalette::Text, row.fore);
             return box;
         }
         case app::ControlKind::Button: {
@@ -89,16 +123,16 @@ QWidget* MakeWidget(const app::ControlSpec& spec, QWidget* parent) {
             return button;
         }
         case app::ControlKind::CheckBox: {
-            auto* box = new QCheckBox(parent);
+            auto* box = new CaptionlessCheckBox(parent);
             // A button fills its background from the style's button colour; the design
             // wants the panel beneath it, so it fills from the window role, set to the panel.
-            SetColour(box, QPalette::Window, spec.back);
-            SetColour(box, QPalette::Button, spec.back);
+            SetColour(box, QPalette::Window, row.back);
+            SetColour(box, QPalette::Button, row.back);
             box->setBackgroundRole(QPalette::Window);
-            box->setAutoFillBackground(spec.back.kind == app::Colour::Rgb);
-            box->setCheckState(spec.checkValue == 1   ? Qt::Checked
-                               : spec.checkValue == 2 ? Qt::PartiallyChecked
-                                                      : Qt::Unchecked);
+            box->setAutoFillBackground(row.back.kind == app::Colour::Rgb);
+            box->setCheckState(row.checkValue == app::Check::Checked  ? Qt::Checked
+                               : row.checkValue == app::Check::Greyed ? Qt::PartiallyChecked
+                                                                      : Qt::Unchecked);
             return box;
         }
     }
@@ -126,17 +160,17 @@ QColor ToQColor(const app::Colour& colour) {
     }
 }
 
-QFont DesignFont(const app::FontSpec& spec) {
+QFont DesignFont(const app::FontDesign& design) {
     QFont font;
-    const QString face = QString::fromUtf8(spec.face);
+    const QString face = QString::fromUtf8(design.face);
     if (face == QLatin1String("Arial")) {
         font.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
     } else {
         font.setFamilies({face, "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
     }
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(spec.points);
-    font.setBold(spec.bold);
+    font.setPointSizeF(design.points);
+    font.setBold(design.bold);
     return font;
 }
 
@@ -149,7 +183,22 @@ std::string ToUtf8(const QString& text) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-QIcon DesignIcon(const app::WindowSpec& window) {
+QPixmap DesignArtwork(const char* file, qreal ratio) {
+    const QString name = QString::fromUtf8(file);
+    if (ratio > 1) {
+        // Drawn at twice the size by the artwork generator: sharp above 96 dpi.
+        const QString twice = QStringLiteral(":/window/") + QFileInfo(name).completeBaseName() +
+                              QStringLiteral("@2x.") + QFileInfo(name).suffix();
+        QPixmap art(twice);
+        if (!art.isNull()) {
+            art.setDevicePixelRatio(2);
+            return art;
+        }
+    }
+    return QPixmap(QStringLiteral(":/window/") + name);
+}
+
+QIcon DesignIcon(const app::WindowDesign& window) {
     QPixmap picture(QStringLiteral(":/window/") + QString::fromUtf8(window.icon));
     if (!picture.isNull() && window.iconTransparent.kind == app::Colour::Rgb) {
         picture.setMask(picture.createMaskFromColor(ToQColor(window.iconTransparent)));
@@ -157,7 +206,7 @@ QIcon DesignIcon(const app::WindowSpec& window) {
     return QIcon(picture);
 }
 
-std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowSpec& window) {
+std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowDesign& window) {
     host.setObjectName(QString::fromUtf8(window.name));
     host.setWindowTitle(QString::fromUtf8(window.caption));
     host.setWindowIcon(DesignIcon(window));
@@ -169,14 +218,16 @@ std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowSpec& 
 
     std::vector<QWidget*> widgets(window.controlCount, nullptr);
     for (std::size_t i = 0; i < window.controlCount; ++i) {
-        const app::ControlSpec& spec = window.controls[i];
-        QWidget* parent = spec.container == app::kWindow ? &host : widgets.at(spec.container);
-        QWidget* widget = MakeWidget(spec, parent);
-        widget->setObjectName(QString::fromUtf8(spec.name));
-        widget->setGeometry(Pixels(spec.rect));
-        widget->setFont(DesignFont(spec.font));
-        widget->setEnabled(spec.enabled);
-        if (!spec.visible) widget->hide();
+        const app::ControlDesign& row = window.controls[i];
+        QWidget* parent = row.container == app::kWindow ? &host : widgets.at(row.container);
+        QWidget* widget = MakeWidget(row, parent);
+        widget->setObjectName(QString::fromUtf8(row.name));
+        widget->setGeometry(Pixels(row.rect));
+        widget->setFont(DesignFont(row.font));
+        widget->setEnabled(row.enabled);
+        if (!row.visible) widget->hide();
+        if (row.kind == app::ControlKind::Label && row.wordWrap)
+            FitWrappedText(static_cast<QLabel*>(widget));
         widgets[i] = widget;
     }
     const std::vector<int> order = app::TabOrder(window);

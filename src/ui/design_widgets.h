@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -22,17 +23,21 @@ int Pixels(int twips);
 
 QColor ToQColor(const app::Colour& colour);
 // The design's font, falling back to the nearest sans serif where the face is missing.
-QFont DesignFont(const app::FontSpec& spec);
+QFont DesignFont(const app::FontDesign& design);
 
 QString FromUtf8(const std::string& text);
 std::string ToUtf8(const QString& text);
 
+// A picture of the design's artwork (assets/window) for a screen of `ratio` device pixels to
+// a logical one: the version drawn at 2x where the screen is finer than 1x and one exists.
+QPixmap DesignArtwork(const char* file, qreal ratio);
+
 // The window icon of the design, its background colour shown see-through.
-QIcon DesignIcon(const app::WindowSpec& window);
+QIcon DesignIcon(const app::WindowDesign& window);
 
 // Sets the window's title, colour and default font, and creates every control of `window`
 // in stacking order. Returns the widgets indexed by control id. The title labels and text
 // boxes show text as typed (no markup). Tab order follows the design.
-std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowSpec& window);
+std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowDesign& window);
 
 }  // namespace pellix::ui

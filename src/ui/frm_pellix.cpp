@@ -13,12 +13,12 @@
 #include <QProgressDialog>
 #include <QUrl>
 
-#include "browse_folders.h"
 #include "chooser_loop.h"
 #include "design_widgets.h"
 #include "frm_preview.h"
 #include "main_window_logic.h"
-#include "open_file_dialog.h"
+#include "qt_file_dialog.h"
+#include "qt_folder_dialog.h"
 #include "shell_wait.h"
 
 namespace pellix::ui {
@@ -42,23 +42,23 @@ class frmPellix::View : public app::MainWindowView {
     void SetText(MainControl control, const std::string& text) override {
         Control(control)->setProperty("text", FromUtf8(text));
     }
-    int CheckValue(MainControl control) override {
+    app::Check CheckValue(MainControl control) override {
         auto* box = qobject_cast<const QCheckBox*>(Control(control));
-        if (!box) return 0;
+        if (!box) return app::Check::Unchecked;
         switch (box->checkState()) {
             case Qt::Checked:
-                return 1;
+                return app::Check::Checked;
             case Qt::PartiallyChecked:
-                return 2;
+                return app::Check::Greyed;
             default:
-                return 0;
+                return app::Check::Unchecked;
         }
     }
-    void SetCheckValue(MainControl control, int value) override {
+    void SetCheckValue(MainControl control, app::Check value) override {
         if (auto* box = qobject_cast<QCheckBox*>(Control(control))) {
-            box->setCheckState(value == 1   ? Qt::Checked
-                               : value == 2 ? Qt::PartiallyChecked
-                                            : Qt::Unchecked);
+            box->setCheckState(value == app::Check::Checked  ? Qt::Checked
+                               : value == app::Check::Greyed ? Qt::PartiallyChecked
+                                                             : Qt::Unchecked);
         }
     }
     void SetEnabled(MainControl control, bool enabled) override {
@@ -93,9 +93,9 @@ class frmPellix::View : public app::MainWindowView {
         if (w_.choosers_.closeAll) w_.choosers_.closeAll();
     }
     void CloseWindow() override { w_.close(); }
-    void ShowPreview(const app::PreviewFacts& facts) override {
-        ui::ShowPreview(facts, QSizeF(w_.frameGeometry().size() - w_.geometry().size()),
-                        w_.windowIcon());
+    app::PreviewView* CreatePreview(std::function<void()> unloaded) override {
+        return new frmPreview(std::move(unloaded), w_.windowIcon(),
+                              QSizeF(w_.frameGeometry().size() - w_.geometry().size()));
     }
 
     void BatchStarted(std::size_t count) override {
@@ -131,7 +131,7 @@ Choosers PlatformChoosers() {
     Choosers choosers;
     choosers.openFile = &modOpenFileDialog::ShowOpenDialog;
     choosers.browseFolder = &modBrowseFolders::BrowseFolder;
-    choosers.closeAll = &platform::CloseOpenChoosers;
+    choosers.closeAll = &ui::CloseOpenChoosers;
     return choosers;
 }
 
@@ -151,7 +151,7 @@ frmPellix::frmPellix()
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     BuildControls();
-    const app::WindowSpec& design = app::MainWindowSpec();
+    const app::WindowDesign& design = app::MainWindowDesign();
     resize(Pixels(design.clientWidth), Pixels(design.clientHeight));
     setAcceptDrops(true);
 
@@ -164,45 +164,45 @@ frmPellix::~frmPellix() {
 }
 
 void frmPellix::BuildControls() {
-    controls_ = BuildDesignedWindow(*this, app::MainWindowSpec());
+    controls_ = BuildDesignedWindow(*this, app::MainWindowDesign());
     const auto get = [this](MainControl control) {
         return controls_.at(static_cast<std::size_t>(control));
     };
 #define PELLIX_BIND(name, type) name = static_cast<type*>(get(MainControl::name))
-    PELLIX_BIND(Picture1, QLabel);
+    PELLIX_BIND(topBanner, QLabel);
     PELLIX_BIND(fraGame, QWidget);
-    PELLIX_BIND(Shape2, QWidget);
-    PELLIX_BIND(Label1, QLabel);
-    PELLIX_BIND(Label6, QLabel);
-    PELLIX_BIND(Label2, QLabel);
+    PELLIX_BIND(gameOutline, QWidget);
+    PELLIX_BIND(romLabel, QLabel);
+    PELLIX_BIND(romHint, QLabel);
+    PELLIX_BIND(outputLabel, QLabel);
     PELLIX_BIND(txtROM, QLineEdit);
     PELLIX_BIND(cmdBrowseROM, QPushButton);
     PELLIX_BIND(txtOutput, QLineEdit);
     PELLIX_BIND(cmdBrowseFolder, QPushButton);
     PELLIX_BIND(fraName, QWidget);
-    PELLIX_BIND(Shape1, QWidget);
-    PELLIX_BIND(Label3, QLabel);
-    PELLIX_BIND(Label10, QLabel);
-    PELLIX_BIND(Label11, QLabel);
+    PELLIX_BIND(nameOutline, QWidget);
+    PELLIX_BIND(titleLabel, QLabel);
+    PELLIX_BIND(psramLabel, QLabel);
+    PELLIX_BIND(compressionLabel, QLabel);
     PELLIX_BIND(chkCompression, QCheckBox);
     PELLIX_BIND(txtTitle1, QLineEdit);
     PELLIX_BIND(txtTitle2, QLineEdit);
     PELLIX_BIND(txtTitle3, QLineEdit);
     PELLIX_BIND(chkPSRAM, QCheckBox);
     PELLIX_BIND(fraCustom, QWidget);
-    PELLIX_BIND(Shape3, QWidget);
-    PELLIX_BIND(Label9, QLabel);
-    PELLIX_BIND(Label4, QLabel);
+    PELLIX_BIND(customOutline, QWidget);
+    PELLIX_BIND(customHint, QLabel);
+    PELLIX_BIND(iconLabel, QLabel);
     PELLIX_BIND(txtIcon, QLineEdit);
     PELLIX_BIND(cmdBrowseIcon, QPushButton);
-    PELLIX_BIND(Label7, QLabel);
-    PELLIX_BIND(Label5, QLabel);
+    PELLIX_BIND(iconHint, QLabel);
+    PELLIX_BIND(borderLabel, QLabel);
     PELLIX_BIND(txtBorder, QLineEdit);
     PELLIX_BIND(cmdBrowseBorder, QPushButton);
-    PELLIX_BIND(Label8, QLabel);
+    PELLIX_BIND(borderHint, QLabel);
     PELLIX_BIND(cmdCustomize, QPushButton);
     PELLIX_BIND(cmdPreview, QPushButton);
-    PELLIX_BIND(Picture2, QLabel);
+    PELLIX_BIND(bottomBanner, QLabel);
     PELLIX_BIND(cmdGo, QPushButton);
 #undef PELLIX_BIND
 

@@ -83,40 +83,40 @@ class frmPellix : public QWidget {
 
     // The controls, by their design names (also their objectNames). Frames and shapes are
     // plain widgets; the picture boxes are labels holding the banner pictures.
-    QLabel* Picture1 = nullptr;
+    QLabel* topBanner = nullptr;
     QWidget* fraGame = nullptr;
-    QWidget* Shape2 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label2 = nullptr;
+    QWidget* gameOutline = nullptr;
+    QLabel* romLabel = nullptr;
+    QLabel* romHint = nullptr;
+    QLabel* outputLabel = nullptr;
     QLineEdit* txtROM = nullptr;
     QPushButton* cmdBrowseROM = nullptr;
     QLineEdit* txtOutput = nullptr;
     QPushButton* cmdBrowseFolder = nullptr;
     QWidget* fraName = nullptr;
-    QWidget* Shape1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLabel* Label11 = nullptr;
+    QWidget* nameOutline = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLabel* psramLabel = nullptr;
+    QLabel* compressionLabel = nullptr;
     QCheckBox* chkCompression = nullptr;
     QLineEdit* txtTitle1 = nullptr;
     QLineEdit* txtTitle2 = nullptr;
     QLineEdit* txtTitle3 = nullptr;
     QCheckBox* chkPSRAM = nullptr;
     QWidget* fraCustom = nullptr;
-    QWidget* Shape3 = nullptr;
-    QLabel* Label9 = nullptr;
-    QLabel* Label4 = nullptr;
+    QWidget* customOutline = nullptr;
+    QLabel* customHint = nullptr;
+    QLabel* iconLabel = nullptr;
     QLineEdit* txtIcon = nullptr;
     QPushButton* cmdBrowseIcon = nullptr;
-    QLabel* Label7 = nullptr;
-    QLabel* Label5 = nullptr;
+    QLabel* iconHint = nullptr;
+    QLabel* borderLabel = nullptr;
     QLineEdit* txtBorder = nullptr;
     QPushButton* cmdBrowseBorder = nullptr;
-    QLabel* Label8 = nullptr;
+    QLabel* borderHint = nullptr;
     QPushButton* cmdCustomize = nullptr;
     QPushButton* cmdPreview = nullptr;
-    QLabel* Picture2 = nullptr;
+    QLabel* bottomBanner = nullptr;
     QPushButton* cmdGo = nullptr;
 
   protected:

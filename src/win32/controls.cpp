@@ -9,7 +9,6 @@
 #include <tuple>
 
 #include "dpi.h"
-#include "picture.h"
 
 namespace pellix::win32 {
 
@@ -18,6 +17,9 @@ const wchar_t kPictureClass[] = L"PellixPicture";
 const wchar_t kTitleClass[] = L"PellixTitle";
 
 namespace {
+
+// The window property of a picture box that holds its picture's density.
+const wchar_t kDensityProperty[] = L"PellixPictureDensity";
 
 struct Outline {
     int id;
@@ -128,6 +130,7 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         case WM_NCDESTROY:
             if (HBITMAP bitmap = GetPicture(window)) ::DeleteObject(bitmap);
             ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            ::RemovePropW(window, kDensityProperty);
             break;
         case WM_ERASEBKGND:
             return 1;  // WM_PAINT covers every pixel
@@ -140,17 +143,21 @@ LRESULT CALLBACK PictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
             if (HBITMAP bitmap = GetPicture(window)) {
                 BITMAP info{};
                 ::GetObjectW(bitmap, sizeof info, &info);
-                const unsigned dpi = WindowDpi(window);
+                const int dpi = static_cast<int>(WindowDpi(window));
+                const int density = std::max(1, static_cast<int>(reinterpret_cast<INT_PTR>(
+                                                    ::GetPropW(window, kDensityProperty))));
+                const int scale = static_cast<int>(kBaseDpi) * density;
+                const int width = ::MulDiv(info.bmWidth, dpi, scale);
+                const int height = ::MulDiv(info.bmHeight, dpi, scale);
                 HDC source = ::CreateCompatibleDC(dc);
                 HGDIOBJ old = ::SelectObject(source, bitmap);
-                if (dpi == kBaseDpi) {
+                if (width == info.bmWidth && height == info.bmHeight) {
                     ::BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
                 } else {
                     ::SetStretchBltMode(dc, HALFTONE);
                     ::SetBrushOrgEx(dc, 0, 0, nullptr);
-                    ::StretchBlt(dc, 0, 0, ScaleFromBase(info.bmWidth, dpi),
-                                 ScaleFromBase(info.bmHeight, dpi), source, 0, 0, info.bmWidth,
-                                 info.bmHeight, SRCCOPY);
+                    ::StretchBlt(dc, 0, 0, width, height, source, 0, 0, info.bmWidth, info.bmHeight,
+                                 SRCCOPY);
                 }
                 ::SelectObject(source, old);
                 ::DeleteDC(source);
@@ -223,15 +230,15 @@ FontCache::~FontCache() {
     for (auto& entry : fonts_) ::DeleteObject(entry.second);
 }
 
-HFONT FontCache::Get(const app::FontSpec& spec, unsigned dpi) {
+HFONT FontCache::Get(const app::FontDesign& design, unsigned dpi) {
     const std::string face =
-        std::strcmp(spec.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : spec.face;
-    const Key key{face, std::lround(spec.points * 100), spec.bold, dpi};
+        std::strcmp(design.face, "MS Sans Serif") == 0 ? "Microsoft Sans Serif" : design.face;
+    const Key key{face, std::lround(design.points * 100), design.bold, dpi};
     const auto found = fonts_.find(key);
     if (found != fonts_.end()) return found->second;
     LOGFONTW font{};
-    font.lfHeight = FontHeight(spec.points, dpi);
-    font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    font.lfHeight = FontHeight(design.points, dpi);
+    font.lfWeight = design.bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfOutPrecision = OUT_TT_PRECIS;
     font.lfQuality = DEFAULT_QUALITY;
@@ -253,6 +260,24 @@ void FontCache::DropOtherDpis(unsigned dpi) {
             ++it;
         }
     }
+}
+
+HFONT FitWrappedText(FontCache& fonts, const app::FontDesign& font, const std::wstring& text,
+                     SIZE box, unsigned dpi) {
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    app::FontDesign smaller = font;
+    HFONT made = fonts.Get(smaller, dpi);
+    for (; smaller.points > 4; smaller.points -= 0.25) {
+        made = fonts.Get(smaller, dpi);
+        HGDIOBJ old = ::SelectObject(dc, made);
+        RECT needed{0, 0, box.cx, 0};
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                    DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        ::SelectObject(dc, old);
+        if (needed.right <= box.cx && needed.bottom <= box.cy) break;
+    }
+    ::DeleteDC(dc);
+    return made;
 }
 
 void SetPanelFill(HWND panel, COLORREF fill) {
@@ -290,7 +315,9 @@ HBRUSH BrushCache::Get(COLORREF colour) {
     return brush;
 }
 
-void SetPicture(HWND pictureBox, HBITMAP bitmap) {
+void SetPicture(HWND pictureBox, HBITMAP bitmap, int density) {
+    ::SetPropW(pictureBox, kDensityProperty,
+               reinterpret_cast<HANDLE>(static_cast<INT_PTR>(density)));
     HBITMAP old = GetPicture(pictureBox);
     ::SetWindowLongPtrW(pictureBox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));
     if (old != nullptr && old != bitmap) ::DeleteObject(old);
@@ -299,37 +326,6 @@ void SetPicture(HWND pictureBox, HBITMAP bitmap) {
 
 HBITMAP GetPicture(HWND pictureBox) {
     return reinterpret_cast<HBITMAP>(::GetWindowLongPtrW(pictureBox, GWLP_USERDATA));
-}
-
-HBITMAP LoadPictureFile(const std::string& path, std::string& reason) {
-    formats::Picture picture;
-    try {
-        picture = formats::ReadPictureFile(path);
-    } catch (const std::exception& error) {
-        reason = error.what();
-        return nullptr;
-    }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = picture.width;
-    info.bmiHeader.biHeight = -picture.height;  // top-down, as the picture's rows are
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr || bits == nullptr) {
-        reason = "not enough memory";
-        return nullptr;
-    }
-    auto* out = static_cast<std::uint8_t*>(bits);
-    for (const formats::Rgb8& pixel : picture.pixels) {
-        *out++ = pixel.b;
-        *out++ = pixel.g;
-        *out++ = pixel.r;
-        *out++ = 0;
-    }
-    return bitmap;
 }
 
 }  // namespace pellix::win32

@@ -1,6 +1,6 @@
 // The window classes the designs need beyond the system's controls (panels that draw their
-// outlines, picture boxes, title labels drawn by the picture beneath), fonts by point size
-// at a DPI, and pictures read with the project's own reader.
+// outlines, picture boxes, title labels drawn by the picture beneath) and fonts by point size
+// at a DPI.
 #pragma once
 
 #include <windows.h>
@@ -30,16 +30,11 @@ COLORREF ToColorRef(const app::Colour& colour, COLORREF fallback);
 void SetPanelFill(HWND panel, COLORREF fill);
 void SetPanelOutline(HWND panel, int id, const RECT& rect, COLORREF colour, bool visible);
 
-// Picture boxes: the bitmap drawn at the top-left corner, one picture pixel to one pixel at
-// 96 DPI and scaled with the DPI above it, cut at the box's edges; null draws nothing. The
-// box owns the bitmap from then on.
-void SetPicture(HWND pictureBox, HBITMAP bitmap);
+// Picture boxes: the bitmap drawn at the top-left corner, `density` picture pixels to one
+// pixel at 96 DPI (2 for artwork drawn at twice the size) and scaled with the DPI, cut at the
+// box's edges; null draws nothing. The box owns the bitmap from then on.
+void SetPicture(HWND pictureBox, HBITMAP bitmap, int density = 1);
 HBITMAP GetPicture(HWND pictureBox);
-
-// A 32-bit DIB section of the picture file at `path` (a bitmap or PNG, read with the
-// project's picture reader), or null with `reason` set ("no such file", "not a bitmap or
-// PNG picture", ...).
-HBITMAP LoadPictureFile(const std::string& path, std::string& reason);
 
 // Fonts of the design at a DPI, made on first use and deleted with the cache. The design's
 // "MS Sans Serif" is a bitmap face that does not scale; its TrueType successor
@@ -50,7 +45,7 @@ class FontCache {
     FontCache(const FontCache&) = delete;
     FontCache& operator=(const FontCache&) = delete;
     ~FontCache();
-    HFONT Get(const app::FontSpec& spec, unsigned dpi);
+    HFONT Get(const app::FontDesign& design, unsigned dpi);
     // Deletes the fonts made for other DPIs (once no control uses them any more).
     void DropOtherDpis(unsigned dpi);
 
@@ -58,6 +53,12 @@ class FontCache {
     using Key = std::tuple<std::string, long, bool, unsigned>;
     std::map<Key, HFONT> fonts_;
 };
+
+// The font for `text` wrapped at word breaks inside a box of `box` pixels: `font` at `dpi`,
+// or the largest size below it, in quarter points, at which no line is wider than the box
+// and all lines fit its height.
+HFONT FitWrappedText(FontCache& fonts, const app::FontDesign& font, const std::wstring& text,
+                     SIZE box, unsigned dpi);
 
 // Solid brushes by colour, deleted with the cache.
 class BrushCache {

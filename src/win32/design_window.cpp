@@ -2,6 +2,8 @@
 // DPI, their fonts and colours, keyboard order, and the relayout when the DPI changes.
 #include "design_window.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -23,13 +25,48 @@ int g_liveWindows = 0;
 
 using app::ControlKind;
 
-// The artwork a design names, compiled into the program as bitmap resources.
-int PictureResource(const char* file) {
-    if (file == nullptr) return 0;
-    if (std::strcmp(file, "top_banner.bmp") == 0) return IDB_TOP_BANNER;
-    if (std::strcmp(file, "bottom_banner.bmp") == 0) return IDB_BOTTOM_BANNER;
-    if (std::strcmp(file, "preview_placeholder.bmp") == 0) return IDB_PREVIEW_PLACEHOLDER;
-    return 0;
+// The artwork a design names, compiled into the program as bitmap resources at 1x and 2x.
+struct Artwork {
+    const char* file;
+    int once, twice;
+};
+constexpr Artwork kArtwork[] = {
+    {"top_banner.bmp", IDB_TOP_BANNER, IDB_TOP_BANNER_2X},
+    {"bottom_banner.bmp", IDB_BOTTOM_BANNER, IDB_BOTTOM_BANNER_2X},
+    {"preview_placeholder.bmp", IDB_PREVIEW_PLACEHOLDER, IDB_PREVIEW_PLACEHOLDER_2X},
+};
+
+void SetArtwork(HWND box, const char* file, unsigned dpi) {
+    int density = 1;
+    if (HBITMAP bitmap = LoadArtwork(file, dpi, density)) SetPicture(box, bitmap, density);
+}
+
+// A check box without a caption draws no focus rectangle (the system draws it around the
+// caption); this one draws it around the box, so the keyboard's place is always seen.
+LRESULT CALLBACK FocusedCheckBox(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR) {
+    switch (message) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            ::InvalidateRect(box, nullptr, TRUE);
+            break;
+        case WM_PAINT: {
+            const LRESULT result = ::DefSubclassProc(box, message, wParam, lParam);
+            if (::GetFocus() == box) {
+                HDC dc = ::GetDC(box);
+                RECT client{};
+                ::GetClientRect(box, &client);
+                ::SetTextColor(dc, RGB(0, 0, 0));
+                ::SetBkColor(dc, RGB(255, 255, 255));
+                ::DrawFocusRect(dc, &client);
+                ::ReleaseDC(box, dc);
+            }
+            return result;
+        }
+        default:
+            break;
+    }
+    return ::DefSubclassProc(box, message, wParam, lParam);
 }
 
 HICON LoadProgramIcon(HINSTANCE instance, int metric, unsigned dpi) {
@@ -40,18 +77,31 @@ HICON LoadProgramIcon(HINSTANCE instance, int metric, unsigned dpi) {
 
 }  // namespace
 
+HBITMAP LoadArtwork(const char* file, unsigned dpi, int& density) {
+    if (file == nullptr) return nullptr;
+    for (const Artwork& art : kArtwork) {
+        if (std::strcmp(file, art.file) != 0) continue;
+        // Shrinking the 2x drawing stays sharp where stretching the 1x one goes soft.
+        density = dpi > kBaseDpi ? 2 : 1;
+        return static_cast<HBITMAP>(::LoadImageW(
+            ::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(density == 2 ? art.twice : art.once),
+            IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    }
+    return nullptr;
+}
+
 std::wstring Wide(const std::string& text) {
     return win::ToWide(text, true);
 }
 
-DesignWindow::DesignWindow(const app::WindowSpec& spec, int idBase)
-    : spec_(spec),
+DesignWindow::DesignWindow(const app::WindowDesign& design, int idBase)
+    : design_(design),
       idBase_(idBase),
-      controls_(spec.controlCount, nullptr),
-      visible_(spec.controlCount, true) {
-    for (std::size_t i = 0; i < spec.controlCount; ++i) {
-        rects_.push_back(spec.controls[i].rect);
-        visible_[i] = spec.controls[i].visible;
+      controls_(design.controlCount, nullptr),
+      visible_(design.controlCount, true) {
+    for (std::size_t i = 0; i < design.controlCount; ++i) {
+        rects_.push_back(design.controls[i].rect);
+        visible_[i] = design.controls[i].visible;
     }
 }
 
@@ -72,7 +122,7 @@ HWND DesignWindow::Control(int id) const {
     return id >= 0 && static_cast<std::size_t>(id) < controls_.size() ? controls_[id] : nullptr;
 }
 
-void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) {
+void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle, HWND owner) {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     RegisterControlClasses(instance);
     WNDCLASSEXW wc{};
@@ -87,13 +137,14 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) 
         ::RegisterClassExW(&wc);
     }
     // Made at the system's DPI first; the size is set once the window knows its monitor.
-    hwnd_ = ::CreateWindowExW(exStyle, className, Wide(spec_.caption).c_str(), style, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+    hwnd_ =
+        ::CreateWindowExW(exStyle, className, Wide(design_.caption).c_str(), style, CW_USEDEFAULT,
+                          CW_USEDEFAULT, 100, 100, owner, nullptr, instance, this);
     if (hwnd_ == nullptr)
         throw std::runtime_error("cannot create the window: " + win::ErrorReason(::GetLastError()));
     dpi_ = WindowDpi(hwnd_);
-    const SIZE outer = OuterSize(app::TwipsToPixels(spec_.clientWidth, static_cast<int>(dpi_)),
-                                 app::TwipsToPixels(spec_.clientHeight, static_cast<int>(dpi_)),
+    const SIZE outer = OuterSize(app::TwipsToPixels(design_.clientWidth, static_cast<int>(dpi_)),
+                                 app::TwipsToPixels(design_.clientHeight, static_cast<int>(dpi_)),
                                  style, exStyle, dpi_);
     ::SetWindowPos(hwnd_, nullptr, 0, 0, outer.cx, outer.cy,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -103,9 +154,11 @@ void DesignWindow::Create(const wchar_t* className, DWORD style, DWORD exStyle) 
     ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     CreateControls();
     Relayout();
+    // Focus cues are shown from the start, not only once the keyboard has been used.
+    ::SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
 
     std::vector<HWND> order;
-    for (int id : app::TabOrder(spec_)) order.push_back(controls_[static_cast<std::size_t>(id)]);
+    for (int id : app::TabOrder(design_)) order.push_back(controls_[static_cast<std::size_t>(id)]);
     SetNavigation(hwnd_, std::move(order));
 }
 
@@ -116,9 +169,9 @@ HWND DesignWindow::ContainerWindow(int id) const {
 
 void DesignWindow::CreateControls() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    for (std::size_t i = 0; i < spec_.controlCount; ++i) {
+    for (std::size_t i = 0; i < design_.controlCount; ++i) {
         const int id = static_cast<int>(i);
-        const app::ControlSpec& row = Row(id);
+        const app::ControlDesign& row = Row(id);
         if (row.kind == ControlKind::Shape) continue;  // drawn by its frame
         HWND parent = ContainerWindow(id);
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
@@ -178,39 +231,46 @@ void DesignWindow::CreateControls() {
         ::SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         controls_[i] = control;
         if (row.kind == ControlKind::Frame) SetPanelFill(control, BackOf(id));
+        if (row.kind == ControlKind::CheckBox) ::SetWindowSubclass(control, FocusedCheckBox, 1, 0);
         if (row.kind == ControlKind::CheckBox)
             ::SendMessageW(control, BM_SETCHECK,
-                           row.checkValue == 1   ? BST_CHECKED
-                           : row.checkValue == 2 ? BST_INDETERMINATE
-                                                 : BST_UNCHECKED,
+                           row.checkValue == app::Check::Checked  ? BST_CHECKED
+                           : row.checkValue == app::Check::Greyed ? BST_INDETERMINATE
+                                                                  : BST_UNCHECKED,
                            0);
-        if (const int picture = PictureResource(row.picture))
-            SetPicture(control,
-                       static_cast<HBITMAP>(::LoadImageW(instance, MAKEINTRESOURCEW(picture),
-                                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        SetArtwork(control, row.picture, dpi_);
     }
 }
 
 void DesignWindow::Relayout() {
-    for (std::size_t i = 0; i < spec_.controlCount; ++i)
+    for (std::size_t i = 0; i < design_.controlCount; ++i)
         PlaceControl(static_cast<int>(i), rects_[i]);
-    for (std::size_t i = 0; i < spec_.controlCount; ++i) {
-        const app::ControlSpec& row = spec_.controls[i];
+    for (std::size_t i = 0; i < design_.controlCount; ++i) {
+        const app::ControlDesign& row = design_.controls[i];
         if (controls_[i] == nullptr || row.kind == ControlKind::Frame ||
             row.kind == ControlKind::PictureBox)
             continue;
-        const app::FontSpec& font = row.font.face != nullptr ? row.font : spec_.font;
-        ::SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.Get(font, dpi_)),
-                       TRUE);
+        const app::FontDesign& font = row.font.face != nullptr ? row.font : design_.font;
+        ::SendMessageW(controls_[i], WM_SETFONT,
+                       reinterpret_cast<WPARAM>(FittingFont(static_cast<int>(i), font)), TRUE);
     }
     fonts_.DropOtherDpis(dpi_);
     ::InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+HFONT DesignWindow::FittingFont(int id, const app::FontDesign& font) {
+    const app::ControlDesign& row = Row(id);
+    HFONT made = fonts_.Get(font, dpi_);
+    if (row.kind != ControlKind::Label || !row.wordWrap) return made;
+    const RECT box = PixelRect(rects_[static_cast<std::size_t>(id)], dpi_);
+    return FitWrappedText(fonts_, font, Wide(row.caption),
+                          SIZE{box.right - box.left, box.bottom - box.top}, dpi_);
+}
+
 void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
     rects_[static_cast<std::size_t>(id)] = rect;
     const RECT r = PixelRect(rect, dpi_);
-    const app::ControlSpec& row = Row(id);
+    const app::ControlDesign& row = Row(id);
     if (row.kind == ControlKind::Shape) {
         SetPanelOutline(ContainerWindow(id), id, r, ToColorRef(row.fore, RGB(0, 0, 0)),
                         visible_[static_cast<std::size_t>(id)]);
@@ -230,8 +290,9 @@ void DesignWindow::PlaceControl(int id, const app::TwipsRect& rect) {
     ::SetWindowPos(controls_[static_cast<std::size_t>(id)], nullptr, box.left, box.top,
                    box.right - box.left, box.bottom - box.top, SWP_NOZORDER | SWP_NOACTIVATE);
     if (row.kind == ControlKind::Frame) {
-        for (std::size_t i = 0; i < spec_.controlCount; ++i)
-            if (spec_.controls[i].container == id && spec_.controls[i].kind == ControlKind::Label)
+        for (std::size_t i = 0; i < design_.controlCount; ++i)
+            if (design_.controls[i].container == id &&
+                design_.controls[i].kind == ControlKind::Label)
                 PlaceControl(static_cast<int>(i), rects_[i]);
     }
 }
@@ -278,9 +339,21 @@ void DesignWindow::SetClientHeight(int twips) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void DesignWindow::SetClientTwips(int width, int height) {
+    RECT outer{};
+    RECT client{};
+    ::GetWindowRect(hwnd_, &outer);
+    ::GetClientRect(hwnd_, &client);
+    const int d = static_cast<int>(dpi_);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0,
+                   app::TwipsToPixels(width, d) + (outer.right - outer.left) - client.right,
+                   app::TwipsToPixels(height, d) + (outer.bottom - outer.top) - client.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool DesignWindow::ToggleCheckBox(int controlId) {
     const int id = controlId - idBase_;
-    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount ||
+    if (id < 0 || static_cast<std::size_t>(id) >= design_.controlCount ||
         Row(id).kind != ControlKind::CheckBox)
         return false;
     HWND box = controls_[static_cast<std::size_t>(id)];
@@ -294,7 +367,7 @@ void DesignWindow::FocusRow(int id) {
 }
 
 COLORREF DesignWindow::WindowBack() const {
-    return ToColorRef(spec_.back, ::GetSysColor(COLOR_BTNFACE));
+    return ToColorRef(design_.back, ::GetSysColor(COLOR_BTNFACE));
 }
 
 COLORREF DesignWindow::BackOf(int id) const {
@@ -315,7 +388,7 @@ COLORREF DesignWindow::BackBehind(int id) const {
     const int x = r.left + r.width / 2;
     const int y = r.top + r.height / 2;
     for (int below = id - 1; below >= 0; --below) {
-        const app::ControlSpec& row = Row(below);
+        const app::ControlDesign& row = Row(below);
         const app::TwipsRect& b = rects_[static_cast<std::size_t>(below)];
         if (row.container != Row(id).container || row.kind != ControlKind::Frame) continue;
         if (x >= b.left && x < b.left + b.width && y >= b.top && y < b.top + b.height)
@@ -327,8 +400,8 @@ COLORREF DesignWindow::BackBehind(int id) const {
 
 LRESULT DesignWindow::ControlColours(HWND child, HDC dc) {
     const int id = ::GetDlgCtrlID(child) - idBase_;
-    if (id < 0 || static_cast<std::size_t>(id) >= spec_.controlCount) return 0;
-    const app::ControlSpec& row = Row(id);
+    if (id < 0 || static_cast<std::size_t>(id) >= design_.controlCount) return 0;
+    const app::ControlDesign& row = Row(id);
     switch (row.kind) {
         case ControlKind::Label:
             ::SetBkMode(dc, TRANSPARENT);

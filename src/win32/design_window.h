@@ -23,7 +23,7 @@ extern const wchar_t kPreviewWindowClass[];
 
 class DesignWindow {
   public:
-    DesignWindow(const app::WindowSpec& spec, int idBase);
+    DesignWindow(const app::WindowDesign& design, int idBase);
     DesignWindow(const DesignWindow&) = delete;
     DesignWindow& operator=(const DesignWindow&) = delete;
     virtual ~DesignWindow();
@@ -39,7 +39,7 @@ class DesignWindow {
   protected:
     // Creates the window hidden with its client area as designed, at the DPI of the monitor
     // it lands on, and every control of the design in stacking order.
-    void Create(const wchar_t* className, DWORD style, DWORD exStyle);
+    void Create(const wchar_t* className, DWORD style, DWORD exStyle, HWND owner = nullptr);
 
     // The window's messages; derived windows handle theirs and pass the rest on.
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -47,7 +47,7 @@ class DesignWindow {
     virtual void OnDestroyed() {}
 
     unsigned dpi() const { return dpi_; }
-    const app::ControlSpec& Row(int id) const { return spec_.controls[id]; }
+    const app::ControlDesign& Row(int id) const { return design_.controls[id]; }
     // Moves and sizes the control of row `id` (twips, from its container) at the DPI.
     void PlaceControl(int id, const app::TwipsRect& rect);
     void SetControlVisible(int id, bool visible);
@@ -57,6 +57,8 @@ class DesignWindow {
     app::TwipsRectF OuterTwips() const;
     // Sets the client height (twips), keeping the outer width.
     void SetClientHeight(int twips);
+    // Sets the client area's size (twips).
+    void SetClientTwips(int width, int height);
     // A click on the check box with control id `controlId`: checked becomes unchecked,
     // unchecked or greyed becomes checked. False when the id is not a check box's.
     bool ToggleCheckBox(int controlId);
@@ -67,13 +69,16 @@ class DesignWindow {
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
     void Relayout();
+    // The design's font of row `id`, made smaller where a wrapping label's words would not
+    // fit its box at this DPI (faces and hinting differ from the design's).
+    HFONT FittingFont(int id, const app::FontDesign& font);
     HWND ContainerWindow(int id) const;
     COLORREF BackOf(int id) const;      // a control's own or inherited background
     COLORREF BackBehind(int id) const;  // what shows around a button
     COLORREF WindowBack() const;
     LRESULT ControlColours(HWND child, HDC dc);
 
-    const app::WindowSpec& spec_;
+    const app::WindowDesign& design_;
     const int idBase_;
     HWND hwnd_ = nullptr;
     unsigned dpi_ = 96;
@@ -86,6 +91,10 @@ class DesignWindow {
     FontCache fonts_;
     BrushCache brushes_;
 };
+
+// The design's artwork `file` (assets/window) for a window at `dpi`: the drawing at twice
+// the size above 96 DPI (`density` 2), else the 1x one; null for a file the program lacks.
+HBITMAP LoadArtwork(const char* file, unsigned dpi, int& density);
 
 // UTF-8 to UTF-16 for the window's texts; bytes that are not UTF-8 become U+FFFD.
 std::wstring Wide(const std::string& text);

@@ -38,8 +38,45 @@ BOOL CALLBACK CancelDialog(HWND window, LPARAM) {
 
 }  // namespace
 
+namespace {
+
+// The window the next message box is centred on, while the hook that centres it is set.
+thread_local HWND t_centreOn = nullptr;
+thread_local HHOOK t_centring = nullptr;
+
+LRESULT CALLBACK CentreMessageBox(int code, WPARAM wParam, LPARAM lParam) {
+    const HHOOK hook = t_centring;
+    if (code == HCBT_ACTIVATE) {
+        // The box's first activation: it has its size, and is not shown yet.
+        HWND box = reinterpret_cast<HWND>(wParam);
+        RECT owner{}, own{};
+        ::GetWindowRect(t_centreOn, &owner);
+        ::GetWindowRect(box, &own);
+        const int width = own.right - own.left;
+        const int height = own.bottom - own.top;
+        ::SetWindowPos(box, nullptr, owner.left + (owner.right - owner.left - width) / 2,
+                       owner.top + (owner.bottom - owner.top - height) / 2, 0, 0,
+                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::UnhookWindowsHookEx(hook);
+        t_centring = nullptr;
+    }
+    return ::CallNextHookEx(hook, code, wParam, lParam);
+}
+
+}  // namespace
+
 void ShowMessageBox(HWND owner, const std::string& text) {
+    // The system centres a box on the screen; with two windows open the user could not tell
+    // which one it speaks for.
+    if (owner != nullptr && ::IsWindowVisible(owner) && t_centring == nullptr) {
+        t_centreOn = owner;
+        t_centring = ::SetWindowsHookExW(WH_CBT, CentreMessageBox, nullptr, ::GetCurrentThreadId());
+    }
     ::MessageBoxW(owner, Wide(text).c_str(), Wide(app::kMessageCaption).c_str(), MB_OK);
+    if (t_centring != nullptr) {
+        ::UnhookWindowsHookEx(t_centring);
+        t_centring = nullptr;
+    }
 }
 
 // The progress of a batch build of dropped ROMs: a small window with the current ROM, the
@@ -103,7 +140,7 @@ class MainWindow::BatchDialog {
     bool cancelled_ = false;
 };
 
-MainWindow::MainWindow() : DesignWindow(app::MainWindowSpec(), kMainIdBase), logic_(*this) {}
+MainWindow::MainWindow() : DesignWindow(app::MainWindowDesign(), kMainIdBase), logic_(*this) {}
 
 MainWindow::~MainWindow() = default;
 
@@ -123,22 +160,22 @@ void MainWindow::SetText(MainControl control, const std::string& text) {
     SetControlText(Id(control), text);
 }
 
-int MainWindow::CheckValue(MainControl control) {
+app::Check MainWindow::CheckValue(MainControl control) {
     switch (::SendMessageW(Control(Id(control)), BM_GETCHECK, 0, 0)) {
         case BST_CHECKED:
-            return 1;
+            return app::Check::Checked;
         case BST_INDETERMINATE:
-            return 2;
+            return app::Check::Greyed;
         default:
-            return 0;
+            return app::Check::Unchecked;
     }
 }
 
-void MainWindow::SetCheckValue(MainControl control, int value) {
+void MainWindow::SetCheckValue(MainControl control, app::Check value) {
     ::SendMessageW(Control(Id(control)), BM_SETCHECK,
-                   value == 1   ? BST_CHECKED
-                   : value == 2 ? BST_INDETERMINATE
-                                : BST_UNCHECKED,
+                   value == app::Check::Checked  ? BST_CHECKED
+                   : value == app::Check::Greyed ? BST_INDETERMINATE
+                                                 : BST_UNCHECKED,
                    0);
 }
 
@@ -206,8 +243,8 @@ void MainWindow::CloseWindow() {
     if (hwnd() != nullptr) ::DestroyWindow(hwnd());
 }
 
-void MainWindow::ShowPreview(const app::PreviewFacts& facts) {
-    PreviewWindow::ShowFor(facts);
+app::PreviewView* MainWindow::CreatePreview(std::function<void()> unloaded) {
+    return PreviewWindow::Make(std::move(unloaded));
 }
 
 void MainWindow::BatchStarted(std::size_t count) {

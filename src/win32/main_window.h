@@ -28,8 +28,8 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     // MainWindowView.
     std::string Text(app::MainControl control) override;
     void SetText(app::MainControl control, const std::string& text) override;
-    int CheckValue(app::MainControl control) override;
-    void SetCheckValue(app::MainControl control, int value) override;
+    app::Check CheckValue(app::MainControl control) override;
+    void SetCheckValue(app::MainControl control, app::Check value) override;
     void SetEnabled(app::MainControl control, bool enabled) override;
     void SetVisible(app::MainControl control, bool visible) override;
     void Place(app::MainControl control, const app::TwipsRect& rect) override;
@@ -41,7 +41,7 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     std::string BrowseFolder(const app::FolderDialogRequest& request) override;
     void CancelChoosers() override;
     void CloseWindow() override;
-    void ShowPreview(const app::PreviewFacts& facts) override;
+    app::PreviewView* CreatePreview(std::function<void()> unloaded) override;
     void BatchStarted(std::size_t count) override;
     void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override;
     bool BatchCancelled() override;
@@ -60,7 +60,8 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     std::unique_ptr<BatchDialog> batch_;
 };
 
-// Message boxes of the program: the caption "Quillmere" and one OK button, over `owner`.
+// Message boxes of the program: the caption "Quillmere" and one OK button, owned by and
+// centred on `owner` (the screen's centre when it is null).
 void ShowMessageBox(HWND owner, const std::string& text);
 
 }  // namespace pellix::win32

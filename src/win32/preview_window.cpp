@@ -1,13 +1,12 @@
-// frmPreview on Windows: the designed preview over the shared preview logic, a modeless
-// tool window with no owner, one at a time.
+// frmPreview on Windows: the designed preview drawing the pixels of the shared preview logic.
 #include "preview_window.h"
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
+#include <stdexcept>
+#include <utility>
 
 #include "controls.h"
-#include "main_window.h"
 
 namespace pellix::win32 {
 
@@ -15,45 +14,33 @@ namespace {
 
 using app::PreviewControl;
 
-// A fixed dialog frame with a close button and no taskbar button of its own.
+// A fixed dialog frame: caption with the icon and the close button, no sizing border.
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_DLGMODALFRAME;
 
-PreviewWindow* g_current = nullptr;
+// A hidden window that owns every preview: an unowned window gets a taskbar button, and the
+// design gives the preview none. Being hidden, it neither keeps the preview above the main
+// window nor shows anywhere itself.
+HWND TaskbarlessOwner() {
+    static HWND owner = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr);
+    return owner;
+}
 
 }  // namespace
 
-PreviewWindow::PreviewWindow() : DesignWindow(app::PreviewWindowSpec(), kPreviewIdBase) {}
+PreviewWindow::PreviewWindow(std::function<void()> unloaded)
+    : DesignWindow(app::PreviewWindowDesign(), kPreviewIdBase), unloaded_(std::move(unloaded)) {}
 
-PreviewWindow::~PreviewWindow() {
-    if (g_current == this) g_current = nullptr;
-}
-
-PreviewWindow* PreviewWindow::Current() {
-    return g_current;
-}
-
-void PreviewWindow::ShowFor(const app::PreviewFacts& facts) {
-    if (g_current != nullptr) {
-        ::ShowWindow(g_current->hwnd(), SW_SHOWNORMAL);
-        ::SetForegroundWindow(g_current->hwnd());
-        return;
-    }
-    auto* preview = new PreviewWindow;
+PreviewWindow* PreviewWindow::Make(std::function<void()> unloaded) {
+    auto* preview = new PreviewWindow(std::move(unloaded));
     try {
-        preview->Create(kPreviewWindowClass, kStyle, kExStyle);
+        preview->Create(kPreviewWindowClass, kStyle, 0, TaskbarlessOwner());
     } catch (...) {
         delete preview;
         throw;
     }
     // From here the window owns the object: destroying it deletes it (OnDestroyed).
-    g_current = preview;
-    HWND window = preview->hwnd();
-    if (!app::PreviewLogic(*preview).LoadOrReport(facts)) {
-        if (::IsWindow(window)) ::DestroyWindow(window);
-        return;
-    }
-    ::ShowWindow(window, SW_SHOW);
+    return preview;
 }
 
 app::TwipsSizeF PreviewWindow::OuterSize() {
@@ -69,77 +56,54 @@ void PreviewWindow::MoveTo(double leftTwips, double topTwips) {
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::string PreviewWindow::LoadPicture(PreviewControl box, const std::string& path) {
-    std::string reason;
-    HBITMAP bitmap = LoadPictureFile(path, reason);
-    if (bitmap == nullptr) return reason;
-    SetPicture(Control(static_cast<int>(box)), bitmap);
-    return "";
+void PreviewWindow::SetPicture(PreviewControl box, const app::Image& image) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = image.width;
+    info.bmiHeader.biHeight = -image.height;  // top-down, as the image's rows are
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr || bits == nullptr) throw std::runtime_error("not enough memory");
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    auto* out = static_cast<std::uint8_t*>(bits);
+    for (std::size_t i = 0; i < image.rgba.size(); i += 4, out += 4) {
+        const std::uint8_t* p = &image.rgba[i];
+        if (p[3] != 0) {
+            out[0] = p[2], out[1] = p[1], out[2] = p[0];
+        } else {
+            out[0] = GetBValue(face), out[1] = GetGValue(face), out[2] = GetRValue(face);
+        }
+        out[3] = 0;
+    }
+    win32::SetPicture(Control(static_cast<int>(box)), bitmap);
 }
 
 void PreviewWindow::SetText(PreviewControl label, const std::string& text) {
     SetControlText(static_cast<int>(label), text);
 }
 
-bool PreviewWindow::ShowIcon(const app::IconImage& icon) {
-    if (icon.width <= 0 || icon.height <= 0 ||
-        icon.rgba.size() != static_cast<std::size_t>(icon.width) * icon.height * 4)
-        return false;
-    // picIcon is a box of its own above picBG; its clear pixels take the background's
-    // pixels that lie beneath them (both are drawn one picture pixel to 15 twips).
-    const app::TwipsRect& iconBox = Row(static_cast<int>(PreviewControl::picIcon)).rect;
-    const app::TwipsRect& backBox = Row(static_cast<int>(PreviewControl::picBG)).rect;
-    const int dx = (iconBox.left - backBox.left) / app::kTwipsPerPixelAt96Dpi;
-    const int dy = (iconBox.top - backBox.top) / app::kTwipsPerPixelAt96Dpi;
-    DIBSECTION back{};
-    HBITMAP backBitmap = GetPicture(Control(static_cast<int>(PreviewControl::picBG)));
-    const bool haveBack = backBitmap != nullptr &&
-                          ::GetObjectW(backBitmap, sizeof back, &back) == sizeof back &&
-                          back.dsBm.bmBitsPixel == 32 && back.dsBm.bmBits != nullptr;
-    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
-    // Pictures are loaded as top-down DIB sections (LoadPictureFile); sizes are taken
-    // without their sign, which the system does not report the same way everywhere.
-    const int backWidth = haveBack ? std::abs(back.dsBmih.biWidth) : 0;
-    const int backHeight = haveBack ? std::abs(back.dsBmih.biHeight) : 0;
-    const auto backPixel = [&](int x, int y) -> const std::uint8_t* {
-        if (!haveBack || x < 0 || y < 0 || x >= backWidth || y >= backHeight) return nullptr;
-        const int row = y;
-        return static_cast<const std::uint8_t*>(back.dsBm.bmBits) +
-               static_cast<std::size_t>(row) * back.dsBm.bmWidthBytes +
-               static_cast<std::size_t>(x) * 4;
-    };
-
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = icon.width;
-    info.bmiHeader.biHeight = -icon.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap == nullptr || bits == nullptr) return false;
-    auto* out = static_cast<std::uint8_t*>(bits);
-    for (int y = 0; y < icon.height; ++y) {
-        for (int x = 0; x < icon.width; ++x, out += 4) {
-            const std::uint8_t* p = &icon.rgba[(static_cast<std::size_t>(y) * icon.width + x) * 4];
-            if (p[3] != 0) {
-                out[0] = p[2], out[1] = p[1], out[2] = p[0];
-            } else if (const std::uint8_t* b = backPixel(x + dx, y + dy)) {
-                out[0] = b[0], out[1] = b[1], out[2] = b[2];
-            } else {
-                out[0] = GetBValue(face), out[1] = GetGValue(face), out[2] = GetRValue(face);
-            }
-            out[3] = 0;
-        }
-    }
-    SetPicture(Control(static_cast<int>(PreviewControl::picIcon)), bitmap);
-    return true;
+void PreviewWindow::SetVisible(PreviewControl control, bool visible) {
+    SetControlVisible(static_cast<int>(control), visible);
 }
 
-void PreviewWindow::ShowMessage(const std::string& text) {
-    // No owner: the preview is not shown yet, and the main window may be gone.
-    ShowMessageBox(nullptr, text);
+void PreviewWindow::SetClientSize(int widthTwips, int heightTwips) {
+    SetClientTwips(widthTwips, heightTwips);
+}
+
+void PreviewWindow::Show() {
+    ::ShowWindow(hwnd(), SW_SHOW);
+}
+
+void PreviewWindow::BringForward() {
+    ::ShowWindow(hwnd(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd());
+}
+
+void PreviewWindow::Discard() {
+    ::DestroyWindow(hwnd());
 }
 
 LRESULT PreviewWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -154,6 +118,7 @@ LRESULT PreviewWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 void PreviewWindow::OnDestroyed() {
+    if (unloaded_) std::exchange(unloaded_, nullptr)();
     delete this;
 }
 

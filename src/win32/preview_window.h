@@ -1,9 +1,10 @@
-// frmPreview on Windows: the designed preview over the shared preview logic, a modeless
-// tool window with no owner, one at a time.
+// frmPreview on Windows: the designed preview drawing the pixels of the shared preview logic,
+// a fixed dialog with the program's icon and no taskbar button of its own.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "design_window.h"
@@ -13,30 +14,32 @@ namespace pellix::win32 {
 
 class PreviewWindow : public DesignWindow, public app::PreviewView {
   public:
-    // When no preview is loaded, creates one, loads it from `facts` and shows it modeless
-    // with no owner (a picture that cannot be loaded is reported and no preview stays);
-    // when one is loaded, only brings it to the front.
-    static void ShowFor(const app::PreviewFacts& facts);
-
-    // The loaded preview, or null.
-    static PreviewWindow* Current();
+    // A new preview window, created hidden (MainWindowView::CreatePreview). It deletes
+    // itself when destroyed, after calling `unloaded`.
+    static PreviewWindow* Make(std::function<void()> unloaded);
 
     // PreviewView.
     app::TwipsSizeF OuterSize() override;
     void MoveTo(double leftTwips, double topTwips) override;
-    std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
+    // Clear pixels take the dialog colour: the logic has already laid the icon over the
+    // entry beneath it.
+    void SetPicture(app::PreviewControl box, const app::Image& image) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
-    // The icon the package will hold, its clear pixels showing the background beneath.
-    bool ShowIcon(const app::IconImage& icon) override;
-    void ShowMessage(const std::string& text) override;
+    void SetVisible(app::PreviewControl control, bool visible) override;
+    void SetClientSize(int widthTwips, int heightTwips) override;
+    void Show() override;
+    void BringForward() override;
+    void Discard() override;
 
   protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDestroyed() override;
 
   private:
-    PreviewWindow();
-    ~PreviewWindow() override;
+    explicit PreviewWindow(std::function<void()> unloaded);
+    ~PreviewWindow() override = default;
+
+    std::function<void()> unloaded_;
 };
 
 }  // namespace pellix::win32

@@ -197,7 +197,7 @@ TEST_F(DropOnWindow, SeveralRomsAreBuiltOneAfterAnother) {
     fs::create_directories(inst_.roms() / "other");
     const std::string other = inst_.MakeRom("other/Third.gba");
     view_.texts[MainControl::txtTitle2] = "Line two";
-    view_.checks[MainControl::chkCompression] = 0;
+    view_.checks[MainControl::chkCompression] = app::Check::Unchecked;
     view_.enabled[MainControl::cmdGo] = true;
     const auto before = view_.texts;
 

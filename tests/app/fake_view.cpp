@@ -10,24 +10,24 @@ using app::MainControl;
 namespace {
 
 std::string Name(MainControl control) {
-    return app::Spec(control).name;
+    return app::Design(control).name;
 }
 std::string Name(app::PreviewControl control) {
-    return app::Spec(control).name;
+    return app::Design(control).name;
 }
 
 }  // namespace
 
 FakeMainView::FakeMainView() {
-    const app::WindowSpec& design = app::MainWindowSpec();
+    const app::WindowDesign& design = app::MainWindowDesign();
     for (std::size_t i = 0; i < design.controlCount; ++i) {
-        const app::ControlSpec& spec = design.controls[i];
-        const auto control = static_cast<MainControl>(spec.id);
-        texts[control] = spec.caption;
-        checks[control] = spec.checkValue;
-        enabled[control] = spec.enabled;
-        visible[control] = spec.visible;
-        rects[control] = spec.rect;
+        const app::ControlDesign& row = design.controls[i];
+        const auto control = static_cast<MainControl>(row.id);
+        texts[control] = row.caption;
+        checks[control] = row.checkValue;
+        enabled[control] = row.enabled;
+        visible[control] = row.visible;
+        rects[control] = row.rect;
     }
     clientHeight = design.clientHeight;
     outerHeight = app::kPanelFolded.outerHeight;
@@ -38,9 +38,9 @@ void FakeMainView::SetText(MainControl control, const std::string& text) {
     log.push_back("text " + Name(control) + "=" + text);
 }
 
-void FakeMainView::SetCheckValue(MainControl control, int value) {
+void FakeMainView::SetCheckValue(MainControl control, app::Check value) {
     checks[control] = value;
-    log.push_back("check " + Name(control) + "=" + std::to_string(value));
+    log.push_back("check " + Name(control) + "=" + std::to_string(static_cast<int>(value)));
 }
 
 void FakeMainView::SetEnabled(MainControl control, bool on) {
@@ -95,37 +95,42 @@ bool FakeMainView::BatchCancelled() {
     return batch.size() > cancelAfterStep;
 }
 
+app::PreviewView* FakeMainView::CreatePreview(std::function<void()> unloaded) {
+    previews.push_back(std::make_shared<FakePreviewView>(std::move(unloaded)));
+    return previews.back().get();
+}
+
 void FakePreviewView::MoveTo(double left, double top) {
     std::ostringstream line;
     line << "move " << left << "," << top;
     log.push_back(line.str());
 }
 
-std::string FakePreviewView::LoadPicture(app::PreviewControl box, const std::string& path) {
-    log.push_back("picture " + Name(box) + " " + path);
-    const auto it = failing.find(path);
-    return it == failing.end() ? "" : it->second;
+void FakePreviewView::SetPicture(app::PreviewControl box, const app::Image& image) {
+    pictures[box] = image;
+    log.push_back("picture " + Name(box) + " " + std::to_string(image.width) + "x" +
+                  std::to_string(image.height));
 }
 
 void FakePreviewView::SetText(app::PreviewControl label, const std::string& text) {
     log.push_back("text " + Name(label) + "=" + text);
 }
 
-bool FakePreviewView::ShowIcon(const app::IconImage& image) {
-    if (!drawsIcons) return false;
-    icon = image;
-    log.push_back("icon " + std::to_string(image.width) + "x" + std::to_string(image.height));
-    return true;
+void FakePreviewView::SetVisible(app::PreviewControl control, bool visible) {
+    log.push_back("visible " + Name(control) + "=" + (visible ? "1" : "0"));
 }
 
-bool FakePreviewView::ShowBorder(const app::BorderImage& image) {
-    if (!drawsBorders) return false;
-    border = image;
-    const app::WindowSpec& design = app::PreviewWindowSpec();
-    outerSize.width += app::kPreviewBorderClientWidth - design.clientWidth;
-    outerSize.height += app::kPreviewBorderClientHeight - design.clientHeight;
-    log.push_back("border " + std::to_string(image.width) + "x" + std::to_string(image.height));
-    return true;
+void FakePreviewView::SetClientSize(int widthTwips, int heightTwips) {
+    const app::WindowDesign& design = app::PreviewWindowDesign();
+    outerSize.width += widthTwips - design.clientWidth;
+    outerSize.height += heightTwips - design.clientHeight;
+    log.push_back("client " + std::to_string(widthTwips) + "x" + std::to_string(heightTwips));
+}
+
+void FakePreviewView::Discard() {
+    discarded = true;
+    log.push_back("discard");
+    Close();
 }
 
 }  // namespace pellix::test

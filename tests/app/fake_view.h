@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,13 +12,46 @@
 
 namespace pellix::test {
 
+// The preview's controls as fields, recording what its logic does.
+class FakePreviewView : public app::PreviewView {
+  public:
+    explicit FakePreviewView(std::function<void()> unloaded = {})
+        : unloaded_(std::move(unloaded)) {}
+
+    app::TwipsSizeF outerSize{3255, 2160};
+    // "move x,y", "picture picBG 191x47", "text lblTitle1=...", "visible note=0",
+    // "client 4080x4695", "show", "forward", "discard"
+    std::vector<std::string> log;
+    std::map<app::PreviewControl, app::Image> pictures;
+    bool discarded = false;
+
+    // The user closes the window.
+    void Close() {
+        if (unloaded_) unloaded_();
+    }
+
+    app::TwipsSizeF OuterSize() override { return outerSize; }
+    void MoveTo(double left, double top) override;
+    void SetPicture(app::PreviewControl box, const app::Image& image) override;
+    void SetText(app::PreviewControl label, const std::string& text) override;
+    void SetVisible(app::PreviewControl control, bool visible) override;
+    // Grows the outer size with the client area, as a front end does.
+    void SetClientSize(int widthTwips, int heightTwips) override;
+    void Show() override { log.push_back("show"); }
+    void BringForward() override { log.push_back("forward"); }
+    void Discard() override;
+
+  private:
+    std::function<void()> unloaded_;
+};
+
 // The main window's controls as fields, started from the design's start state.
 class FakeMainView : public app::MainWindowView {
   public:
     FakeMainView();
 
     std::map<app::MainControl, std::string> texts;
-    std::map<app::MainControl, int> checks;
+    std::map<app::MainControl, app::Check> checks;
     std::map<app::MainControl, bool> enabled;
     std::map<app::MainControl, bool> visible;
     std::map<app::MainControl, app::TwipsRect> rects;
@@ -34,7 +68,8 @@ class FakeMainView : public app::MainWindowView {
     int cancelChoosers = 0;
     int closeWindow = 0;
     std::vector<std::string> messages;
-    std::vector<app::PreviewFacts> previews;
+    // The preview windows made, in order.
+    std::vector<std::shared_ptr<FakePreviewView>> previews;
     // Every change the logic made, in order ("text txtROM=...", "place cmdGo", "height").
     std::vector<std::string> log;
     // Batch progress: steps shown, and whether to cancel once a given step has been shown.
@@ -46,8 +81,8 @@ class FakeMainView : public app::MainWindowView {
 
     std::string Text(app::MainControl control) override { return texts[control]; }
     void SetText(app::MainControl control, const std::string& text) override;
-    int CheckValue(app::MainControl control) override { return checks[control]; }
-    void SetCheckValue(app::MainControl control, int value) override;
+    app::Check CheckValue(app::MainControl control) override { return checks[control]; }
+    void SetCheckValue(app::MainControl control, app::Check value) override;
     void SetEnabled(app::MainControl control, bool on) override;
     void SetVisible(app::MainControl control, bool on) override;
     void Place(app::MainControl control, const app::TwipsRect& rect) override;
@@ -59,33 +94,11 @@ class FakeMainView : public app::MainWindowView {
     std::string BrowseFolder(const app::FolderDialogRequest& request) override;
     void CancelChoosers() override { ++cancelChoosers; }
     void CloseWindow() override { ++closeWindow; }
-    void ShowPreview(const app::PreviewFacts& facts) override { previews.push_back(facts); }
+    app::PreviewView* CreatePreview(std::function<void()> unloaded) override;
     void BatchStarted(std::size_t count) override;
     void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override;
     bool BatchCancelled() override;
     void BatchFinished() override { batch.push_back("finished"); }
-};
-
-// The preview's controls as fields; pictures "load" when a file exists at the path.
-class FakePreviewView : public app::PreviewView {
-  public:
-    app::TwipsSizeF outerSize{3255, 2160};
-    std::vector<std::string> log;  // "move x,y", "picture picBG path", "text lblTitle1=..."
-    std::map<std::string, std::string> failing;  // path -> reason the load gives
-    std::vector<std::string> messages;
-    bool drawsIcons = true;  // whether ShowIcon can show the package's icon
-    app::IconImage icon;     // the last one shown
-    bool drawsBorders = true;
-    app::BorderImage border;  // the last one shown
-
-    app::TwipsSizeF OuterSize() override { return outerSize; }
-    void MoveTo(double left, double top) override;
-    std::string LoadPicture(app::PreviewControl box, const std::string& path) override;
-    void SetText(app::PreviewControl label, const std::string& text) override;
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    bool ShowIcon(const app::IconImage& image) override;
-    // Grows the outer size by the border's client area, as a front end does.
-    bool ShowBorder(const app::BorderImage& image) override;
 };
 
 }  // namespace pellix::test

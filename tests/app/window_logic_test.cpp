@@ -1,5 +1,5 @@
-// Tests of the window logic over fake views: the designs' data, the main window's handlers,
-// its closing rules and its build, the preview's load, and the choosers' filters.
+// Tests of the window logic over a fake view: the designs' data, the main window's handlers,
+// its closing rules and its build, and the choosers' filters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,9 @@
 #include "fake_view.h"
 #include "file_filter.h"
 #include "main_window_logic.h"
+#include "nds_format.h"
 #include "preview_logic.h"
+#include "standin_check.h"
 #include "window_layout.h"
 
 namespace fs = std::filesystem;
@@ -19,13 +21,12 @@ using namespace pellix;
 using app::MainControl;
 using test::FakeInstallation;
 using test::FakeMainView;
-using test::FakePreviewView;
 
 namespace {
 
 const char kTooLarge[] = "This ROM is larger than 16MB. PSRAM will be disabled.";
 
-std::vector<std::string> Names(const std::vector<int>& ids, const app::WindowSpec& window) {
+std::vector<std::string> Names(const std::vector<int>& ids, const app::WindowDesign& window) {
     std::vector<std::string> names;
     for (int id : ids) names.push_back(window.controls[id].name);
     return names;
@@ -36,11 +37,12 @@ std::vector<std::string> Names(const std::vector<int>& ids, const app::WindowSpe
 // Each table row is where its id says, names are unique, and a container comes before
 // (below) what it holds, so creating rows in order never meets a missing parent.
 TEST(Design, RowsAreConsistent) {
-    for (const app::WindowSpec* window : {&app::MainWindowSpec(), &app::PreviewWindowSpec()}) {
+    for (const app::WindowDesign* window :
+         {&app::MainWindowDesign(), &app::PreviewWindowDesign()}) {
         std::set<std::string> names;
         std::set<int> tabIndexes;
         for (std::size_t i = 0; i < window->controlCount; ++i) {
-            const app::ControlSpec& row = window->controls[i];
+            const app::ControlDesign& row = window->controls[i];
             SCOPED_TRACE(row.name);
             EXPECT_EQ(row.id, static_cast<int>(i));
             EXPECT_TRUE(names.insert(row.name).second);
@@ -55,7 +57,7 @@ TEST(Design, RowsAreConsistent) {
 }
 
 TEST(Design, TabOrderAndStartFocus) {
-    const app::WindowSpec& main = app::MainWindowSpec();
+    const app::WindowDesign& main = app::MainWindowDesign();
     EXPECT_EQ(
         Names(app::TabOrder(main), main),
         (std::vector<std::string>{"txtROM", "txtOutput", "txtTitle1", "txtTitle2", "txtTitle3",
@@ -63,36 +65,36 @@ TEST(Design, TabOrderAndStartFocus) {
                                   "cmdBrowseROM", "cmdBrowseFolder", "cmdBrowseIcon",
                                   "cmdBrowseBorder", "chkPSRAM", "chkCompression"}));
     EXPECT_EQ(app::StartFocus(main), static_cast<int>(MainControl::txtROM));
-    const app::WindowSpec& preview = app::PreviewWindowSpec();
+    const app::WindowDesign& preview = app::PreviewWindowDesign();
     EXPECT_EQ(app::StartFocus(preview), static_cast<int>(app::PreviewControl::cmdClose));
 
     // Focus skips controls that are disabled or hidden at start, or inside a hidden frame.
-    std::vector<app::ControlSpec> rows(main.controls, main.controls + main.controlCount);
-    app::WindowSpec altered = main;
+    std::vector<app::ControlDesign> rows(main.controls, main.controls + main.controlCount);
+    app::WindowDesign altered = main;
     altered.controls = rows.data();
     rows[static_cast<int>(MainControl::txtROM)].enabled = false;
     rows[static_cast<int>(MainControl::txtOutput)].visible = false;
     rows[static_cast<int>(MainControl::txtTitle1)].container =
-        static_cast<int>(MainControl::Label9);  // hidden at start
+        static_cast<int>(MainControl::customHint);  // hidden at start
     EXPECT_EQ(app::StartFocus(altered), static_cast<int>(MainControl::txtTitle2));
 }
 
 // The fold values agree with the design: folding returns to the start layout, and the
 // bottom banner ends at the client area's bottom edge in both states.
 TEST(Design, PanelValuesMatchTheLayout) {
-    const app::WindowSpec& main = app::MainWindowSpec();
+    const app::WindowDesign& main = app::MainWindowDesign();
     const app::PanelLayout& folded = app::kPanelFolded;
-    EXPECT_EQ(folded.goTop, app::Spec(MainControl::cmdGo).rect.top);
-    EXPECT_EQ(folded.bottomBannerTop, app::Spec(MainControl::Picture2).rect.top);
-    EXPECT_EQ(folded.customHeight, app::Spec(MainControl::fraCustom).rect.height);
-    EXPECT_EQ(folded.customHeight, app::Spec(MainControl::Shape3).rect.height);
+    EXPECT_EQ(folded.goTop, app::Design(MainControl::cmdGo).rect.top);
+    EXPECT_EQ(folded.bottomBannerTop, app::Design(MainControl::bottomBanner).rect.top);
+    EXPECT_EQ(folded.customHeight, app::Design(MainControl::fraCustom).rect.height);
+    EXPECT_EQ(folded.customHeight, app::Design(MainControl::customOutline).rect.height);
     EXPECT_EQ(folded.clientHeight, main.clientHeight);
-    EXPECT_EQ(folded.caption, std::string(app::Spec(MainControl::cmdCustomize).caption));
-    EXPECT_EQ(folded.noteShown, app::Spec(MainControl::Label9).visible);
+    EXPECT_EQ(folded.caption, std::string(app::Design(MainControl::cmdCustomize).caption));
+    EXPECT_EQ(folded.noteShown, app::Design(MainControl::customHint).visible);
     for (const app::PanelLayout* layout : {&app::kPanelFolded, &app::kPanelUnfolded}) {
         EXPECT_EQ(layout->outerHeight - app::kMainFrameAbove - app::kMainFrameBelow,
                   layout->clientHeight);
-        EXPECT_EQ(layout->bottomBannerTop + app::Spec(MainControl::Picture2).rect.height,
+        EXPECT_EQ(layout->bottomBannerTop + app::Design(MainControl::bottomBanner).rect.height,
                   layout->clientHeight);
     }
 }
@@ -162,7 +164,7 @@ TEST_F(MainWindow, RomSizeDecidesPsram) {
     const std::string small = inst_.MakeRom("small.gba", 1024);
 
     // At the limit: offered and checked, even after the user unchecked it.
-    view_.checks[MainControl::chkPSRAM] = 0;
+    view_.checks[MainControl::chkPSRAM] = app::Check::Unchecked;
     view_.nextFile = exact;
     logic_->OnBrowseRom();
     EXPECT_TRUE(view_.messages.empty());
@@ -182,7 +184,7 @@ TEST_F(MainWindow, RomSizeDecidesPsram) {
 
     // A small ROM after a large one offers it again; a cancelled choice too (size 0).
     for (const std::string& next : {small, std::string()}) {
-        view_.checks[MainControl::chkPSRAM] = 0;
+        view_.checks[MainControl::chkPSRAM] = app::Check::Unchecked;
         view_.enabled[MainControl::chkPSRAM] = false;
         view_.nextFile = next;
         logic_->OnBrowseRom();
@@ -210,13 +212,13 @@ TEST_F(MainWindow, OtherChoosersFillOnlyTheirBox) {
         {&app::MainWindowLogic::OnBrowseFolder, MainControl::txtOutput, nullptr},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(app::Spec(c.box).name);
+        SCOPED_TRACE(app::Design(c.box).name);
         FakeMainView view;
         app::MainWindowLogic logic(view);
         view.nextFile = view.nextFolder = "/pics/a b.bmp";
         (logic.*c.handler)();
-        EXPECT_EQ(view.log, std::vector<std::string>{"text " + std::string(app::Spec(c.box).name) +
-                                                     "=/pics/a b.bmp"});
+        EXPECT_EQ(view.log, std::vector<std::string>{
+                                "text " + std::string(app::Design(c.box).name) + "=/pics/a b.bmp"});
         if (c.filter) {
             ASSERT_EQ(view.fileRequests.size(), 1u);
             EXPECT_EQ(view.fileRequests[0].filter, c.filter);
@@ -239,14 +241,15 @@ TEST_F(MainWindow, OtherChoosersFillOnlyTheirBox) {
 TEST_F(MainWindow, FoldAndUnfold) {
     const auto start = view_;
     logic_->OnCustomize();
-    EXPECT_EQ(view_.log, (std::vector<std::string>{
-                             "place cmdGo", "place Picture2", "place fraCustom", "place Shape3",
-                             "height", "text cmdCustomize=Customize the NDS (-)", "show Label9"}));
+    EXPECT_EQ(view_.log,
+              (std::vector<std::string>{
+                  "place cmdGo", "place bottomBanner", "place fraCustom", "place customOutline",
+                  "height", "text cmdCustomize=Customize the NDS (-)", "show customHint"}));
     EXPECT_TRUE(logic_->CustomizeOpen());
     EXPECT_EQ(view_.rects[MainControl::cmdGo], (app::TwipsRect{3000, 6720, 2415, 495}));
-    EXPECT_EQ(view_.rects[MainControl::Picture2], (app::TwipsRect{0, 6510, 8685, 855}));
+    EXPECT_EQ(view_.rects[MainControl::bottomBanner], (app::TwipsRect{0, 6510, 8685, 855}));
     EXPECT_EQ(view_.rects[MainControl::fraCustom], (app::TwipsRect{720, 4560, 7095, 1695}));
-    EXPECT_EQ(view_.rects[MainControl::Shape3], (app::TwipsRect{0, 0, 7095, 1695}));
+    EXPECT_EQ(view_.rects[MainControl::customOutline], (app::TwipsRect{0, 0, 7095, 1695}));
     EXPECT_EQ(view_.outerHeight, 7890);
     EXPECT_EQ(view_.clientHeight, 7365);
 
@@ -271,20 +274,18 @@ TEST_F(MainWindow, SettingsAreReadFromTheView) {
     EXPECT_EQ(logic_->Title(4), "");
     EXPECT_EQ(logic_->IconFile(), "i");
     EXPECT_EQ(logic_->BorderFile(), "b");
-    for (int value : {0, 1, 2}) {
+    for (app::Check value : {app::Check::Unchecked, app::Check::Checked, app::Check::Greyed}) {
         view_.checks[MainControl::chkPSRAM] = value;
         view_.checks[MainControl::chkCompression] = value;
-        EXPECT_EQ(logic_->PsramValue(), value);
-        EXPECT_EQ(logic_->CompressionValue(), value);
+        EXPECT_EQ(logic_->PsramValue(), static_cast<int>(value));
+        EXPECT_EQ(logic_->CompressionValue(), static_cast<int>(value));
     }
     logic_->SetGoEnabled(true);
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
 
     logic_->OnCustomize();
     view_.texts[MainControl::txtTitle2] = "Two";
-    logic_->OnPreview();
-    ASSERT_EQ(view_.previews.size(), 1u);
-    const app::PreviewFacts& facts = view_.previews[0];
+    const app::PreviewFacts facts = logic_->ReadPreviewFacts();
     EXPECT_EQ(facts.customizeCaption, "Customize the NDS (-)");
     EXPECT_EQ(facts.iconText, "i");
     EXPECT_EQ(facts.titles[0], " One");
@@ -328,6 +329,39 @@ TEST_F(MainWindow, DestroyedWhileAChooserOrAMessageIsUp) {
     EXPECT_TRUE(view_.enabled[MainControl::chkPSRAM]);  // withdrawn only by a live window
 }
 
+// While a chooser is open the browse buttons and "Go..." do nothing: no chooser opens inside
+// another, no build starts under one, and nothing is queued; afterwards they work again.
+TEST_F(MainWindow, OneChooserAtATime) {
+    view_.nextFile = inst_.MakeRom("a.gba");
+    logic_->OnBrowseRom();  // "Go..." is enabled
+    int runs = 0;
+    const ToolRunner runner = inst_.Runner();
+    logic_->SetToolRunner([&](const std::string& line) {
+        ++runs;
+        return runner(line);
+    });
+    using Handler = void (app::MainWindowLogic::*)();
+    const Handler openers[] = {
+        &app::MainWindowLogic::OnBrowseRom, &app::MainWindowLogic::OnBrowseFolder,
+        &app::MainWindowLogic::OnBrowseIcon, &app::MainWindowLogic::OnBrowseBorder};
+    for (Handler open : openers) {
+        view_.fileRequests.clear();
+        view_.folderRequests.clear();
+        view_.duringChooser = [&] {
+            EXPECT_TRUE(logic_->Choosing());
+            for (Handler again : openers) (logic_.get()->*again)();
+            logic_->OnGo();
+        };
+        (logic_.get()->*open)();
+        EXPECT_EQ(view_.fileRequests.size() + view_.folderRequests.size(), 1u);
+        EXPECT_FALSE(logic_->Choosing());
+    }
+    EXPECT_EQ(runs, 0);
+    view_.duringChooser = nullptr;
+    logic_->OnGo();
+    EXPECT_GT(runs, 0);
+}
+
 TEST_F(MainWindow, AnErrorInAHandlerIsShown) {
     struct Throwing : FakeMainView {
         std::string OpenFile(const app::FileDialogRequest&) override {
@@ -337,6 +371,9 @@ TEST_F(MainWindow, AnErrorInAHandlerIsShown) {
     app::MainWindowLogic logic(view);
     logic.OnBrowseIcon();
     EXPECT_EQ(view.messages, std::vector<std::string>{"cannot open the chooser: out of handles"});
+    // The failed chooser does not count as open.
+    logic.OnBrowseBorder();
+    EXPECT_EQ(view.messages.size(), 2u);
 }
 
 TEST_F(MainWindow, GoBuildsFromTheViewAndReportsCompletion) {
@@ -386,6 +423,21 @@ TEST_F(MainWindow, GoShowsWhatTheBuildSays) {
     }
 }
 
+// An installation still holding the stand-in DS images is told so once, before the run's
+// first build, and "Go..." still builds.
+TEST_F(MainWindow, StandInImagesAreToldOnceBeforeTheFirstBuild) {
+    test::WriteFile(inst_.bin() / "9.bin", std::string("ARM9 ") + formats::nds::kStandInMarker);
+    view_.nextFile = inst_.MakeRom("a.gba");
+    logic_->OnBrowseRom();
+    logic_->SetToolRunner(inst_.Runner());
+    logic_->OnGo();
+    logic_->OnGo();
+    ASSERT_EQ(view_.messages.size(), 3u);
+    EXPECT_EQ(view_.messages[0], StandInWarning({(inst_.bin() / "9.bin").u8string()}));
+    EXPECT_EQ(view_.messages[1], "Complete!");
+    EXPECT_EQ(view_.messages[2], "Complete!");
+}
+
 // A close asked for during a build waits for it, then closes without "Complete!"; a failure
 // is still told.
 TEST_F(MainWindow, ClosingDuringABuildWaitsForIt) {
@@ -413,191 +465,6 @@ TEST_F(MainWindow, ClosingDuringABuildWaitsForIt) {
         logic.SetToolRunner(inst_.Runner());
         logic.OnGo();
         EXPECT_EQ(view.closeWindow, 1);
-    }
-}
-
-// --- the preview ------------------------------------------------------------------------
-
-TEST(Preview, PositionIsCentredInFloatingPoint) {
-    struct Case {
-        app::TwipsRectF main;
-        app::TwipsSizeF preview;
-        double left, top;
-    } const cases[] = {
-        // 6540 and 7890 twips high: the folded and the unfolded main window.
-        {{1500, 1200, 8655, 6540}, {3255, 2160}, 4200, 3390},
-        {{1500, 1200, 8655, 7890}, {3255, 2160}, 4200, 4065},
-        // Halves are kept, not rounded away.
-        {{0, 0, 8655, 6540}, {3150, 1695}, 2752.5, 2422.5},
-        // Not pulled back onto the screen.
-        {{-7500, -4500, 8655, 6540}, {3255, 2160}, -4800, -2310},
-    };
-    for (const Case& c : cases) {
-        const app::TwipsPointF at = app::PreviewPosition(c.main, c.preview);
-        EXPECT_DOUBLE_EQ(at.x, c.left);
-        EXPECT_DOUBLE_EQ(at.y, c.top);
-    }
-}
-
-TEST(Preview, IconChoiceNeedsTheOpenPanelAndAnExistingFile) {
-    FakeInstallation inst;
-    const std::string mine = inst.MakeRom("mine.bmp");
-    const std::string fallback = inst.AppDir() + "/gfx/icon.bmp";
-    struct Case {
-        const char* caption;
-        std::string text;
-        std::string expected;
-    } const cases[] = {
-        {"Customize the NDS (+)", mine, fallback},
-        {"Customize the NDS (-)", "", fallback},
-        {"Customize the NDS (-)", mine + ".gone", fallback},
-        {"Customize the NDS (-)", inst.roms().string(), fallback},  // a folder
-        {"Customize the NDS (-)", mine, mine},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(app::PreviewIconFile(c.caption, c.text, inst.AppDir()), c.expected)
-            << c.caption << " " << c.text;
-    }
-}
-
-// A DS-ready icon: 4 bits, index 0 (transparent) in the top row, a colour elsewhere.
-void WriteDsIcon(const fs::path& path) {
-    formats::Picture icon = formats::MakePalettedPicture(
-        32, 32, 4, std::vector<formats::Rgb8>(16, formats::Rgb8{248, 0, 0}));
-    for (std::size_t i = 32; i < icon.indices.size(); ++i) icon.indices[i] = 1;
-    for (std::size_t i = 0; i < icon.pixels.size(); ++i) icon.pixels[i] = {248, 0, 0};
-    formats::WriteBitmapFile(path.string(), icon);
-}
-
-TEST(Preview, LoadFillsInOrderAndShowsThePackagesIcon) {
-    FakeInstallation inst;
-    WriteDsIcon(inst.app() / "gfx" / "icon.bmp");
-    const std::string gfx = inst.AppDir() + "/gfx/";
-    app::PreviewFacts facts;
-    facts.mainOuter = {0, 0, 8655, 6540};
-    facts.customizeCaption = "Customize the NDS (+)";
-    facts.titles[0] = "<b>One</b>";
-    facts.titles[2] = "  three  ";
-    const std::vector<std::string> start = {
-        "move 2700,2190", "picture picBG " + gfx + "preview.bmp", "text lblTitle1=<b>One</b>",
-        "text lblTitle2=", "text lblTitle3=  three  "};
-    // A front end that draws the icon gets the package's; another loads the file.
-    for (bool draws : {true, false}) {
-        FakePreviewView view;
-        view.drawsIcons = draws;
-        EXPECT_TRUE(app::PreviewLogic(view).LoadOrReport(facts));
-        std::vector<std::string> expected = start;
-        expected.push_back(draws ? "icon 32x32" : "picture picIcon " + gfx + "icon.bmp");
-        EXPECT_EQ(view.log, expected);
-        EXPECT_TRUE(view.messages.empty());
-    }
-}
-
-// The icon shown is the one the package holds: a DS icon's own colours at the DS's 5-bit
-// precision with index 0 clear, and any other picture converted to 32 x 32.
-TEST(Preview, PackageIcon) {
-    FakeInstallation inst;
-    const fs::path ds = inst.roms() / "ds.bmp";
-    WriteDsIcon(ds);
-    const app::IconImage icon = app::PackageIcon(ds.string());
-    ASSERT_EQ(icon.rgba.size(), 32u * 32u * 4u);
-    EXPECT_EQ(std::vector<std::uint8_t>(icon.rgba.begin(), icon.rgba.begin() + 4),
-              (std::vector<std::uint8_t>{0, 0, 0, 0}));
-    EXPECT_EQ(std::vector<std::uint8_t>(icon.rgba.end() - 4, icon.rgba.end()),
-              (std::vector<std::uint8_t>{255, 0, 0, 255}));  // 5-bit 31, widened
-
-    const fs::path photo = inst.roms() / "photo.bmp";
-    formats::WriteBitmapFile(photo.string(), formats::MakeRgbPicture(64, 48, {10, 200, 30}));
-    const app::IconImage converted = app::PackageIcon(photo.string());
-    EXPECT_EQ(converted.width, 32);
-    EXPECT_EQ(converted.rgba.size(), 32u * 32u * 4u);
-    EXPECT_EQ(converted.rgba[3], 0);  // the box above a wide picture is clear
-    EXPECT_EQ(converted.rgba[(16 * 32 + 16) * 4 + 3], 255);
-
-    try {
-        app::PackageIcon(inst.AppDir() + "/gfx/border.bmp");  // holds text
-        ADD_FAILURE() << "a text file made an icon";
-    } catch (const app::PreviewPictureError& error) {
-        EXPECT_EQ(error.message, "Cannot load the picture " + inst.AppDir() +
-                                     "/gfx/border.bmp: not a bitmap, PNG, JPEG or GIF picture");
-    }
-}
-
-// Beyond the design: a custom border (panel open, file there) is shown as the top screen and
-// the grown window centred again; otherwise, or where the front end does not show borders,
-// the designed window stays.
-TEST(Preview, CustomBorderAsTheTopScreen) {
-    FakeInstallation inst;
-    WriteDsIcon(inst.app() / "gfx" / "icon.bmp");
-    const fs::path wide = inst.roms() / "wide.bmp";
-    formats::Picture picture = formats::MakeRgbPicture(320, 192, {200, 100, 50});
-    picture.pixels[0] = {255, 255, 255};  // cropped away: the picture is cut to 256 wide
-    formats::WriteBitmapFile(wide.string(), picture);
-    struct Case {
-        const char* what;
-        const char* caption;
-        std::string border;
-        bool draws;
-        std::vector<std::string> tail;  // the view calls after the icon
-    } const cases[] = {
-        {"shown",
-         "Customize the NDS (-)",
-         wide.string(),
-         true,
-         {"border 256x192", "move 2227.5,690"}},
-        {"panel folded", "Customize the NDS (+)", wide.string(), true, {}},
-        {"no such file", "Customize the NDS (-)", wide.string() + ".gone", true, {}},
-        {"front end without borders", "Customize the NDS (-)", wide.string(), false, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakePreviewView view;
-        view.drawsBorders = c.draws;
-        app::PreviewFacts facts;
-        facts.mainOuter = {0, 0, 8655, 6540};
-        facts.customizeCaption = c.caption;
-        facts.borderText = c.border;
-        EXPECT_TRUE(app::PreviewLogic(view).LoadOrReport(facts));
-        ASSERT_GE(view.log.size(), 6u);
-        EXPECT_EQ(view.log[5], "icon 32x32");
-        EXPECT_EQ(std::vector<std::string>(view.log.begin() + 6, view.log.end()), c.tail);
-        if (!c.tail.empty()) {
-            ASSERT_EQ(view.border.rgb.size(), 256u * 192u * 3u);
-            // 200, 100, 50 at five bits a channel: 25, 12, 6, widened again.
-            EXPECT_EQ(
-                std::vector<std::uint8_t>(view.border.rgb.begin(), view.border.rgb.begin() + 3),
-                (std::vector<std::uint8_t>{206, 99, 49}));
-        }
-    }
-
-    // A custom border that is no picture stops the load with a message naming it.
-    FakePreviewView view;
-    app::PreviewFacts facts;
-    facts.customizeCaption = "Customize the NDS (-)";
-    facts.borderText = inst.MakeRom("notes.bmp");
-    EXPECT_FALSE(app::PreviewLogic(view).LoadOrReport(facts));
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].rfind("Cannot load the picture " + facts.borderText + ": ", 0), 0u);
-}
-
-// A picture that cannot be loaded stops the load at that step, with a message naming it.
-TEST(Preview, UnloadablePictureStopsTheLoad) {
-    FakeInstallation inst;
-    const std::string gfx = inst.AppDir() + "/gfx/";
-    struct Case {
-        std::string broken;
-        bool viewFails;     // the view cannot load it; else it is no picture (the icon)
-        std::size_t steps;  // view calls made, the failing load included
-        const char* reason;
-    } const cases[] = {{gfx + "preview.bmp", true, 2, "not a picture"},
-                       {gfx + "icon.bmp", false, 5, "not a bitmap, PNG, JPEG or GIF picture"}};
-    for (const Case& c : cases) {
-        FakePreviewView view;
-        if (c.viewFails) view.failing[c.broken] = c.reason;
-        EXPECT_FALSE(app::PreviewLogic(view).LoadOrReport(app::PreviewFacts{}));
-        EXPECT_EQ(view.log.size(), c.steps);
-        EXPECT_EQ(view.messages, std::vector<std::string>{"Cannot load the picture " + c.broken +
-                                                          ": " + c.reason});
     }
 }
 

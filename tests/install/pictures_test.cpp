@@ -55,6 +55,10 @@ TEST(Artwork, EveryPictureHasItsSizeAndDepth) {
         {"window/bottom_banner.bmp", 569, 57, 24, 0},
         {"window/icon.bmp", 32, 32, 8, 256},
         {"window/preview_placeholder.bmp", 191, 47, 24, 0},
+        // The same drawings at twice the size, for windows above 96 dpi.
+        {"window/top_banner@2x.bmp", 1138, 114, 24, 0},
+        {"window/bottom_banner@2x.bmp", 1138, 114, 24, 0},
+        {"window/preview_placeholder@2x.bmp", 382, 94, 24, 0},
     };
     for (const Expected& e : table) {
         SCOPED_TRACE(e.name);

@@ -10,9 +10,9 @@
 
 #include <functional>
 
-#include "browse_folders.h"
 #include "chooser_loop.h"
-#include "open_file_dialog.h"
+#include "qt_file_dialog.h"
+#include "qt_folder_dialog.h"
 
 using namespace pellix;
 
@@ -209,7 +209,7 @@ class ChoosersTest : public QObject {
         WhenDialogOpens([&](QFileDialog& outer) {
             outer.selectFile(dir.filePath("a.gba"));
             QTimer::singleShot(0, [&] {
-                QTimer::singleShot(0, [] { platform::CloseOpenChoosers(); });
+                QTimer::singleShot(0, [] { ui::CloseOpenChoosers(); });
                 inner = modOpenFileDialog::ShowOpenDialog("All files|*.*", "",
                                                           dir.path().toStdString(), 0, nullptr);
             });

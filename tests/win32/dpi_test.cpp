@@ -2,6 +2,7 @@
 // client area's bottom edge at every DPI, fonts keep their point size.
 #include <gtest/gtest.h>
 
+#include "design_window.h"
 #include "dpi.h"
 #include "window_layout.h"
 
@@ -35,16 +36,31 @@ TEST(Dpi, RectanglesRoundEachEdgeSoTouchingBoxesStillTouch) {
 TEST(Dpi, BottomBannerEndsAtTheClientEdgeInBothPanelStatesAtEveryDpi) {
     for (unsigned dpi : {96u, 120u, 144u, 168u, 192u, 240u}) {
         for (const app::PanelLayout* layout : {&app::kPanelFolded, &app::kPanelUnfolded}) {
-            app::TwipsRect banner = app::Spec(MainControl::Picture2).rect;
+            app::TwipsRect banner = app::Design(MainControl::bottomBanner).rect;
             banner.top = layout->bottomBannerTop;
             EXPECT_EQ(PixelRect(banner, dpi).bottom,
                       app::TwipsToPixels(layout->clientHeight, static_cast<int>(dpi)))
                 << dpi << " dpi, " << layout->caption;
             // Go lies wholly on the banner.
-            app::TwipsRect go = app::Spec(MainControl::cmdGo).rect;
+            app::TwipsRect go = app::Design(MainControl::cmdGo).rect;
             go.top = layout->goTop;
             EXPECT_LE(PixelRect(go, dpi).bottom, PixelRect(banner, dpi).bottom) << dpi;
         }
+    }
+}
+
+// Above 96 DPI the windows take the artwork drawn at twice the size, and shrink it.
+TEST(Dpi, ArtworkAtTwiceTheSizeAbove96Dpi) {
+    for (unsigned dpi : {96u, 120u, 144u, 192u}) {
+        int density = 0;
+        HBITMAP art = LoadArtwork("top_banner.bmp", dpi, density);
+        ASSERT_NE(art, nullptr) << dpi;
+        BITMAP info{};
+        ::GetObjectW(art, sizeof info, &info);
+        EXPECT_EQ(density, dpi > 96 ? 2 : 1) << dpi;
+        EXPECT_EQ(info.bmWidth, 569 * density) << dpi;
+        EXPECT_EQ(info.bmHeight, 57 * density) << dpi;
+        ::DeleteObject(art);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 
 #include "display.h"
 #include "dpi.h"
+#include "event_pump.h"
 #include "main_window.h"
 #include "text.h"
 #include "window_driver.h"
@@ -53,18 +55,21 @@ TEST_F(MainWindowTest, TextsAndCheckValuesGoThroughUnchanged) {
             EXPECT_EQ(window.Text(box), text);
         }
     }
-    for (int value : {0, 2, 1}) {
+    using app::Check;
+    for (Check value : {Check::Unchecked, Check::Greyed, Check::Checked}) {
         window.SetCheckValue(MainControl::chkPSRAM, value);
         EXPECT_EQ(window.CheckValue(MainControl::chkPSRAM), value);
     }
     // A click (also Space) moves between checked and unchecked only; greyed goes to checked.
     struct Click {
-        int before, after;
+        Check before, after;
     };
-    for (const Click c : {Click{1, 0}, Click{0, 1}, Click{2, 1}}) {
+    for (const Click c :
+         {Click{Check::Checked, Check::Unchecked}, Click{Check::Unchecked, Check::Checked},
+          Click{Check::Greyed, Check::Checked}}) {
         window.SetCheckValue(MainControl::chkCompression, c.before);
         ::SendMessageW(Ctl(MainControl::chkCompression), BM_CLICK, 0, 0);
-        EXPECT_EQ(window.CheckValue(MainControl::chkCompression), c.after) << c.before;
+        EXPECT_EQ(window.CheckValue(MainControl::chkCompression), c.after);
     }
 }
 
@@ -80,9 +85,9 @@ TEST_F(MainWindowTest, ControlsArePaintedInTheDesignColours) {
         // The check boxes sit on their panel's colour, not the system's button colour.
         {MainControl::chkPSRAM, WM_CTLCOLORSTATIC, panel, 0},
         {MainControl::chkCompression, WM_CTLCOLORSTATIC, panel, 0},
-        {MainControl::Label1, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
-        {MainControl::Label4, WM_CTLCOLORSTATIC, panel, RGB(0, 0, 0)},
-        {MainControl::Label8, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
+        {MainControl::romLabel, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
+        {MainControl::iconLabel, WM_CTLCOLORSTATIC, panel, RGB(0, 0, 0)},
+        {MainControl::borderHint, WM_CTLCOLORSTATIC, panel, RGB(0, 128, 128)},
         {MainControl::txtROM, WM_CTLCOLOREDIT, RGB(0, 128, 128), RGB(255, 255, 255)},
         {MainControl::txtBorder, WM_CTLCOLOREDIT, RGB(0, 128, 128), RGB(255, 255, 255)},
         {MainControl::cmdCustomize, WM_CTLCOLORBTN, panel, 0},  // over the panel's strip
@@ -128,7 +133,7 @@ TEST_F(MainWindowTest, FoldSetsTheClientHeightAtTheWindowsDpi) {
     EXPECT_EQ(clientHeight(), app::TwipsToPixels(6015, dpi));
     window.logic().OnCustomize();
     EXPECT_EQ(clientHeight(), app::TwipsToPixels(7365, dpi));
-    EXPECT_TRUE(::IsWindowVisible(Ctl(MainControl::Label9)));
+    EXPECT_TRUE(::IsWindowVisible(Ctl(MainControl::customHint)));
     // The user makes the window wider; the next fold keeps the width.
     RECT outer{};
     ::GetWindowRect(window.hwnd(), &outer);
@@ -148,6 +153,100 @@ TEST_F(MainWindowTest, DisablingTheFocusedButtonHandsTheFocusOn) {
     window.SetEnabled(MainControl::cmdGo, false);
     EXPECT_NE(::GetFocus(), nullptr);
     EXPECT_TRUE(::IsChild(window.hwnd(), ::GetFocus()));
+}
+
+// What a control shows on the screen, pixel by pixel.
+std::vector<COLORREF> Painted(HWND control) {
+    ::RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    RECT r{};
+    ::GetClientRect(control, &r);
+    HDC screen = ::GetDC(control);
+    HDC copy = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, r.right, r.bottom);
+    HGDIOBJ old = ::SelectObject(copy, bitmap);
+    ::BitBlt(copy, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) pixels.push_back(::GetPixel(copy, x, y));
+    ::SelectObject(copy, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(copy);
+    ::ReleaseDC(control, screen);
+    return pixels;
+}
+
+// Every button and check box shows when it has the focus, the caption-less check boxes too.
+TEST_F(MainWindowTest, FocusCanBeSeenOnEveryButtonAndCheckBox) {
+    window.SetEnabled(MainControl::cmdGo, true);
+    window.logic().OnCustomize();
+    for (int id : app::TabOrder(app::MainWindowDesign())) {
+        const app::ControlDesign& row = app::MainWindowDesign().controls[id];
+        if (row.kind == app::ControlKind::TextBox) continue;  // the caret shows it
+        SCOPED_TRACE(row.name);
+        HWND control = window.Control(id);
+        ::SetFocus(Ctl(MainControl::txtROM));
+        DispatchPending();
+        const std::vector<COLORREF> without = Painted(control);
+        ::SetFocus(control);
+        DispatchPending();
+        ASSERT_EQ(::GetFocus(), control);
+        EXPECT_NE(Painted(control), without);
+    }
+}
+
+// A message box belongs to its window and sits over its middle.
+TEST_F(MainWindowTest, MessageBoxesAreOwnedByTheWindowAndCentredOnIt) {
+    ::SetWindowPos(window.hwnd(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    HWND owner = nullptr;
+    RECT box{};
+    std::thread user([&] {
+        HWND dialog =
+            pellix::testing::WaitForDialog(::GetCurrentProcessId(), [](HWND) { return true; });
+        if (dialog == nullptr) return;
+        owner = ::GetWindow(dialog, GW_OWNER);
+        ::GetWindowRect(dialog, &box);
+        pellix::testing::PressDialogButton(dialog, IDOK);
+    });
+    window.ShowMessage("Complete!");
+    user.join();
+    EXPECT_EQ(owner, window.hwnd());
+    RECT main{};
+    ::GetWindowRect(window.hwnd(), &main);
+    EXPECT_NEAR((box.left + box.right) / 2.0, (main.left + main.right) / 2.0, 1.0);
+    EXPECT_NEAR((box.top + box.bottom) / 2.0, (main.top + main.bottom) / 2.0, 1.0);
+}
+
+// The open-file dialog has no owner, so the window still takes clicks while it is up; a
+// second "Browse..." opens nothing and queues nothing.
+TEST_F(MainWindowTest, ASecondBrowseOpensNoSecondDialog) {
+    const DWORD pid = ::GetCurrentProcessId();
+    const auto fileDialogs = [pid] {
+        int count = 0;
+        for (HWND w : pellix::testing::TopLevelWindows(pid))
+            count += pellix::testing::ClassOf(w) == L"#32770" &&
+                     pellix::testing::FileNameBox(w) != nullptr;
+        return count;
+    };
+    window.SetText(MainControl::txtROM, "kept.gba");
+    int most = 0;
+    std::thread user([&] {
+        HWND dialog = pellix::testing::WaitForDialog(
+            pid, [](HWND d) { return pellix::testing::FileNameBox(d) != nullptr; });
+        if (dialog == nullptr) return;
+        for (MainControl button :
+             {MainControl::cmdBrowseROM, MainControl::cmdBrowseIcon, MainControl::cmdBrowseROM}) {
+            pellix::testing::Click(Ctl(button));
+            pellix::testing::WaitUntil([&] { return fileDialogs() > 1; }, 1500);
+            most = std::max(most, fileDialogs());
+        }
+        pellix::testing::PressDialogButton(dialog, IDCANCEL);
+    });
+    window.logic().OnBrowseRom();
+    user.join();
+    DispatchPending();
+    EXPECT_EQ(most, 1);
+    EXPECT_EQ(fileDialogs(), 0) << "nothing was queued to open later";
+    EXPECT_EQ(window.Text(MainControl::txtROM), "") << "the one dialog's cancel empties the row";
 }
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
 // modBrowseFolders over QFileDialog in folder mode (the platform's native one where it has one).
-#include "browse_folders.h"
+#include "qt_folder_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -42,7 +42,7 @@ std::string BrowseFolder(QWidget* owner, const std::string& title, std::uint32_t
     dialog->setOption(QFileDialog::ShowDirsOnly, true);
     dialog->setDirectory(StartFolder(root));
 
-    const std::optional<QStringList> chosen = platform::RunChooser(dialog);
+    const std::optional<QStringList> chosen = ui::RunChooser(dialog);
     if (!chosen || chosen->isEmpty()) {
         return "";
     }

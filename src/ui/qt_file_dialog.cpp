@@ -1,5 +1,5 @@
 // modOpenFileDialog over QFileDialog (the platform's native dialog where it has one).
-#include "open_file_dialog.h"
+#include "qt_file_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -37,7 +37,7 @@ std::string ShowOpenDialog(const std::string& filter, const std::string& default
         dialog->setDefaultSuffix(QString::fromStdString(defaultExt));
         dialog->setDirectory(QString::fromStdString(initialDir));
 
-        const std::optional<QStringList> chosen = platform::RunChooser(dialog);
+        const std::optional<QStringList> chosen = ui::RunChooser(dialog);
         if (!chosen || chosen->isEmpty()) {
             return "";
         }

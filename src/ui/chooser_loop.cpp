@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace pellix::platform {
+namespace pellix::ui {
 
 namespace {
 
@@ -62,4 +62,4 @@ void CloseOpenChoosers() {
     }
 }
 
-}  // namespace pellix::platform
+}  // namespace pellix::ui

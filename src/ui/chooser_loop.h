@@ -7,7 +7,7 @@
 
 class QFileDialog;
 
-namespace pellix::platform {
+namespace pellix::ui {
 
 // Shows `dialog` (made with new) and returns once it has finished: the selected files when it
 // was accepted, nothing when it was cancelled or closed. With no parent the dialog blocks no
@@ -19,4 +19,4 @@ std::optional<QStringList> RunChooser(QFileDialog* dialog);
 // The main window calls this when it closes, so no chooser outlives it.
 void CloseOpenChoosers();
 
-}  // namespace pellix::platform
+}  // namespace pellix::ui
