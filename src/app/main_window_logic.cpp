@@ -228,7 +228,7 @@ void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
             window.icon = view_.Text(MainControl::txtIcon);
             window.border = view_.Text(MainControl::txtBorder);
         }
-        window.compression = view_.CheckValue(MainControl::chkCompression) == 1;
+        window.compression = view_.CheckValue(MainControl::chkCompression) == Check::Checked;
         jobs = RunDropBatch(roms, window, progress, ApplicationDirectory(), runner_);
     } catch (...) {
         if (*alive) {
@@ -318,8 +318,8 @@ BuildRequest MainWindowLogic::ReadBuildRequest() {
         request.border = BorderFile();
     }
     // A check box counts as on only when checked (1); greyed (2) is off.
-    request.psram = PsramValue() == 1;
-    request.compression = CompressionValue() == 1;
+    request.psram = view_.CheckValue(MainControl::chkPSRAM) == Check::Checked;
+    request.compression = view_.CheckValue(MainControl::chkCompression) == Check::Checked;
     return request;
 }
 
