@@ -131,15 +131,19 @@ std::string TrimEnd(std::string text) {
     return text;
 }
 
-// Runs one program and insists on a clean exit and on the files the next steps read.
+// Runs one program and insists on a clean exit and on the files the next steps read. An
+// exit with `warningStatus` (when not 0) counts as clean: gzip exits 2 after a warning,
+// such as a file time it cannot store, having written its output all the same.
 void RunTool(const ToolRunner& runner, const std::string& app, const std::string& work,
              const std::string& name, const std::string& arguments,
-             std::initializer_list<const char*> leaves, const char* consumes = nullptr) {
+             std::initializer_list<const char*> leaves, const char* consumes = nullptr,
+             int warningStatus = 0) {
     const std::string program = app + paths::kSeparator + "bin" + paths::kSeparator + name +
                                 paths::kProgramSuffix;
     const modShellWait::RunResult result = runner(QuoteArgument(program) + " " + arguments, work);
     if (!result.started) throw BuildFailure("cannot start " + name + ": " + TrimEnd(result.errorText));
-    if (result.exitCode != 0) {
+    const bool warned = warningStatus != 0 && result.signal == 0 && result.exitCode == warningStatus;
+    if (result.exitCode != 0 && !warned) {
         std::string text =
             result.signal != 0
                 ? name + " was stopped by signal " + std::to_string(result.signal) + "."
@@ -173,7 +177,7 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
     const std::string sep(1, paths::kSeparator);
     if (request.compression) {
         RunTool(runner, app, work, "gzip", "--best data" + sep + "game", {"data/game.gz"},
-                "data/game");
+                "data/game", 2);
     } else {
         // A rename, not a copy: the ROM is staged once.
         std::error_code ec;

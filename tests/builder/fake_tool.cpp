@@ -6,6 +6,8 @@
 // or else in the program's own folder (for builds whose working folder a test cannot
 // reach), change what it does:
 //   fail-NAME   holds "STATUS MESSAGE": print MESSAGE on stderr and exit with STATUS
+//   warn-NAME   (gzip) holds "STATUS MESSAGE": do the work, then print MESSAGE on stderr and
+//               exit with STATUS, as gzip warns
 //   sleep-NAME  holds a number of milliseconds to wait before doing anything
 //   skip-NAME   exit 0 without writing any output
 //   noise-NAME  holds a byte count: write that many bytes of numbered lines to stderr, then
@@ -135,6 +137,15 @@ int main(int argc, char** argv) {
         if (!fs::exists(in)) return Fail(name, in.string() + ": no such file");
         WriteAll(out, "GZ:" + ReadAll(in));
         fs::remove(in);
+        if (fs::exists(control("warn-" + name))) {
+            std::istringstream warning(ReadAll(control("warn-" + name)));
+            int status = 2;
+            std::string message;
+            warning >> status;
+            std::getline(warning >> std::ws, message);
+            std::cerr << message << "\n";
+            return status;
+        }
         return 0;
     }
     if (name == "grit") {

@@ -170,6 +170,18 @@ TEST_F(Pipeline, ABuildRunsTheFiveProgramsInAFolderOfItsOwnAndDeliversThePackage
     ExpectNothingLeft();
 }
 
+TEST_F(Pipeline, AWarningOfGzipIsNoFailureButAnErrorIs) {
+    // gzip's status 2 is a warning (a file time before 1970, say); its output is whole.
+    WriteFile(bin_ / "warn-gzip", "2 gzip: data/game: file timestamp out of range");
+    EXPECT_EQ(Build().kind, BuildOutcome::Delivered);
+    fs::remove(Delivered());
+    WriteFile(bin_ / "fail-gzip", "2 gzip: data/game: unexpected end of file");
+    EXPECT_EQ(Build().kind, BuildOutcome::Failed);
+    fs::remove(bin_ / "warn-gzip");
+    fs::remove(bin_ / "fail-gzip");
+    ExpectNothingLeft();
+}
+
 TEST_F(Pipeline, TheModeFileAndTheRomFollowTheRequest) {
     struct Case {
         bool psram, compression;
