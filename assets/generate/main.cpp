@@ -20,7 +20,7 @@
 #pragma GCC diagnostic pop
 #endif
 
-#include "bitmap_writer.h"
+#include "formats/bitmap_writer.h"
 #include "icon_file.h"
 #include "palette.h"
 #include "pictures.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "bitmap_writer.h"
+#include "formats/bitmap_writer.h"
 
 namespace artwork {
 namespace {

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "canvas.h"
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace artwork {
 

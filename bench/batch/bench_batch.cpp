@@ -9,10 +9,10 @@
 #include <thread>
 #include <vector>
 
-#include "installation.h"
-#include "program.h"
-#include "rom_like.h"
-#include "scratch.h"
+#include "support/installation.h"
+#include "support/program.h"
+#include "support/rom_like.h"
+#include "support/scratch.h"
 
 namespace fs = std::filesystem;
 using namespace pellix::testing;

@@ -18,10 +18,10 @@
 #include <vector>
 
 #include "bench_inputs.h"
-#include "build_pipeline.h"
-#include "deflate_engine.h"
-#include "rom_like.h"
-#include "program.h"
+#include "builder/build_pipeline.h"
+#include "gzip/deflate_engine.h"
+#include "support/rom_like.h"
+#include "support/program.h"
 
 namespace fs = std::filesystem;
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench_inputs.h"
-#include "deflate_engine.h"
-#include "rom_like.h"
+#include "gzip/deflate_engine.h"
+#include "support/rom_like.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "bitmap16.h"
-#include "format_error.h"
-#include "lz77.h"
-#include "picture.h"
+#include "formats/bitmap16.h"
+#include "formats/format_error.h"
+#include "formats/lz77.h"
+#include "formats/picture.h"
 
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<uint8_t>;

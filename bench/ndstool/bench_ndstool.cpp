@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_writer.h"
-#include "nds_writer.h"
-#include "scratch.h"
+#include "formats/bitmap_writer.h"
+#include "formats/nds_writer.h"
+#include "support/scratch.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell_wait.h"
+#include "builder/shell_wait.h"
 
 namespace {
 

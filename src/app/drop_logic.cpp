@@ -1,13 +1,13 @@
 // Dropped files: classification, the rules of a drop, and the batch build of several ROMs.
-#include "drop_logic.h"
+#include "app/drop_logic.h"
 
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
 
-#include "main_window_logic.h"
-#include "staging_files.h"
-#include "window_layout.h"
+#include "app/main_window_logic.h"
+#include "builder/staging_files.h"
+#include "app/window_layout.h"
 
 namespace pellix::app {
 

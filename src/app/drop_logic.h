@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "batch.h"
-#include "build_pipeline.h"
+#include "builder/batch.h"
+#include "builder/build_pipeline.h"
 
 namespace pellix::app {
 

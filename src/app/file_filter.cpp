@@ -1,5 +1,5 @@
 // Chooser requests of the main window and the reading of their filter strings.
-#include "file_filter.h"
+#include "app/file_filter.h"
 
 #include <cstddef>
 

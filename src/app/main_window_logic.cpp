@@ -1,13 +1,13 @@
 // The main window's handlers over its view: choosers, ROM rules, panel, build and closing.
-#include "main_window_logic.h"
+#include "app/main_window_logic.h"
 
 #include <algorithm>
 #include <exception>
 #include <utility>
 
-#include "app_directory.h"
-#include "rom_choice.h"
-#include "standin_check.h"
+#include "builder/app_directory.h"
+#include "builder/rom_choice.h"
+#include "builder/standin_check.h"
 
 namespace pellix::app {
 

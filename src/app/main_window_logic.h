@@ -35,11 +35,11 @@
 #include <string>
 #include <vector>
 
-#include "build_pipeline.h"
-#include "drop_logic.h"
-#include "file_filter.h"
-#include "preview_logic.h"
-#include "window_layout.h"
+#include "builder/build_pipeline.h"
+#include "app/drop_logic.h"
+#include "app/file_filter.h"
+#include "app/preview_logic.h"
+#include "app/window_layout.h"
 
 namespace pellix::app {
 

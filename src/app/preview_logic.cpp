@@ -1,16 +1,16 @@
 // The preview's life and load: its place over the main window, its pictures and title lines.
-#include "preview_logic.h"
+#include "app/preview_logic.h"
 
 #include <exception>
 #include <utility>
 
-#include "app_directory.h"
-#include "border_picture.h"
-#include "file_bytes.h"
-#include "format_error.h"
-#include "menu_icon.h"
-#include "staging_files.h"
-#include "picture.h"
+#include "builder/app_directory.h"
+#include "formats/border_picture.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "formats/menu_icon.h"
+#include "builder/staging_files.h"
+#include "formats/picture.h"
 
 namespace pellix::app {
 

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "window_layout.h"
+#include "app/window_layout.h"
 
 namespace pellix::app {
 

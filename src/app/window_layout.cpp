@@ -1,5 +1,5 @@
 // The two windows' designs as tables, and the rules derived from them (tab order, start focus).
-#include "window_layout.h"
+#include "app/window_layout.h"
 
 #include <algorithm>
 #include <cmath>

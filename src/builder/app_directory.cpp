@@ -1,8 +1,8 @@
 // ApplicationDirectory: the executable's folder, or the folder a test put in its place.
-#include "app_directory.h"
+#include "builder/app_directory.h"
 
-#include "staging_files.h"
-#include "files.h"
+#include "builder/staging_files.h"
+#include "system/files.h"
 
 namespace pellix {
 

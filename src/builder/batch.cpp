@@ -1,5 +1,5 @@
 // Batch builds: planning the packages, running the builds side by side, settling each ROM.
-#include "batch.h"
+#include "builder/batch.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,11 +15,11 @@
 #include <system_error>
 #include <thread>
 
-#include "build_paths.h"
-#include "staging_files.h"
-#include "rom_choice.h"
-#include "shell_wait.h"
-#include "work_folder.h"
+#include "builder/build_paths.h"
+#include "builder/staging_files.h"
+#include "builder/rom_choice.h"
+#include "builder/shell_wait.h"
+#include "builder/work_folder.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "build_pipeline.h"
+#include "builder/build_pipeline.h"
 
 namespace pellix {
 

@@ -1,10 +1,10 @@
 // The path rules shared by every build and batch.
-#include "build_paths.h"
+#include "builder/build_paths.h"
 
 #include <cctype>
 #include <system_error>
 
-#include "staging_files.h"
+#include "builder/staging_files.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform.h"
+#include "system/platform.h"
 
 namespace pellix::paths {
 

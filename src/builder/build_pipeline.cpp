@@ -1,14 +1,14 @@
 // The package build: checks the request, stages, runs the programs, delivers, cleans up.
-#include "build_pipeline.h"
+#include "builder/build_pipeline.h"
 
 #include <filesystem>
 #include <stdexcept>
 
-#include "build_paths.h"
-#include "command_line.h"
-#include "files.h"
-#include "staging_files.h"
-#include "work_folder.h"
+#include "builder/build_paths.h"
+#include "system/command_line.h"
+#include "system/files.h"
+#include "builder/staging_files.h"
+#include "builder/work_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -32,8 +32,8 @@ class BuildFailure : public std::runtime_error {
 // The request cannot be built; what() says why. `plain` messages are shown as they are.
 class BuildRefused : public std::runtime_error {
   public:
-    explicit BuildRefused(const std::string& reason, bool plain = false)
-        : std::runtime_error(reason), plain(plain) {}
+    explicit BuildRefused(const std::string& reason, bool shownAsIs = false)
+        : std::runtime_error(reason), plain(shownAsIs) {}
     bool plain;
 };
 

@@ -7,8 +7,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "picture_staging.h"
-#include "shell_wait.h"
+#include "builder/picture_staging.h"
+#include "builder/shell_wait.h"
 
 namespace pellix {
 

@@ -5,18 +5,18 @@
 // 32 x 32 4-bit bitmap and the 256 x 192 bitmap they expect, and the preview window shows
 // the icon through the same library function (MakeMenuIcon), so what it shows is what
 // the package holds.
-#include "picture_staging.h"
+#include "builder/picture_staging.h"
 
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <stdexcept>
 
-#include "border_picture.h"
-#include "format_error.h"
-#include "menu_icon.h"
-#include "staging_files.h"
-#include "picture.h"
+#include "formats/border_picture.h"
+#include "formats/format_error.h"
+#include "formats/menu_icon.h"
+#include "builder/staging_files.h"
+#include "formats/picture.h"
 
 namespace fs = std::filesystem;
 

@@ -1,7 +1,7 @@
 // What choosing a ROM proposes: output folder, title line 1 and whether PSRAM is offered.
-#include "rom_choice.h"
+#include "builder/rom_choice.h"
 
-#include "staging_files.h"
+#include "builder/staging_files.h"
 
 namespace pellix {
 

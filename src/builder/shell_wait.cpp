@@ -1,6 +1,6 @@
 // The tool runner: a program run through the system layer with the window's event pump
 // and the flag that stops every build.
-#include "shell_wait.h"
+#include "builder/shell_wait.h"
 
 #include <atomic>
 #include <mutex>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "subprocess.h"
+#include "system/subprocess.h"
 
 namespace pellix::modShellWait {
 

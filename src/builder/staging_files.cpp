@@ -1,5 +1,5 @@
 // The staging file helpers: copy, test, measure, delete and numbered binary writes.
-#include "staging_files.h"
+#include "builder/staging_files.h"
 
 #include <algorithm>
 #include <cctype>

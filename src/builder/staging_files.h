@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "files.h"
+#include "system/files.h"
 
 namespace pellix::files {
 

@@ -1,13 +1,13 @@
 // Recognises the stand-in DS-side images by their marker, not by their size.
-#include "standin_check.h"
+#include "builder/standin_check.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
-#include "staging_files.h"
-#include "nds_format.h"
+#include "builder/staging_files.h"
+#include "formats/nds_format.h"
 
 namespace fs = std::filesystem;
 

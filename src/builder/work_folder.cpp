@@ -1,5 +1,5 @@
 // A private working folder for one build: made fresh, filled from the installation, removed.
-#include "work_folder.h"
+#include "builder/work_folder.h"
 
 #include <atomic>
 #include <chrono>
@@ -10,9 +10,9 @@
 #include <system_error>
 #include <thread>
 
-#include "build_paths.h"
-#include "staging_files.h"
-#include "files.h"
+#include "builder/build_paths.h"
+#include "builder/staging_files.h"
+#include "system/files.h"
 
 namespace fs = std::filesystem;
 

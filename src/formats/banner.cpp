@@ -1,11 +1,11 @@
 // Builds and decodes the DS menu banner (icon tiles, BGR555 palette, six titles, CRC).
-#include "banner.h"
+#include "formats/banner.h"
 
-#include "byte_order.h"
-#include "crc16.h"
-#include "file_bytes.h"
-#include "format_error.h"
-#include "nds_format.h"
+#include "formats/byte_order.h"
+#include "formats/crc16.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "formats/nds_format.h"
 
 namespace pellix::formats {
 namespace {

@@ -1,8 +1,8 @@
 // Converts decoded pictures to the DS's 16-bit BGR555 bitmap layout.
-#include "bitmap16.h"
+#include "formats/bitmap16.h"
 
-#include "byte_order.h"
-#include "format_error.h"
+#include "formats/byte_order.h"
+#include "formats/format_error.h"
 
 namespace pellix::formats {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <string>
 
-#include "bmp_format.h"
-#include "byte_order.h"
-#include "format_error.h"
-#include "picture.h"
+#include "formats/bmp_format.h"
+#include "formats/byte_order.h"
+#include "formats/format_error.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 namespace {

@@ -1,5 +1,5 @@
 // Encodes pictures as Windows bitmaps for the tests, the artwork generator and the tools.
-#include "bitmap_writer.h"
+#include "formats/bitmap_writer.h"
 
 #include <cerrno>
 #include <cstring>
@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "bmp_format.h"
-#include "byte_order.h"
-#include "format_error.h"
+#include "formats/bmp_format.h"
+#include "formats/byte_order.h"
+#include "formats/format_error.h"
 
 namespace pellix::formats {
 namespace {

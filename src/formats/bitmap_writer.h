@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 

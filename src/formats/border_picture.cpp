@@ -1,9 +1,9 @@
 // Turns any picture into a 256 x 192 border that grit reads.
-#include "border_picture.h"
+#include "formats/border_picture.h"
 
-#include "bitmap_writer.h"
-#include "picture.h"
-#include "picture_scale.h"
+#include "formats/bitmap_writer.h"
+#include "formats/picture.h"
+#include "formats/picture_scale.h"
 
 namespace pellix::formats {
 

@@ -1,5 +1,5 @@
 // Median cut over weighted Oklab points, then Lloyd's k-means, then the DS's 5-bit grid.
-#include "colour_quantiser.h"
+#include "formats/colour_quantiser.h"
 
 #include <algorithm>
 #include <array>

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "colour_space.h"
-#include "picture.h"
+#include "formats/colour_space.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 

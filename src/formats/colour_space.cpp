@@ -1,5 +1,5 @@
 // sRGB transfer curve, Oklab (Björn Ottosson's matrices) and the DS's 5-bit channels.
-#include "colour_space.h"
+#include "formats/colour_space.h"
 
 #include <algorithm>
 #include <array>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 

@@ -1,5 +1,5 @@
 // Table-driven CRC-16/MODBUS.
-#include "crc16.h"
+#include "formats/crc16.h"
 
 #include <array>
 

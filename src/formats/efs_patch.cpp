@@ -1,5 +1,5 @@
 // Finds the EFS marker in a package and writes the id and size after it, in place.
-#include "efs_patch.h"
+#include "formats/efs_patch.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,10 +9,10 @@
 #include <random>
 #include <vector>
 
-#include "byte_order.h"
-#include "file_bytes.h"
-#include "format_error.h"
-#include "nds_format.h"
+#include "formats/byte_order.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "formats/nds_format.h"
 
 namespace pellix::formats {
 namespace {

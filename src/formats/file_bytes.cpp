@@ -1,5 +1,5 @@
 // Whole-file reads with short error reasons for the companion programs' messages.
-#include "file_bytes.h"
+#include "formats/file_bytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "format_error.h"
+#include "formats/format_error.h"
 
 namespace pellix::formats {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "format_error.h"
+#include "formats/format_error.h"
 
 namespace pellix::formats {
 

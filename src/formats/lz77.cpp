@@ -1,13 +1,13 @@
 // LZ77 type 0x10: exact longest-match search over hash chains, a shortest-path parse,
 // and a decoder that checks every token against both buffers.
-#include "lz77.h"
+#include "formats/lz77.h"
 
 #include <algorithm>
 #include <string>
 
-#include "byte_order.h"
-#include "format_error.h"
-#include "lz77_format.h"
+#include "formats/byte_order.h"
+#include "formats/format_error.h"
+#include "formats/lz77_format.h"
 
 namespace pellix::formats {
 namespace {

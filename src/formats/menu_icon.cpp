@@ -1,14 +1,14 @@
 // Turns any picture into the DS menu icon: fit, centre, key out the transparent part,
 // reduce to 15 colours.
-#include "menu_icon.h"
+#include "formats/menu_icon.h"
 
-#include "banner.h"
-#include "bitmap_writer.h"
-#include "colour_quantiser.h"
-#include "file_bytes.h"
-#include "format_error.h"
-#include "nds_format.h"
-#include "picture_scale.h"
+#include "formats/banner.h"
+#include "formats/bitmap_writer.h"
+#include "formats/colour_quantiser.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "formats/nds_format.h"
+#include "formats/picture_scale.h"
 
 namespace pellix::formats {
 namespace {

@@ -1,13 +1,13 @@
 // Scans a staging folder into a DS file tree and writes its file name table.
-#include "nds_filesystem.h"
+#include "formats/nds_filesystem.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "byte_order.h"
-#include "file_bytes.h"
-#include "nds_format.h"
+#include "formats/byte_order.h"
+#include "formats/file_bytes.h"
+#include "formats/nds_format.h"
 
 namespace fs = std::filesystem;
 

@@ -1,14 +1,14 @@
 // Parses DS program files defensively: every offset and length is checked before use.
-#include "nds_reader.h"
+#include "formats/nds_reader.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 
-#include "byte_order.h"
-#include "crc16.h"
-#include "file_bytes.h"
-#include "nds_format.h"
+#include "formats/byte_order.h"
+#include "formats/crc16.h"
+#include "formats/file_bytes.h"
+#include "formats/nds_format.h"
 
 namespace pellix::formats {
 namespace {

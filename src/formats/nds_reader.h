@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "banner.h"
+#include "formats/banner.h"
 
 namespace pellix::formats {
 

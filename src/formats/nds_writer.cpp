@@ -1,5 +1,5 @@
 // Lays out and writes a DS program file, streaming the file data from disk.
-#include "nds_writer.h"
+#include "formats/nds_writer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,11 +9,11 @@
 #include <limits>
 #include <memory>
 
-#include "banner.h"
-#include "byte_order.h"
-#include "crc16.h"
-#include "file_bytes.h"
-#include "nds_format.h"
+#include "formats/banner.h"
+#include "formats/byte_order.h"
+#include "formats/crc16.h"
+#include "formats/file_bytes.h"
+#include "formats/nds_format.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "nds_filesystem.h"
+#include "formats/nds_filesystem.h"
 
 namespace pellix::formats {
 

@@ -1,9 +1,9 @@
 // Reads a picture file of any supported kind, chosen by its first bytes.
 #include <cstring>
 
-#include "file_bytes.h"
-#include "format_error.h"
-#include "picture.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 namespace {

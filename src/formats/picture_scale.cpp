@@ -1,12 +1,12 @@
 // Area-averaging resampler: separable box weights over fractional source spans.
-#include "picture_scale.h"
+#include "formats/picture_scale.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "colour_space.h"
-#include "format_error.h"
+#include "formats/colour_space.h"
+#include "formats/format_error.h"
 
 namespace pellix::formats {
 namespace {

@@ -1,7 +1,7 @@
 // Resizing pictures for the DS: area averaging in linear light with premultiplied alpha.
 #pragma once
 
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace pellix::formats {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "bmp_format.h"
-#include "format_error.h"
-#include "picture.h"
+#include "formats/bmp_format.h"
+#include "formats/format_error.h"
+#include "formats/picture.h"
 
 // Only these decoders are compiled in, reading from memory.
 #define STB_IMAGE_IMPLEMENTATION

@@ -6,8 +6,8 @@
 #include <new>
 #include <string>
 
-#include "deflate_engine.h"
-#include "deflate_join.h"
+#include "gzip/deflate_engine.h"
+#include "gzip/deflate_join.h"
 
 namespace pellix::gzip {
 

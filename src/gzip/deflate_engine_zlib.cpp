@@ -6,7 +6,7 @@
 #include <new>
 #include <string>
 
-#include "deflate_engine.h"
+#include "gzip/deflate_engine.h"
 
 namespace pellix::gzip {
 

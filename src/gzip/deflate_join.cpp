@@ -1,5 +1,5 @@
 // Joining deflate streams: where the last block starts and ends, read with zlib's Z_BLOCK.
-#include "deflate_join.h"
+#include "gzip/deflate_join.h"
 
 #include <zlib.h>
 

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "deflate_engine.h"
+#include "gzip/deflate_engine.h"
 
 namespace pellix::gzip {
 

@@ -1,5 +1,5 @@
 // The gzip program's behaviour, file by file: pack in memory or unpack as a stream, write aside, rename.
-#include "gzip_command.h"
+#include "gzip/gzip_command.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,11 +12,11 @@
 #include <random>
 #include <system_error>
 
-#include "deflate_engine.h"
-#include "file_bytes.h"
-#include "format_error.h"
-#include "gzip_member.h"
-#include "files.h"
+#include "gzip/deflate_engine.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "gzip/gzip_member.h"
+#include "system/files.h"
 
 namespace pellix::gzip {
 

@@ -1,16 +1,16 @@
 // gzip members: header and trailer here, the deflate stream from the engine; unpacked by zlib as a stream.
-#include "gzip_member.h"
+#include "gzip/gzip_member.h"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <new>
 
-#include "byte_order.h"
-#include "deflate_engine.h"
-#include "format_error.h"
-#include "gzip_format.h"
-#include "platform.h"
+#include "formats/byte_order.h"
+#include "gzip/deflate_engine.h"
+#include "formats/format_error.h"
+#include "gzip/gzip_format.h"
+#include "system/platform.h"
 
 namespace pellix::gzip {
 

@@ -1,5 +1,5 @@
 // Windows command-line quoting and splitting, so one set of command literals serves all.
-#include "command_line.h"
+#include "system/command_line.h"
 
 namespace pellix {
 

@@ -10,7 +10,7 @@
 #include <streambuf>
 #include <thread>
 
-#include "console.h"
+#include "system/console.h"
 
 namespace pellix::console {
 

@@ -7,9 +7,9 @@
 #include <iostream>
 #include <thread>
 
-#include "command_line.h"
-#include "console.h"
-#include "text.h"
+#include "system/command_line.h"
+#include "system/console.h"
+#include "system/text.h"
 
 namespace pellix::console {
 

@@ -1,5 +1,5 @@
 // Error texts shared by both platforms' file services.
-#include "files.h"
+#include "system/files.h"
 
 #include <cctype>
 

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <vector>
 
-#include "files.h"
+#include "system/files.h"
 
 namespace pellix::os {
 

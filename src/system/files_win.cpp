@@ -16,8 +16,8 @@
 #include <system_error>
 #include <vector>
 
-#include "files.h"
-#include "text.h"
+#include "system/files.h"
+#include "system/text.h"
 
 namespace pellix::os {
 

@@ -15,9 +15,9 @@
 #include <thread>
 #include <vector>
 
-#include "command_line.h"
-#include "files.h"
-#include "subprocess.h"
+#include "system/command_line.h"
+#include "system/files.h"
+#include "system/subprocess.h"
 
 namespace pellix::os {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "subprocess.h"
-#include "text.h"
+#include "system/command_line.h"
+#include "system/subprocess.h"
+#include "system/text.h"
 
 namespace pellix::os {
 

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "files.h"
-#include "text.h"
+#include "system/files.h"
+#include "system/text.h"
 
 namespace pellix::win {
 

@@ -1,5 +1,5 @@
 // Local event loop for the choosers, and the list of those open so the main window can end them.
-#include "chooser_loop.h"
+#include "ui/chooser_loop.h"
 
 #include <QEventLoop>
 #include <QFileDialog>

@@ -1,5 +1,5 @@
 // Qt widgets made from the shared window designs.
-#include "design_widgets.h"
+#include "ui/design_widgets.h"
 
 #include <QApplication>
 #include <QBitmap>

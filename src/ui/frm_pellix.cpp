@@ -1,5 +1,5 @@
 // frmPellix: the shared design drawn with Qt widgets, its events forwarded to the shared logic.
-#include "frm_pellix.h"
+#include "ui/frm_pellix.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -13,13 +13,13 @@
 #include <QProgressDialog>
 #include <QUrl>
 
-#include "chooser_loop.h"
-#include "design_widgets.h"
-#include "frm_preview.h"
-#include "main_window_logic.h"
-#include "qt_file_dialog.h"
-#include "qt_folder_dialog.h"
-#include "shell_wait.h"
+#include "ui/chooser_loop.h"
+#include "ui/design_widgets.h"
+#include "ui/frm_preview.h"
+#include "app/main_window_logic.h"
+#include "ui/qt_file_dialog.h"
+#include "ui/qt_folder_dialog.h"
+#include "builder/shell_wait.h"
 
 namespace pellix::ui {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "build_pipeline.h"
+#include "builder/build_pipeline.h"
 
 class QProgressDialog;
 

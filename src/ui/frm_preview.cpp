@@ -1,5 +1,5 @@
 // frmPreview: the designed preview drawn with Qt widgets, showing the logic's pixels.
-#include "frm_preview.h"
+#include "ui/frm_preview.h"
 
 #include <QCloseEvent>
 #include <QImage>
@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "design_widgets.h"
+#include "ui/design_widgets.h"
 
 namespace pellix::ui {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "preview_logic.h"
+#include "app/preview_logic.h"
 
 namespace pellix::ui {
 

@@ -4,7 +4,7 @@
 
 #include <exception>
 
-#include "frm_pellix.h"
+#include "ui/frm_pellix.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -1,11 +1,11 @@
 // modOpenFileDialog over QFileDialog (the platform's native dialog where it has one).
-#include "qt_file_dialog.h"
+#include "ui/qt_file_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
 
-#include "chooser_loop.h"
-#include "file_filter.h"
+#include "ui/chooser_loop.h"
+#include "app/file_filter.h"
 
 namespace pellix::modOpenFileDialog {
 

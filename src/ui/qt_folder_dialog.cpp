@@ -1,11 +1,11 @@
 // modBrowseFolders over QFileDialog in folder mode (the platform's native one where it has one).
-#include "qt_folder_dialog.h"
+#include "ui/qt_folder_dialog.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QStandardPaths>
 
-#include "chooser_loop.h"
+#include "ui/chooser_loop.h"
 
 namespace pellix::modBrowseFolders {
 

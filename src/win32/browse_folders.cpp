@@ -1,11 +1,11 @@
 // modBrowseFolders: asks the user for a file-system folder with the shell's folder browser.
-#include "browse_folders.h"
+#include "win32/browse_folders.h"
 
 #include <shlobj.h>
 
 #include <vector>
 
-#include "text.h"
+#include "system/text.h"
 
 namespace pellix::modBrowseFolders {
 

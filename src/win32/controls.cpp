@@ -1,6 +1,6 @@
 // The pieces both windows are made of: panels with an outline, picture boxes, transparent
 // title labels, fonts by point size at a DPI, and control creation from design data.
-#include "controls.h"
+#include "win32/controls.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "dpi.h"
+#include "win32/dpi.h"
 
 namespace pellix::win32 {
 

@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "window_layout.h"
+#include "app/window_layout.h"
 
 namespace pellix::win32 {
 

@@ -1,6 +1,6 @@
 // A top-level window made from a design of window_layout.h: its controls at the monitor's
 // DPI, their fonts and colours, keyboard order, and the relayout when the DPI changes.
-#include "design_window.h"
+#include "win32/design_window.h"
 
 #include <commctrl.h>
 
@@ -9,10 +9,10 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "dpi.h"
-#include "event_pump.h"
-#include "resource.h"
-#include "text.h"
+#include "win32/dpi.h"
+#include "win32/event_pump.h"
+#include "win32/resource.h"
+#include "system/text.h"
 
 namespace pellix::win32 {
 

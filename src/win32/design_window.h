@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "controls.h"
-#include "window_layout.h"
+#include "win32/controls.h"
+#include "app/window_layout.h"
 
 namespace pellix::win32 {
 

@@ -1,5 +1,5 @@
 // Twips, points and system metrics at a window's DPI, for a per-monitor DPI aware program.
-#include "dpi.h"
+#include "win32/dpi.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "window_layout.h"
+#include "app/window_layout.h"
 
 namespace pellix::win32 {
 

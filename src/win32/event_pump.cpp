@@ -1,6 +1,6 @@
 // The message loop of the windows, keyboard navigation in design order, and the pump the
 // tool runner calls while a build waits for a program.
-#include "event_pump.h"
+#include "win32/event_pump.h"
 
 #include <algorithm>
 #include <utility>

@@ -6,9 +6,9 @@
 
 #include <exception>
 
-#include "event_pump.h"
-#include "main_window.h"
-#include "shell_wait.h"
+#include "win32/event_pump.h"
+#include "win32/main_window.h"
+#include "builder/shell_wait.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     // The folder browser is a shell dialog and needs COM in a single-threaded apartment.

@@ -1,18 +1,18 @@
 // frmPellix on Windows: the designed window over the shared main-window logic. It draws,
 // forwards events to the logic and answers the logic's view calls; it decides nothing.
-#include "main_window.h"
+#include "win32/main_window.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <vector>
 
-#include "browse_folders.h"
-#include "dpi.h"
-#include "event_pump.h"
-#include "open_file_dialog.h"
-#include "preview_window.h"
-#include "text.h"
+#include "win32/browse_folders.h"
+#include "win32/dpi.h"
+#include "win32/event_pump.h"
+#include "win32/open_file_dialog.h"
+#include "win32/preview_window.h"
+#include "system/text.h"
 
 namespace pellix::win32 {
 

@@ -9,8 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "design_window.h"
-#include "main_window_logic.h"
+#include "win32/design_window.h"
+#include "app/main_window_logic.h"
 
 namespace pellix::win32 {
 

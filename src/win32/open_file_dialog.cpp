@@ -1,12 +1,12 @@
 // modOpenFileDialog: asks the user for one existing file with the system's open dialog.
-#include "open_file_dialog.h"
+#include "win32/open_file_dialog.h"
 
 #include <commdlg.h>
 
 #include <stdexcept>
 #include <vector>
 
-#include "text.h"
+#include "system/text.h"
 
 namespace pellix::modOpenFileDialog {
 

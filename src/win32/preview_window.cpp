@@ -1,12 +1,12 @@
 // frmPreview on Windows: the designed preview drawing the pixels of the shared preview logic.
-#include "preview_window.h"
+#include "win32/preview_window.h"
 
 #include <cmath>
 #include <cstdint>
 #include <stdexcept>
 #include <utility>
 
-#include "controls.h"
+#include "win32/controls.h"
 
 namespace pellix::win32 {
 

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "design_window.h"
-#include "preview_logic.h"
+#include "win32/design_window.h"
+#include "app/preview_logic.h"
 
 namespace pellix::win32 {
 

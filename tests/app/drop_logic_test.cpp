@@ -1,11 +1,11 @@
 // Tests of dropped files: what they are, what a drop does to the window, and batch builds.
-#include "drop_logic.h"
+#include "app/drop_logic.h"
 
 #include <gtest/gtest.h>
 
 #include "fake_installation.h"
 #include "fake_view.h"
-#include "main_window_logic.h"
+#include "app/main_window_logic.h"
 
 namespace fs = std::filesystem;
 using namespace pellix;

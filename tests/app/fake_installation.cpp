@@ -1,7 +1,7 @@
 // A temporary installation whose five programs are played in-process.
 #include "fake_installation.h"
 
-#include "app_directory.h"
+#include "builder/app_directory.h"
 
 namespace fs = std::filesystem;
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "build_pipeline.h"
+#include "builder/build_pipeline.h"
 #include "test_support.h"
 
 namespace pellix::test {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "main_window_logic.h"
-#include "preview_logic.h"
+#include "app/main_window_logic.h"
+#include "app/preview_logic.h"
 
 namespace pellix::test {
 

@@ -4,11 +4,11 @@
 
 #include <memory>
 
-#include "bitmap_writer.h"
+#include "formats/bitmap_writer.h"
 #include "fake_installation.h"
 #include "fake_view.h"
-#include "main_window_logic.h"
-#include "preview_logic.h"
+#include "app/main_window_logic.h"
+#include "app/preview_logic.h"
 
 namespace fs = std::filesystem;
 using namespace pellix;

@@ -6,15 +6,15 @@
 #include <memory>
 #include <set>
 
-#include "bitmap_writer.h"
+#include "formats/bitmap_writer.h"
 #include "fake_installation.h"
 #include "fake_view.h"
-#include "file_filter.h"
-#include "main_window_logic.h"
-#include "nds_format.h"
-#include "preview_logic.h"
-#include "standin_check.h"
-#include "window_layout.h"
+#include "app/file_filter.h"
+#include "app/main_window_logic.h"
+#include "formats/nds_format.h"
+#include "app/preview_logic.h"
+#include "builder/standin_check.h"
+#include "app/window_layout.h"
 
 namespace fs = std::filesystem;
 using namespace pellix;

@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "batch.h"
-#include "build_pipeline.h"
+#include "builder/batch.h"
+#include "builder/build_pipeline.h"
 
 #ifdef _WIN32
 #include <process.h>

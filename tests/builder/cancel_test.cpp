@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "command_line.h"
-#include "shell_wait.h"
+#include "system/command_line.h"
+#include "builder/shell_wait.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

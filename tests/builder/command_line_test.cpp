@@ -1,5 +1,5 @@
 // Tests of Windows command-line quoting and splitting, as a pair and one by one.
-#include "command_line.h"
+#include "system/command_line.h"
 
 #include <gtest/gtest.h>
 

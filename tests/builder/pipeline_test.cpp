@@ -1,12 +1,12 @@
 // Tests of the package build against the fake tools in a temporary installation.
-#include "build_pipeline.h"
+#include "builder/build_pipeline.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 
-#include "staging_files.h"
+#include "builder/staging_files.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -513,9 +513,10 @@ TEST_F(Pipeline, AnExistingPackageIsReplacedOnlyWhenAskedTo) {
         const BuildResult result = Build();
         EXPECT_EQ(result.kind, c.kind) << result.message;
         EXPECT_EQ(ReadFile(Delivered()) == "USER FILE", c.userFileKept);
-        if (c.kind == BuildOutcome::Skipped)
+        if (c.kind == BuildOutcome::Skipped) {
             EXPECT_EQ(result.reason,
                       "the package " + Delivered().u8string() + " exists (--force replaces it)");
+        }
         EXPECT_EQ(Names(base_ / "my roms"), (std::vector<std::string>{"My Game.gba", "My Game.nds"}));
         ExpectNothingLeft();
     }

@@ -8,12 +8,12 @@
 #include <atomic>
 #include <sstream>
 
-#include "app_directory.h"
-#include "build_pipeline.h"
-#include "command_line.h"
-#include "files.h"
-#include "staging_files.h"
-#include "shell_wait.h"
+#include "builder/app_directory.h"
+#include "builder/build_pipeline.h"
+#include "system/command_line.h"
+#include "system/files.h"
+#include "builder/staging_files.h"
+#include "builder/shell_wait.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

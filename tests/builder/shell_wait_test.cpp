@@ -1,9 +1,9 @@
 // Tests of the tool runner: start failures, exit status, stderr, arguments, event pump.
-#include "shell_wait.h"
+#include "builder/shell_wait.h"
 
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "system/command_line.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

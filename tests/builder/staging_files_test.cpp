@@ -1,5 +1,5 @@
 // Tests of the staging file helpers: names, copies, existence, lengths, numbered writes.
-#include "staging_files.h"
+#include "builder/staging_files.h"
 
 #include <gtest/gtest.h>
 

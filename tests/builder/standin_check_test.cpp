@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "standin_check.h"
+#include "builder/standin_check.h"
 #include "standin_images.h"
 #include "test_support.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "scratch.h"
+#include "support/scratch.h"
 
 namespace pellix::test {
 

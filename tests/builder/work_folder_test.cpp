@@ -1,5 +1,5 @@
 // Tests of the private working folder: what it holds, and that nothing of it outlives it.
-#include "work_folder.h"
+#include "builder/work_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <sys/stat.h>
 #endif
 
-#include "command_line.h"
-#include "staging_files.h"
-#include "shell_wait.h"
+#include "system/command_line.h"
+#include "builder/staging_files.h"
+#include "builder/shell_wait.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

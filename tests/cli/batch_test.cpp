@@ -8,12 +8,12 @@
 #include <sstream>
 #include <thread>
 
-#include "batch.h"
+#include "builder/batch.h"
 #include "batch_report.h"
 #include "cli_options.h"
-#include "platform.h"
-#include "scratch.h"
-#include "shell_wait.h"
+#include "system/platform.h"
+#include "support/scratch.h"
+#include "builder/shell_wait.h"
 #include "test_support.h"
 
 namespace pellix::app {

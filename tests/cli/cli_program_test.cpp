@@ -15,16 +15,16 @@
 #include <unistd.h>
 #endif
 
-#include "bitmap_writer.h"
-#include "build_pipeline.h"
-#include "gzip_member.h"
-#include "installation.h"
-#include "nds_format.h"
-#include "nds_reader.h"
-#include "program.h"
-#include "rom_like.h"
-#include "scratch.h"
-#include "standin_check.h"
+#include "formats/bitmap_writer.h"
+#include "builder/build_pipeline.h"
+#include "gzip/gzip_member.h"
+#include "support/installation.h"
+#include "formats/nds_format.h"
+#include "formats/nds_reader.h"
+#include "support/program.h"
+#include "support/rom_like.h"
+#include "support/scratch.h"
+#include "builder/standin_check.h"
 
 namespace pellix::clitest {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "format_error.h"
-#include "lz77.h"
+#include "formats/format_error.h"
+#include "formats/lz77.h"
 
 namespace pellix::formats {
 namespace {

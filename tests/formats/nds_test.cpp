@@ -15,16 +15,16 @@
 #include <string>
 #include <vector>
 
-#include "banner.h"
-#include "bitmap_writer.h"
-#include "crc16.h"
-#include "efs_patch.h"
-#include "file_bytes.h"
-#include "format_error.h"
-#include "nds_filesystem.h"
-#include "nds_reader.h"
-#include "nds_writer.h"
-#include "scratch.h"
+#include "formats/banner.h"
+#include "formats/bitmap_writer.h"
+#include "formats/crc16.h"
+#include "formats/efs_patch.h"
+#include "formats/file_bytes.h"
+#include "formats/format_error.h"
+#include "formats/nds_filesystem.h"
+#include "formats/nds_reader.h"
+#include "formats/nds_writer.h"
+#include "support/scratch.h"
 
 namespace pellix::formats {
 namespace {

@@ -10,15 +10,15 @@
 #include <set>
 #include <tuple>
 
-#include "banner.h"
-#include "bitmap_writer.h"
-#include "border_picture.h"
-#include "colour_quantiser.h"
-#include "format_error.h"
-#include "menu_icon.h"
-#include "picture.h"
-#include "pictures.h"
-#include "picture_scale.h"
+#include "formats/banner.h"
+#include "formats/bitmap_writer.h"
+#include "formats/border_picture.h"
+#include "formats/colour_quantiser.h"
+#include "formats/format_error.h"
+#include "formats/menu_icon.h"
+#include "formats/picture.h"
+#include "support/pictures.h"
+#include "formats/picture_scale.h"
 
 namespace pellix::formats {
 namespace {

@@ -8,12 +8,12 @@
 #include <vector>
 
 
-#include "bitmap16.h"
-#include "bitmap_writer.h"
-#include "format_error.h"
-#include "picture.h"
-#include "pictures.h"
-#include "scratch.h"
+#include "formats/bitmap16.h"
+#include "formats/bitmap_writer.h"
+#include "formats/format_error.h"
+#include "formats/picture.h"
+#include "support/pictures.h"
+#include "support/scratch.h"
 
 namespace pellix::formats {
 namespace {

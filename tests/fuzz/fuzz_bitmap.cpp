@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bitmap16.h"
-#include "bitmap_writer.h"
-#include "format_error.h"
+#include "formats/bitmap16.h"
+#include "formats/bitmap_writer.h"
+#include "formats/format_error.h"
 #include "fuzz_picture_check.h"
-#include "picture.h"
+#include "formats/picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellix::formats;

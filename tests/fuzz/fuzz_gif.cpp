@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the GIF reader (a block walk, then stb_image).
 #include <cstdint>
 
-#include "format_error.h"
+#include "formats/format_error.h"
 #include "fuzz_picture_check.h"
-#include "picture.h"
+#include "formats/picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "format_error.h"
-#include "gzip_member.h"
+#include "formats/format_error.h"
+#include "gzip/gzip_member.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellix::gzip;

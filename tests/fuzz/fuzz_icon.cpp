@@ -4,11 +4,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "banner.h"
-#include "border_picture.h"
-#include "format_error.h"
-#include "menu_icon.h"
-#include "picture.h"
+#include "formats/banner.h"
+#include "formats/border_picture.h"
+#include "formats/format_error.h"
+#include "formats/menu_icon.h"
+#include "formats/picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellix::formats;

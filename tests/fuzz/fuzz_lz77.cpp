@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "format_error.h"
-#include "lz77.h"
+#include "formats/format_error.h"
+#include "formats/lz77.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellix::formats;

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "crc16.h"
-#include "format_error.h"
-#include "nds_reader.h"
+#include "formats/crc16.h"
+#include "formats/format_error.h"
+#include "formats/nds_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "picture.h"
+#include "formats/picture.h"
 
 inline void CheckDecodedPicture(const pellix::formats::Picture& picture) {
     const size_t count = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height);

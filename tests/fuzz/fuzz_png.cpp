@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "bitmap16.h"
-#include "format_error.h"
+#include "formats/bitmap16.h"
+#include "formats/format_error.h"
 #include "fuzz_picture_check.h"
-#include "picture.h"
+#include "formats/picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace pellix::formats;

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "deflate_engine.h"
-#include "gzip_command.h"
-#include "gzip_member.h"
+#include "gzip/deflate_engine.h"
+#include "gzip/gzip_command.h"
+#include "gzip/gzip_member.h"
 #include "gzip_test_support.h"
-#include "rom_like.h"
+#include "support/rom_like.h"
 
 namespace pellix::gzip::testing {
 namespace {

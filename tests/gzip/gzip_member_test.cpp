@@ -16,11 +16,11 @@
 #include <unistd.h>
 #endif
 
-#include "deflate_engine.h"
-#include "format_error.h"
-#include "gzip_member.h"
+#include "gzip/deflate_engine.h"
+#include "formats/format_error.h"
+#include "gzip/gzip_member.h"
 #include "gzip_test_support.h"
-#include "rom_like.h"
+#include "support/rom_like.h"
 
 namespace pellix::gzip::testing {
 namespace {

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "deflate_engine.h"
+#include "gzip/deflate_engine.h"
 #include "gzip_test_support.h"
-#include "rom_like.h"
+#include "support/rom_like.h"
 
 namespace pellix::gzip::testing {
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "program.h"
-#include "scratch.h"
+#include "support/program.h"
+#include "support/scratch.h"
 
 namespace pellix::gzip::testing {
 

@@ -6,12 +6,12 @@
 #include <stdexcept>
 #include <tuple>
 
-#include "bitmap_writer.h"
+#include "formats/bitmap_writer.h"
 #include "canvas.h"
 #include "icon_file.h"
 #include "lettering.h"
 #include "palette.h"
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace {
 

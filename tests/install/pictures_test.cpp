@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "picture.h"
+#include "formats/picture.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "menu_icon.h"
-#include "picture.h"
+#include "formats/menu_icon.h"
+#include "formats/picture.h"
 
 namespace pellix::testing {
 

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <string>
 
-#include "platform.h"
+#include "system/platform.h"
 #include "scratch.h"
 
 namespace pellix::testing {

@@ -6,10 +6,10 @@
 #include <cwchar>
 #include <stdexcept>
 
-#include "command_line.h"
+#include "system/command_line.h"
 #include "program.h"
 #include "scratch.h"
-#include "text.h"
+#include "system/text.h"
 
 namespace fs = std::filesystem;
 

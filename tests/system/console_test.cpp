@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "console.h"
+#include "system/console.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <thread>
 
-#include "command_line.h"
-#include "files.h"
-#include "subprocess.h"
+#include "system/command_line.h"
+#include "system/files.h"
+#include "system/subprocess.h"
 
 #ifdef _WIN32
 #include <process.h>

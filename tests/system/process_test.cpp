@@ -11,8 +11,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "command_line.h"
-#include "text.h"
+#include "system/command_line.h"
+#include "system/text.h"
 #else
 #include <signal.h>
 #include <spawn.h>

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "bitmap16.h"
-#include "bitmap_writer.h"
-#include "efs_patch.h"
-#include "file_bytes.h"
-#include "gzip_member.h"
-#include "lz77.h"
-#include "nds_reader.h"
-#include "program.h"
-#include "scratch.h"
+#include "formats/bitmap16.h"
+#include "formats/bitmap_writer.h"
+#include "formats/efs_patch.h"
+#include "formats/file_bytes.h"
+#include "gzip/gzip_member.h"
+#include "formats/lz77.h"
+#include "formats/nds_reader.h"
+#include "support/program.h"
+#include "support/scratch.h"
 
 namespace pellix::formats {
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_writer.h"
-#include "lz77.h"
-#include "pictures.h"
-#include "program.h"
-#include "scratch.h"
+#include "formats/bitmap_writer.h"
+#include "formats/lz77.h"
+#include "support/pictures.h"
+#include "support/program.h"
+#include "support/scratch.h"
 
 namespace pellix::formats {
 namespace {

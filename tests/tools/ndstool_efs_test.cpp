@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "bitmap_writer.h"
-#include "file_bytes.h"
-#include "nds_reader.h"
-#include "program.h"
-#include "scratch.h"
+#include "formats/bitmap_writer.h"
+#include "formats/file_bytes.h"
+#include "formats/nds_reader.h"
+#include "support/program.h"
+#include "support/scratch.h"
 #include "standin_images.h"
 
 namespace pellix::formats {

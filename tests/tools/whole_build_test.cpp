@@ -7,17 +7,17 @@
 #include <filesystem>
 #include <string>
 
-#include "bitmap16.h"
-#include "bitmap_writer.h"
-#include "build_pipeline.h"
-#include "colour_space.h"
-#include "lz77.h"
-#include "menu_icon.h"
-#include "nds_reader.h"
-#include "pictures.h"
-#include "picture_scale.h"
-#include "program.h"
-#include "scratch.h"
+#include "formats/bitmap16.h"
+#include "formats/bitmap_writer.h"
+#include "builder/build_pipeline.h"
+#include "formats/colour_space.h"
+#include "formats/lz77.h"
+#include "formats/menu_icon.h"
+#include "formats/nds_reader.h"
+#include "support/pictures.h"
+#include "formats/picture_scale.h"
+#include "support/program.h"
+#include "support/scratch.h"
 
 namespace pellix {
 namespace {

@@ -10,9 +10,9 @@
 
 #include <functional>
 
-#include "chooser_loop.h"
-#include "qt_file_dialog.h"
-#include "qt_folder_dialog.h"
+#include "ui/chooser_loop.h"
+#include "ui/qt_file_dialog.h"
+#include "ui/qt_folder_dialog.h"
 
 using namespace pellix;
 

@@ -23,14 +23,14 @@
 #include <string>
 #include <vector>
 
-#include "app_directory.h"
-#include "design_widgets.h"
-#include "frm_pellix.h"
-#include "shell_wait.h"
+#include "builder/app_directory.h"
+#include "ui/design_widgets.h"
+#include "ui/frm_pellix.h"
+#include "builder/shell_wait.h"
 #ifdef PELLIX_TOOL_NDSTOOL
-#include "menu_icon.h"
-#include "nds_reader.h"
-#include "pictures.h"
+#include "formats/menu_icon.h"
+#include "formats/nds_reader.h"
+#include "support/pictures.h"
 #endif
 
 using pellix::ui::frmPellix;

@@ -13,9 +13,9 @@
 
 #include <memory>
 
-#include "app_directory.h"
-#include "frm_pellix.h"
-#include "frm_preview.h"
+#include "builder/app_directory.h"
+#include "ui/frm_pellix.h"
+#include "ui/frm_preview.h"
 
 using pellix::app::PreviewControl;
 using pellix::ui::frmPellix;

@@ -13,10 +13,10 @@
 #include <string>
 #include <thread>
 
-#include "browse_folders.h"
+#include "win32/browse_folders.h"
 #include "display.h"
-#include "open_file_dialog.h"
-#include "text.h"
+#include "win32/open_file_dialog.h"
+#include "system/text.h"
 #include "window_driver.h"
 
 namespace pellix {

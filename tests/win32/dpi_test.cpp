@@ -2,9 +2,9 @@
 // client area's bottom edge at every DPI, fonts keep their point size.
 #include <gtest/gtest.h>
 
-#include "design_window.h"
-#include "dpi.h"
-#include "window_layout.h"
+#include "win32/design_window.h"
+#include "win32/dpi.h"
+#include "app/window_layout.h"
 
 namespace pellix::win32 {
 namespace {

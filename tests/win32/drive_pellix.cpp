@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "design_window.h"
+#include "win32/design_window.h"
 #include "display.h"
-#include "nds_reader.h"
-#include "picture.h"
-#include "preview_logic.h"
-#include "text.h"
+#include "formats/nds_reader.h"
+#include "formats/picture.h"
+#include "app/preview_logic.h"
+#include "system/text.h"
 #include "window_driver.h"
-#include "window_layout.h"
+#include "app/window_layout.h"
 
 namespace pellix::testing {
 namespace {

@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "display.h"
-#include "dpi.h"
-#include "event_pump.h"
-#include "main_window.h"
-#include "text.h"
+#include "win32/dpi.h"
+#include "win32/event_pump.h"
+#include "win32/main_window.h"
+#include "system/text.h"
 #include "window_driver.h"
 
 namespace pellix::win32 {

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "display.h"
-#include "event_pump.h"
+#include "win32/event_pump.h"
 
 namespace pellix::win32 {
 namespace {

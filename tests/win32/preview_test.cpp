@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app_directory.h"
-#include "controls.h"
+#include "builder/app_directory.h"
+#include "win32/controls.h"
 #include "display.h"
-#include "dpi.h"
-#include "main_window.h"
-#include "preview_window.h"
+#include "win32/dpi.h"
+#include "win32/main_window.h"
+#include "win32/preview_window.h"
 
 namespace pellix::win32 {
 namespace {

@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "efs_patch.h"
+#include "formats/efs_patch.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 || argv[1][0] == '-') {

@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <string>
 
-#include "lz77.h"
-#include "lz77_format.h"
-#include "file_bytes.h"
+#include "formats/lz77.h"
+#include "formats/lz77_format.h"
+#include "formats/file_bytes.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <string>
 
-#include "bitmap16.h"
-#include "picture.h"
-#include "file_bytes.h"
+#include "formats/bitmap16.h"
+#include "formats/picture.h"
+#include "formats/file_bytes.h"
 
 namespace {
 

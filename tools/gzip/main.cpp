@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "deflate_engine.h"
-#include "file_bytes.h"
-#include "gzip_command.h"
+#include "gzip/deflate_engine.h"
+#include "formats/file_bytes.h"
+#include "gzip/gzip_command.h"
 
 int main(int argc, char** argv) {
     using namespace pellix::gzip;

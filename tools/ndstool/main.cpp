@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "file_bytes.h"
-#include "nds_reader.h"
-#include "nds_writer.h"
+#include "formats/file_bytes.h"
+#include "formats/nds_reader.h"
+#include "formats/nds_writer.h"
 
 namespace {
 

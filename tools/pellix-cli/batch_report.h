@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch.h"
+#include "builder/batch.h"
 
 namespace pellix::app {
 

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
-#include "platform.h"
-#include "staging_files.h"
+#include "system/platform.h"
+#include "builder/staging_files.h"
 
 namespace fs = std::filesystem;
 

@@ -2,13 +2,13 @@
 #include <exception>
 #include <iostream>
 
-#include "app_directory.h"
-#include "batch.h"
+#include "builder/app_directory.h"
+#include "builder/batch.h"
 #include "batch_report.h"
 #include "cli_options.h"
-#include "console.h"
-#include "shell_wait.h"
-#include "standin_check.h"
+#include "system/console.h"
+#include "builder/shell_wait.h"
+#include "builder/standin_check.h"
 
 using namespace pellix;
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "byte_order.h"
-#include "nds_format.h"
+#include "formats/byte_order.h"
+#include "formats/nds_format.h"
 
 namespace pellix::standins {
 
