@@ -235,7 +235,7 @@ BuildResult Result(BuildOutcome kind, const std::string& package, const std::str
 }  // namespace
 
 std::string PackageExistsReason(const std::string& output) {
-    return "the package " + output + " exists (--force replaces it)";
+    return "the package " + output + " exists";
 }
 
 std::string RomRefusal(const std::string& romText, const std::string& romPath) {

@@ -153,7 +153,7 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
         {intoOut[1], JobState::Failed,
          "the package " + out + "twin.nds would also be made from a/twin.gba"},
         {intoOut[2], JobState::Skipped,
-         "the package " + out + "kept.nds exists (--force replaces it)"},
+         "the package " + out + "kept.nds exists"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.job.rom);
@@ -353,7 +353,7 @@ TEST(Report, LinesSizesTimesAndEstimate) {
     jobs[2].state = JobState::Interrupted;
     report.Summary(jobs);
     EXPECT_EQ(out.str(),
-              "skipped  r3: the package x.nds exists\n"
+              "skipped  r3: the package x.nds exists (--force replaces it)\n"
               "ok       r0  1.0 MiB -> 512.0 KiB  4.0 s\n"
               "FAILED   r1: ndstool failed (exit status 1).\n"
               "         ndstool: bad icon\n"
@@ -361,7 +361,7 @@ TEST(Report, LinesSizesTimesAndEstimate) {
               "Not built:\n"
               "  r1: ndstool failed (exit status 1).\n"
               "         ndstool: bad icon\n"
-              "  r3: the package x.nds exists\n");
+              "  r3: the package x.nds exists (--force replaces it)\n");
     EXPECT_EQ(err.str(), "");
     EXPECT_EQ(ProgressLine(5, 20, 2, 12, 42.4),
               "[######------------------]  5/20  2 building  12.0 s  about 42.4 s left");
@@ -403,7 +403,7 @@ TEST(Report, LinesSizesTimesAndEstimate) {
     quiet.Finished(two[0]);
     quiet.Summary(two);
     EXPECT_EQ(quietOut.str(), "");
-    EXPECT_EQ(quietErr.str(), "skipped  r1: exists\nFAILED   r0: grit failed\n");
+    EXPECT_EQ(quietErr.str(), "skipped  r1: exists (--force replaces it)\nFAILED   r0: grit failed\n");
 }
 
 }  // namespace

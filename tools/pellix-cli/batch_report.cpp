@@ -61,6 +61,11 @@ std::string FormatDuration(double seconds) {
     return text;
 }
 
+// Why a job was not built; a kept package is replaced by this program's --force.
+static std::string Reason(const Job& job) {
+    return job.state == JobState::Skipped ? job.reason + " (--force replaces it)" : job.reason;
+}
+
 std::string JobLine(const Job& job) {
     switch (job.state) {
         case JobState::Built:
@@ -69,7 +74,7 @@ std::string JobLine(const Job& job) {
         case JobState::Failed:
             return "FAILED   " + job.rom + ": " + Indented(job.reason);
         case JobState::Skipped:
-            return "skipped  " + job.rom + ": " + Indented(job.reason);
+            return "skipped  " + job.rom + ": " + Indented(Reason(job));
         case JobState::Interrupted:
             return "stopped  " + job.rom + ": " + Indented(job.reason);
         case JobState::Waiting:
@@ -176,7 +181,7 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs) {
         out_ << "Not built:\n";
         for (const Job& job : jobs)
             if (job.state == JobState::Failed || job.state == JobState::Skipped)
-                out_ << "  " << job.rom << ": " << Indented(job.reason) << "\n";
+                out_ << "  " << job.rom << ": " << Indented(Reason(job)) << "\n";
     }
     out_.flush();
 }
