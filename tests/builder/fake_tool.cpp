@@ -118,15 +118,16 @@ int main(int argc, char** argv) {
         }
         if (std::fflush(stderr) != 0) return 3;
     }
-    if (fs::exists(control("fail-" + name))) {
-        std::istringstream failure(ReadAll(control("fail-" + name)));
-        int status = 1;
+    // A control file holding "STATUS MESSAGE": prints MESSAGE and gives STATUS.
+    const auto statusOf = [&](const std::string& file, int status) {
+        std::istringstream text(ReadAll(control(file)));
         std::string message;
-        failure >> status;
-        std::getline(failure >> std::ws, message);
+        text >> status;
+        std::getline(text >> std::ws, message);
         std::cerr << message << "\n";
         return status;
-    }
+    };
+    if (fs::exists(control("fail-" + name))) return statusOf("fail-" + name, 1);
     if (fs::exists(control("skip-" + name))) return 0;
 
     if (name == "gzip") {
@@ -137,16 +138,7 @@ int main(int argc, char** argv) {
         if (!fs::exists(in)) return Fail(name, in.string() + ": no such file");
         WriteAll(out, "GZ:" + ReadAll(in));
         fs::remove(in);
-        if (fs::exists(control("warn-" + name))) {
-            std::istringstream warning(ReadAll(control("warn-" + name)));
-            int status = 2;
-            std::string message;
-            warning >> status;
-            std::getline(warning >> std::ws, message);
-            std::cerr << message << "\n";
-            return status;
-        }
-        return 0;
+        return fs::exists(control("warn-" + name)) ? statusOf("warn-" + name, 2) : 0;
     }
     if (name == "grit") {
         if (args.empty() || !fs::exists(args[0])) return Fail(name, "no input picture");
