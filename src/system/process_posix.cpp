@@ -87,6 +87,8 @@ void Finish(int status, ProcessResult& result) {
     // waits for the program. A parent that died before this line is checked for after it.
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
+    // A group of its own, so that a stop also reaches what the program itself started.
+    ::setpgid(0, 0);
     int error = 0;
     if (::dup2(nullIn, 0) < 0 || ::dup2(nullOut, 1) < 0 || ::dup2(errors, 2) < 0 ||
         (dir != nullptr && ::chdir(dir) != 0)) {
@@ -174,6 +176,7 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& work
         BecomeProgram(parent, nullIn.fd, nullOut.fd, writeEnd.fd, reportWrite.fd,
                       workingDir.empty() ? nullptr : workingDir.c_str(), argv, search);
     }
+    ::setpgid(pid, pid);  // also here, so the group exists before any stop is sent to it
     writeEnd.reset();
     reportWrite.reset();
     nullIn.reset();
@@ -214,6 +217,7 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& work
             return result;
         }
         if (stopRequested()) {
+            ::kill(-pid, SIGKILL);
             ::kill(pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
             }

@@ -4,6 +4,10 @@
 #include <chrono>
 #include <thread>
 
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
 #include "system/command_line.h"
 #include "builder/shell_wait.h"
 #include "test_support.h"
@@ -55,5 +59,25 @@ TEST(CancelAll, StopsTheRunningProgramAndEveryLaterOne) {
     EXPECT_EQ(again.exitCode, 0);
     fs::current_path(previous);
 }
+
+#ifndef _WIN32
+TEST(CancelAll, AlsoEndsWhatTheStoppedProgramStarted) {
+    // A program that hangs in a child of its own: the child may not outlive the stop.
+    TempDir dir("pellix-cancel");
+    const fs::path marker = dir.path() / "child.pid";
+    std::thread stopper([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        CancelAll();
+    });
+    const RunResult stopped =
+        RunAndWait("/bin/sh -c \"sleep 60 & echo $! > '" + marker.string() + "'; wait\"");
+    stopper.join();
+    ResetCancel();
+    EXPECT_TRUE(stopped.cancelled);
+    const long child = std::stol(pellix::test::ReadFile(marker));
+    EXPECT_TRUE(pellix::test::WaitFor([&] { return ::kill(child, 0) != 0; }))
+        << "the program's own child " << child << " still runs";
+}
+#endif
 
 }  // namespace
