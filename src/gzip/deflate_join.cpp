@@ -7,15 +7,13 @@
 #include <new>
 #include <stdexcept>
 
+#include "gzip/raw_inflate.h"
+
 namespace pellix::gzip {
 
 void MakeJoinable(std::vector<uint8_t>& out, size_t from) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) throw std::bad_alloc();
-    struct End {
-        z_stream& z;
-        ~End() { inflateEnd(&z); }
-    } end{z};
+    RawInflate inflater;
+    z_stream& z = inflater.z;
     const size_t size = out.size() - from;
     if (size > UINT_MAX) throw std::runtime_error("a deflate piece over 4 GiB");
     z.next_in = out.data() + from;

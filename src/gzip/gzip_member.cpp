@@ -10,6 +10,7 @@
 #include "gzip/deflate_engine.h"
 #include "formats/format_error.h"
 #include "gzip/gzip_format.h"
+#include "gzip/raw_inflate.h"
 #include "system/platform.h"
 
 namespace pellix::gzip {
@@ -210,12 +211,8 @@ UnpackReport UnpackStream(const ReadBytes& read, const WriteBytes& write, uint64
     }
     if (head == 0) throw FormatError("not in gzip format: the file is empty");
 
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK) throw std::bad_alloc();
-    struct End {
-        z_stream& z;
-        ~End() { inflateEnd(&z); }
-    } end{z};
+    RawInflate inflater;
+    z_stream& z = inflater.z;
     for (;;) {
         const MemberInfo info = ReadHeader(in);
         if (report.members++ == 0) report.first = info;

@@ -111,17 +111,9 @@ void Finish(int status, ProcessResult& result) {
 ProcessResult RunProcess(const std::string& commandLine, const std::string& workingDir,
                          const ProcessWatch& watch) {
     ProcessResult result;
-    const std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty() || args[0].empty()) {
-        result.errorText = "the command line names no program";
-        return result;
-    }
+    const std::vector<std::string> args = ArgumentsToStart(commandLine, watch, result);
+    if (args.empty()) return result;
     const auto stopRequested = [&] { return watch.stopRequested && watch.stopRequested(); };
-    if (stopRequested()) {
-        result.cancelled = true;
-        result.errorText = "stopped before it started";
-        return result;
-    }
     // The child's change of folder fails with the same error as a missing program would,
     // so a missing folder is named here.
     if (!workingDir.empty()) {

@@ -94,17 +94,9 @@ HANDLE ProgramsJob() {
 ProcessResult RunProcess(const std::string& commandLine, const std::string& workingDir,
                          const ProcessWatch& watch) {
     ProcessResult result;
-    const std::vector<std::string> args = SplitCommandLine(commandLine);
-    if (args.empty() || args[0].empty()) {
-        result.errorText = "the command line names no program";
-        return result;
-    }
+    const std::vector<std::string> args = ArgumentsToStart(commandLine, watch, result);
+    if (args.empty()) return result;
     const auto stopRequested = [&] { return watch.stopRequested && watch.stopRequested(); };
-    if (stopRequested()) {
-        result.cancelled = true;
-        result.errorText = "stopped before it started";
-        return result;
-    }
     std::wstring wideLine;
     std::wstring programFile;
     std::wstring wideDir;

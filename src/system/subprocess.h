@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace pellix::os {
 
@@ -35,5 +36,11 @@ struct ProcessWatch {
 // a program running behind it.
 ProcessResult RunProcess(const std::string& commandLine, const std::string& workingDir,
                          const ProcessWatch& watch);
+
+// What both platforms check before a start: the program's arguments, or none when nothing
+// is to be started (an empty command line, or a stop asked for already), with `result`
+// saying why.
+std::vector<std::string> ArgumentsToStart(const std::string& commandLine,
+                                          const ProcessWatch& watch, ProcessResult& result);
 
 }  // namespace pellix::os
