@@ -130,38 +130,30 @@ TEST_F(StagingFiles, AFullDiskIsCalledThat) {
 }
 #endif
 
-TEST_F(StagingFiles, PathExistsOnlyForFiles) {
-    WriteFile(At("file"), "");
-    fs::create_directory(At("folder"));
-    EXPECT_TRUE(FileExists(At("file")));
-    EXPECT_FALSE(FileExists(At("folder")));
-    EXPECT_FALSE(FileExists(At("missing")));
-    EXPECT_FALSE(FileExists(""));
-}
-
-TEST_F(StagingFiles, SafeFileLenIsZeroWhenUnreadable) {
+TEST_F(StagingFiles, FileQueriesAnswerForFilesOnly) {
     WriteFile(At("five"), "12345");
     WriteFile(At("empty"), "");
     fs::create_directory(At("folder"));
-    EXPECT_EQ(FileSizeOrZero(At("five")), 5);
-    EXPECT_EQ(FileSizeOrZero(At("empty")), 0);
-    EXPECT_EQ(FileSizeOrZero(At("missing")), 0);
-    EXPECT_EQ(FileSizeOrZero(At("folder")), 0);
-    EXPECT_EQ(FileSizeOrZero(""), 0);
     // Beyond the 32-bit range the length stays large instead of wrapping (sparse file).
     WriteFile(At("huge"), "");
     fs::resize_file(At("huge"), std::uintmax_t{3} << 30);
-    EXPECT_EQ(FileSizeOrZero(At("huge")), 0x7FFFFFFF);
-}
-
-TEST_F(StagingFiles, KillFileReportsWhetherTheFileIsGone) {
-    WriteFile(At("file"), "x");
-    fs::create_directory(At("folder"));
-    EXPECT_TRUE(RemoveFileIfPresent(At("file")));
-    EXPECT_FALSE(fs::exists(At("file")));
-    EXPECT_TRUE(RemoveFileIfPresent(At("missing")));
-    // A folder is no file: nothing to delete, and it is left alone.
-    EXPECT_TRUE(RemoveFileIfPresent(At("folder")));
+    struct Case {
+        std::string path;
+        bool exists;
+        std::int32_t size;
+    };
+    const Case cases[] = {
+        {At("five"), true, 5},     {At("empty"), true, 0},   {At("huge"), true, 0x7FFFFFFF},
+        {At("folder"), false, 0},  {At("missing"), false, 0}, {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(FileExists(c.path), c.exists);
+        EXPECT_EQ(FileSizeOrZero(c.path), c.size);
+        // Removing leaves no file there; a folder is no file and is left alone.
+        EXPECT_TRUE(RemoveFileIfPresent(c.path));
+        EXPECT_FALSE(FileExists(c.path));
+    }
     EXPECT_TRUE(fs::is_directory(At("folder")));
 }
 
