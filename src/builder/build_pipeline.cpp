@@ -273,17 +273,6 @@ ToolRunner::ToolRunner()
           return modShellWait::RunAndWait(commandLine, workingDir);
       }) {}
 
-ToolRunner::ToolRunner(modShellWait::RunResult (*run)(const std::string& commandLine)) {
-    if (run ==
-        static_cast<modShellWait::RunResult (*)(const std::string&)>(&modShellWait::RunAndWait)) {
-        *this = ToolRunner();
-    } else {
-        run_ = [run](const std::string& commandLine, const std::string&) {
-            return run(commandLine);
-        };
-    }
-}
-
 BuildResult Build(const BuildRequest& request, const std::string& appDir,
                   const ToolRunner& runner, const std::string& tempParent) {
     const std::string app = paths::WithoutTrailingSeparator(appDir);

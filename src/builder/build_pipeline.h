@@ -59,7 +59,6 @@ class ToolRunner {
                                                            const std::string& workingDir)>;
 
     ToolRunner();
-    ToolRunner(modShellWait::RunResult (*run)(const std::string& commandLine));
     template <typename F,
               std::enable_if_t<std::is_invocable_r_v<modShellWait::RunResult, F&,
                                                      const std::string&, const std::string&>,
