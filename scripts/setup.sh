@@ -9,7 +9,7 @@ packages=("$@" cmake g++ make ninja-build pkg-config gzip pigz libdeflate-tools 
           qt6-base-dev libgl1-mesa-dev
           libstb-dev libdeflate-dev zlib1g-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xauth fonts-liberation fonts-dejavu-core)
+          xvfb xauth xdotool fonts-liberation fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -7,6 +7,7 @@
 
 #include "builder/app_directory.h"
 #include "builder/rom_choice.h"
+#include "builder/shell_wait.h"
 #include "builder/standin_check.h"
 
 namespace pellix::app {
@@ -140,37 +141,53 @@ void MainWindowLogic::OnGo() {
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
     if (!TellStandInsOnce()) return;
+    if (Stopping()) {  // stopped while the notice was up
+        building_ = false;
+        CloseIfAsked();
+        return;
+    }
     SetGoEnabled(false);
+    view_.SetBusy(true);
     Guarded([this, alive] {
         const BuildResult result = Build(ReadBuildRequest(), ApplicationDirectory(), runner_);
         if (!*alive) return;
-        // Whoever asked to close during the build is not kept waiting for a success box;
-        // failures are still told.
-        if (!(closeRequested_ && result.kind == BuildOutcome::Delivered))
-            view_.ShowMessage(result.message);
+        // A build stopped by closing the window, or by an interrupt, has nothing to tell.
+        if (!Stopping()) view_.ShowMessage(result.message);
     });
     if (!*alive) return;
+    view_.SetBusy(false);
     SetGoEnabled(true);
     building_ = false;
-    if (closeRequested_) {
-        closeRequested_ = false;
-        view_.CloseWindow();
-    }
+    CloseIfAsked();
+}
+
+bool MainWindowLogic::Stopping() const {
+    return closeRequested_ || modShellWait::CancelRequested();
+}
+
+void MainWindowLogic::CloseIfAsked() {
+    if (!closeRequested_) return;
+    closeRequested_ = false;
+    // The stop was for the build that has ended; a window shown again builds anew.
+    modShellWait::ResetCancel();
+    view_.CloseWindow();
 }
 
 namespace {
 
 // The view's progress dialog as the batch sees it.
+// A close request cancels the batch as its Cancel button does.
 class ViewProgress : public BatchProgress {
   public:
-    explicit ViewProgress(MainWindowView& view) : view_(view) {}
+    ViewProgress(MainWindowView& view, const bool& closing) : view_(view), closing_(closing) {}
     void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override {
         view_.BatchStep(index, count, rom);
     }
-    bool BatchCancelled() override { return view_.BatchCancelled(); }
+    bool BatchCancelled() override { return closing_ || view_.BatchCancelled(); }
 
   private:
     MainWindowView& view_;
+    const bool& closing_;
 };
 
 }  // namespace
@@ -217,7 +234,8 @@ void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
     building_ = true;
     if (!TellStandInsOnce()) return;
     view_.BatchStarted(roms.size());
-    ViewProgress progress(view_);
+    view_.SetBusy(true);
+    ViewProgress progress(view_, closeRequested_);
     std::vector<Job> jobs;
     view_.SetEnabled(MainControl::cmdGo, false);
     try {
@@ -233,21 +251,21 @@ void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
     } catch (...) {
         if (*alive) {
             building_ = false;
+            view_.SetBusy(false);
             view_.SetEnabled(MainControl::cmdGo, true);
             view_.BatchFinished();
+            CloseIfAsked();
         }
         throw;
     }
     if (!*alive) return;
     building_ = false;
+    view_.SetBusy(false);
     view_.SetEnabled(MainControl::cmdGo, true);
     view_.BatchFinished();
-    // Whoever asked to close meanwhile hears only of failures.
-    if (!closeRequested_ || ExitStatus(jobs) != 0) view_.ShowMessage(BatchSummary(jobs));
-    if (closeRequested_ && *alive) {
-        closeRequested_ = false;
-        view_.CloseWindow();
-    }
+    // A batch stopped by closing the window, or by an interrupt, has nothing to tell.
+    if (!Stopping()) view_.ShowMessage(BatchSummary(jobs));
+    CloseIfAsked();
 }
 
 PreviewFacts MainWindowLogic::ReadPreviewFacts() {
@@ -297,9 +315,10 @@ void MainWindowLogic::ApplyPanel(const PanelLayout& layout) {
 
 bool MainWindowLogic::OnCloseRequested() {
     if (building_) {
-        // The build still reads the controls and must deliver and clean up; the window
-        // closes when it has ended.
+        // Closing means "stop": the running program ends, the build cleans up and delivers
+        // nothing, and the window closes when it has unwound.
         closeRequested_ = true;
+        modShellWait::CancelAll();
         return false;
     }
     closed_ = true;

@@ -18,8 +18,10 @@
 //     Handlers catch every error themselves and show it through ShowMessage.
 //  4. While a build runs the logic's OnGo() does not return. Keep the window live by
 //     installing an event pump with modShellWait::SetEventPump (shell_wait.h) that
-//     dispatches pending window messages; the logic refuses a second build and puts a
-//     close request off until the build has ended, then calls CloseWindow().
+//     dispatches pending window messages; the logic refuses a second build. A close
+//     request stops the build (its programs end, its working folder goes, nothing is
+//     delivered) and, once it has ended, the logic calls CloseWindow(). An interrupt of the
+//     program (console::StopOnInterrupt) is a close request too.
 //  5. A chooser may return after the window was closed or even destroyed: the logic checks
 //     for that itself and then touches neither the view nor itself. While one chooser is
 //     open the browse buttons and "Go..." do nothing, so answering the clicks a chooser
@@ -77,6 +79,9 @@ class MainWindowView {
     virtual void CancelChoosers() = 0;
     // Closes the window: a close put off while a build ran, now that the build has ended.
     virtual void CloseWindow() = 0;
+    // Shows the platform's cursor for "working, still usable" over the window while `busy`
+    // (a build runs), the usual one otherwise.
+    virtual void SetBusy(bool busy) = 0;
     // A new, hidden, designed preview window (PreviewSlot::Factory).
     virtual PreviewView* CreatePreview(std::function<void()> unloaded) = 0;
 
@@ -133,7 +138,8 @@ class MainWindowLogic {
     void OnDrop(const std::vector<std::string>& paths, DropPlace place);
     // The user asks to close the window. Returns true when it may close now (every chooser
     // still open is cancelled first, and a chooser's late result is dropped); false while a
-    // build runs: the window closes when the build has ended, without "Complete!".
+    // build runs: the build is stopped as an interrupt stops pellix-cli's (no package is
+    // delivered, nothing of it stays), and the window closes once it has ended, silently.
     bool OnCloseRequested();
 
     // The effects of choosing the ROM at `path` (Browse... or a drop): txtROM, txtOutput and
@@ -184,6 +190,10 @@ class MainWindowLogic {
     // window went away while the message was up.
     bool TellStandInsOnce();
     void BuildBatch(const std::vector<std::string>& roms);
+    // Whether the running build is being stopped: by a close request or an interrupt.
+    bool Stopping() const;
+    // Closes the window when a close was asked for during the build that has just ended.
+    void CloseIfAsked();
 
     MainWindowView& view_;
     ToolRunner runner_;

@@ -16,10 +16,11 @@
 #include <thread>
 
 #include "builder/build_paths.h"
-#include "builder/staging_files.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
+#include "builder/staging_files.h"
 #include "builder/work_folder.h"
+#include "system/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -46,25 +47,18 @@ std::string RomProblem(const fs::path& path) {
     return "";
 }
 
-// Why no file can be made in `folder`, or "" when one can: a file is made there and
-// removed again, since nothing short of that tells on every system.
-std::string FolderProblem(const fs::path& folder) {
+// Why the package `output` cannot be written, or "" when it can: its temporary file is made
+// and removed again, since nothing short of that tells on every system.
+std::string FolderProblem(const fs::path& output) {
     std::error_code ec;
+    const fs::path folder = output.parent_path();
     if (!fs::is_directory(folder, ec)) return "the folder " + folder.u8string() + " does not exist";
-    std::random_device device;
-    const fs::path probe = folder / (".pellix-probe-" + std::to_string(device()));
-    errno = 0;
-    {
-        std::ofstream file(probe, std::ios::binary);
-        if (file) {
-            file.close();
-            fs::remove(probe, ec);
-            return "";
-        }
+    try {
+        os::AtomicFile probe(output.u8string());
+        return "";
+    } catch (const files::FileError& e) {
+        return "cannot write into the folder " + folder.u8string() + ": " + e.reason();
     }
-    const int error = errno != 0 ? errno : EACCES;
-    return "cannot write into the folder " + folder.u8string() + ": " +
-           files::ErrorReason({error, std::generic_category()});
 }
 
 // Runs a program of a build, trying a start that failed once more after a moment: with
@@ -177,7 +171,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         const std::string folder = output.parent_path().u8string();
         auto known = folderProblems.find(folder);
         if (known == folderProblems.end())
-            known = folderProblems.emplace(folder, FolderProblem(output.parent_path())).first;
+            known = folderProblems.emplace(folder, FolderProblem(output)).first;
         if (!known->second.empty()) {
             job.state = JobState::Failed;
             job.reason = known->second;
@@ -209,10 +203,14 @@ BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
 
 void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
               int parallel, BatchObserver& observer, const JobBuilder& build) {
+    std::vector<std::string> outputFolders;
+    for (const Job& job : jobs)
+        if (!job.output.empty())
+            outputFolders.push_back(files::ToPath(job.output).parent_path().u8string());
+    SweepLeftovers(outputFolders);
     const auto waiting = std::count_if(jobs.begin(), jobs.end(),
                                        [](const Job& j) { return j.state == JobState::Waiting; });
     if (waiting == 0) return;
-    RemoveStaleWorkFolders();
     // One conversion for the whole batch: the same pictures in every package, and the
     // memory of one decode, however many builds run.
     std::shared_ptr<const StagedPictures> pictures;

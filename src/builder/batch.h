@@ -79,8 +79,9 @@ BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& 
 
 // Builds the Waiting jobs with up to `parallel` builds at once, in the order given, and
 // settles each as Built, Failed, Skipped or Interrupted. The pictures are converted once,
-// before the first build, and shared by every build; working folders a killed build left
-// behind are removed first. With `parallel` 1 the builds run on the calling thread, one
+// before the first build, and shared by every build. First of all, even when nothing is
+// to be built, what killed runs left is swept away (SweepLeftovers, with every job's
+// output folder). With `parallel` 1 the builds run on the calling thread, one
 // after another (a window's event pump then keeps it live). Once observer.Cancelled() is
 // true no further build starts and every job not built is Interrupted. Returns when no
 // build runs any more.

@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kBannerDefault = "Pellix";
 constexpr const char kDidNotStart[] = "The build did not start: ";
 constexpr const char kStopped[] = "The build stopped: ";
+constexpr const char kStoppedByUser[] = "it was stopped before the package was delivered";
 
 // A step failed; what() says which and why, for the user.
 class BuildFailure : public std::runtime_error {
@@ -197,29 +198,18 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
     RunTool(runner, app, work, "efs", "x.nds", {"x.nds"});
 }
 
-// Step 4: the package put in place under a temporary name first, so a failed copy never
-// leaves a truncated package or destroys one that is there.
+// Step 4: the package put in place whole, so a failed copy never leaves a truncated
+// package or destroys one that is there.
 void Deliver(const std::string& package, const std::string& output, bool replace) {
-    std::string partial;
+    bool delivered = false;
     try {
-        partial = files::CopyFileBeside(package, output);
+        // The check made before the build may be out of date: a file may have come since.
+        delivered = files::CopyFileWhole(package, output, replace);
     } catch (const files::FileError& e) {
         throw BuildFailure("cannot copy the package " + package + " to " + output + ": " +
                            e.reason());
     }
-    std::error_code error;
-    if (replace) {
-        fs::rename(files::ToPath(partial), files::ToPath(output), error);
-    } else {
-        // The check made before the build may be out of date: a file may have come since.
-        error = os::RenameNoReplace(partial, output);
-    }
-    if (error) {
-        files::RemoveFileIfPresent(partial);
-        if (!replace && error == std::errc::file_exists)
-            throw PackageKept(PackageExistsReason(output));
-        throw BuildFailure("cannot write " + output + ": " + files::ErrorReason(error));
-    }
+    if (!delivered) throw PackageKept(PackageExistsReason(output));
 }
 
 BuildResult Result(BuildOutcome kind, const std::string& package, const std::string& reason,
@@ -280,9 +270,12 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     try {
         const Plan plan = Resolve(request, app);
         package = plan.output;
+        SweepLeftovers({files::ToPath(plan.output).parent_path().u8string()}, tempParent);
         WorkFolder work(app, tempParent);
         Stage(request, plan, work.path());
         RunPrograms(request, plan, app, work.path(), runner);
+        // A stop that came while the last program ended delivers nothing either.
+        if (modShellWait::CancelRequested()) throw BuildFailure(kStoppedByUser);
         Deliver(InWork(work.path(), "x.nds"), plan.output, request.replace);
         return Result(BuildOutcome::Delivered, package, "", kComplete);
     } catch (const BuildRefused& e) {

@@ -9,9 +9,9 @@
 #include <limits>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <vector>
 
+#include "system/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -100,16 +100,6 @@ std::string CopyFailureReason(const std::error_code& error, const fs::path& to) 
     return ErrorReason(error);
 }
 
-// A name for a file written beside one of `finalLength` bytes: never longer than that
-// name, so it fits wherever the final name fits.
-std::string TemporaryName(std::size_t finalLength, unsigned random) {
-    char name[32];
-    std::snprintf(name, sizeof name, ".pellix-%08x.part", random);
-    if (finalLength >= std::strlen(name)) return name;
-    std::snprintf(name, sizeof name, ".%08x%08x", random, random * 2654435761u);
-    return std::string(name, std::max<std::size_t>(finalLength, 2));
-}
-
 }  // namespace
 
 CopyBytesFunction SetCopyBytes(CopyBytesFunction copy) {
@@ -128,25 +118,20 @@ bool CopyFileTo(const std::string& source, const std::string& destination) {
     return FileExists(destination);
 }
 
-std::string CopyFileBeside(const std::string& source, const std::string& destination) {
+bool CopyFileWhole(const std::string& source, const std::string& destination, bool replace) {
     const std::string what = "cannot copy " + source + " to " + destination;
     const fs::path from = ToPath(source);
     CheckCopy(what, from, ToPath(destination));
-    std::random_device random;
-    std::error_code error;
-    const std::string finalName = BaseName(destination, "");
-    const std::string folder = destination.substr(0, destination.size() - finalName.size());
-    for (int attempt = 0; attempt < 64; ++attempt) {
-        const std::string name = folder + TemporaryName(finalName.size(), random());
-        error = g_copyBytes(from, ToPath(name), true);
-        if (!error) return name;
-        // Someone else's file of that name is left alone; any other failure left our own.
-        if (os::IsFileExists(error)) continue;
-        std::error_code ignored;
-        fs::remove(ToPath(name), ignored);
-        throw FileError(what, CopyFailureReason(error, ToPath(name)));
+    try {
+        os::AtomicFile out(destination);
+        out.CloseStream();
+        if (const std::error_code error = g_copyBytes(from, ToPath(out.path()), false))
+            throw FileError(what, CopyFailureReason(error, ToPath(out.path())));
+        return out.Commit(replace);
+    } catch (const FileError& e) {
+        if (e.subject() == what) throw;
+        throw FileError(what, e.reason());
     }
-    throw FileError(what, "no free temporary name beside it");
 }
 
 bool FileExists(const std::string& path) {

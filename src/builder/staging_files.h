@@ -36,13 +36,12 @@ std::string BaseName(const std::string& path, const std::string& extension);
 // reads "the disk holding FOLDER is full".
 bool CopyFileTo(const std::string& source, const std::string& destination);
 
-// Copies `source` to a file of a new name in the folder of `destination` (".pellix-",
-// eight random hex digits and ".part", or a dot and random hex digits where the final name
-// is shorter, so it fits wherever that name fits), created exclusively, so no file that
-// was there is ever overwritten, and returns that name. Throws
-// FileError("cannot copy SOURCE to DESTINATION", reason) as CopyFileTo does, having removed
-// what it wrote.
-std::string CopyFileBeside(const std::string& source, const std::string& destination);
+// Copies `source` to `destination` whole or not at all (through an os::AtomicFile), so a
+// file that is there is only ever replaced by a complete copy, and only when `replace`:
+// otherwise a file that is there (or comes meanwhile) stays and the result is false.
+// Throws FileError("cannot copy SOURCE to DESTINATION", reason) as CopyFileTo does,
+// leaving nothing of the copy behind.
+bool CopyFileWhole(const std::string& source, const std::string& destination, bool replace);
 
 // The operating system's copy of a file's bytes to `to`, which it creates (when
 // `exclusive`, only if nothing is there, else replacing what is): the seam through which

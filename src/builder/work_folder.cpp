@@ -5,14 +5,18 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <random>
 #include <set>
 #include <system_error>
 #include <thread>
 
 #include "builder/build_paths.h"
+#include "builder/shell_wait.h"
 #include "builder/staging_files.h"
+#include "system/atomic_file.h"
 #include "system/files.h"
+#include "system/subprocess.h"
 
 namespace fs = std::filesystem;
 
@@ -21,19 +25,19 @@ namespace pellix {
 namespace {
 
 constexpr char kFolderPrefix[] = "pellix-build-";
+constexpr char kProbePrefix[] = ".pellix-probe-";
 constexpr char kLockSuffix[] = ".lock";
 // Where a user whose temporary folder cannot be written can send the builds instead.
 const std::string kWhereToWork =
     std::string("; set ") + paths::kTemporaryFolderVariable + " to a folder you can write";
 
-// What a build itself writes into data/, and what gzip writes while it packs "game" (its
-// temporary name is game.gz. and eight characters and .tmp). An interrupted build of an
-// earlier version may have left them in bin/data; none of them belongs in a package.
+// What a build itself writes into data/, and the temporary files of our writers (gzip's
+// among them). An interrupted build of an earlier version may have left them in bin/data;
+// none of them belongs in a package.
 bool IsBuildDataFile(const std::string& name) {
     for (const char* file : {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"})
         if (name == file) return true;
-    return name.rfind("game.gz.", 0) == 0 && name.size() > 12 &&
-           name.compare(name.size() - 4, 4, ".tmp") == 0;
+    return os::IsTemporaryName(name);
 }
 
 // A working folder or its lock, wherever the temporary folder is (even inside bin/data).
@@ -118,6 +122,25 @@ bool RemoveTree(const fs::path& folder, int attempts = 200) {
     return false;
 }
 
+// The working folders of this process's builds, for StopAllBuildsNow.
+std::mutex g_liveMutex;
+std::set<std::string> g_live;
+
+void Live(const std::string& folder, bool alive) {
+    const std::lock_guard<std::mutex> lock(g_liveMutex);
+    if (alive)
+        g_live.insert(folder);
+    else
+        g_live.erase(folder);
+}
+
+// A probe file of an earlier version: ".pellix-probe-" and digits.
+bool IsProbeName(const std::string& name) {
+    const std::size_t prefix = sizeof kProbePrefix - 1;
+    return name.size() > prefix && name.compare(0, prefix, kProbePrefix) == 0 &&
+           name.find_first_not_of("0123456789", prefix) == std::string::npos;
+}
+
 fs::path TemporaryFolder(const std::string& parent) {
     std::error_code ec;
     const fs::path base = parent.empty() ? fs::temp_directory_path(ec) : files::ToPath(parent);
@@ -146,7 +169,10 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
         if (!fs::exists(fs::symlink_status(files::ToPath(lockPath), ec))) {
             try {
                 auto lock = std::make_unique<os::FileLock>(lockPath);
-                if (lock->held() && fs::create_directory(folder, ec)) {
+                // A sweep may have taken the fresh lock file for a leftover before it was
+                // locked: then it is gone, and the lock held guards nothing.
+                if (lock->held() && os::Inspect(lockPath).exists &&
+                    fs::create_directory(folder, ec)) {
                     lock_ = std::move(lock);
                     lockPath_ = lockPath;
                     break;
@@ -164,6 +190,7 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
                     kWhereToWork);
     }
     path_ = folder.u8string();
+    Live(path_, true);
     try {
         const fs::path bin = files::ToPath(appDir) / "bin";
         CopyInto(bin / "7.bin", folder / "7.bin");
@@ -189,6 +216,7 @@ WorkFolder::~WorkFolder() {
 bool WorkFolder::Remove() {
     if (!path_.empty()) {
         if (!RemoveTree(files::ToPath(path_))) return false;
+        Live(path_, false);
         path_.clear();
     }
     if (lock_) {
@@ -210,11 +238,31 @@ int RemoveStaleWorkFolders(const std::string& parent) {
         return 0;
     }
     std::vector<fs::path> folders;
+    std::vector<fs::path> locks;
     for (fs::directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().u8string();
         std::error_code typeError;
-        if (IsWorkFolderName(name) && it->is_directory(typeError) && !it->is_symlink(typeError))
+        if (!IsWorkFolderName(name) || it->is_symlink(typeError)) continue;
+        if (it->is_directory(typeError)) {
             folders.push_back(it->path());
+        } else if (name.size() > sizeof kLockSuffix &&
+                   name.compare(name.size() - (sizeof kLockSuffix - 1), sizeof kLockSuffix - 1,
+                                kLockSuffix) == 0) {
+            locks.push_back(it->path());
+        }
+    }
+    // A lock without its folder: its build was killed before it made the folder, or after
+    // it removed it.
+    for (const fs::path& lockFile : locks) {
+        std::string folder = lockFile.u8string();
+        folder.resize(folder.size() - (sizeof kLockSuffix - 1));
+        if (fs::exists(fs::symlink_status(files::ToPath(folder), ec))) continue;
+        try {
+            os::FileLock lock(lockFile.u8string(), false);
+            std::error_code ignored;
+            if (lock.held() && fs::remove(lockFile, ignored)) ++removed;
+        } catch (const files::FileError&) {
+        }
     }
     for (const fs::path& folder : folders) {
         const std::string lockPath = folder.u8string() + kLockSuffix;
@@ -230,6 +278,43 @@ int RemoveStaleWorkFolders(const std::string& parent) {
         ++removed;
     }
     return removed;
+}
+
+int SweepLeftovers(const std::vector<std::string>& outputFolders, const std::string& tempParent) {
+    int removed = RemoveStaleWorkFolders(tempParent);
+    std::set<std::string> swept;
+    for (const std::string& folder : outputFolders) {
+        if (folder.empty() || !swept.insert(folder).second) continue;
+        removed += os::RemoveAbandonedFiles(folder);
+        std::error_code ec;
+        for (fs::directory_iterator it(files::ToPath(folder), ec), end; !ec && it != end;
+             it.increment(ec)) {
+            if (!IsProbeName(it->path().filename().u8string())) continue;
+            try {
+                os::FileLock lock(it->path().u8string(), false);
+                std::error_code ignored;
+                if (lock.held() && fs::remove(it->path(), ignored)) ++removed;
+            } catch (const files::FileError&) {
+            }
+        }
+    }
+    return removed;
+}
+
+void StopAllBuildsNow() {
+    modShellWait::CancelAll();
+    os::StopAllPrograms();
+    std::set<std::string> folders;
+    {
+        const std::lock_guard<std::mutex> lock(g_liveMutex);
+        folders.swap(g_live);
+    }
+    std::error_code ec;
+    for (const std::string& folder : folders) {
+        RemoveTree(files::ToPath(folder));
+        // The lock goes with the process; its file goes now.
+        fs::remove(files::ToPath(folder + kLockSuffix), ec);
+    }
 }
 
 }  // namespace pellix

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pellix {
 
@@ -47,6 +48,20 @@ class WorkFolder {
 // lock no process holds: left by a build whose process was killed. Folders of running
 // builds, and folders without a lock of ours, are left alone. Returns how many went.
 int RemoveStaleWorkFolders(const std::string& parent = "");
+
+// What every run does before its first build, whether or not it builds anything: removes
+// the working folders below `tempParent` that RemoveStaleWorkFolders removes, and the
+// leftovers of our writers in each of `outputFolders` whose writer is gone (see
+// os::RemoveAbandonedFiles; also the probes of earlier versions, ".pellix-probe-" and
+// digits). Returns how many went.
+int SweepLeftovers(const std::vector<std::string>& outputFolders,
+                   const std::string& tempParent = "");
+
+// Stops every build of this process at once, for an end that cannot wait for the builds to
+// unwind (the session is ending): no program starts any more (modShellWait::CancelAll),
+// the running ones are killed, and every working folder is removed with its lock. A build
+// that goes on afterwards fails and delivers nothing.
+void StopAllBuildsNow();
 
 // Copies the user's files of the staging folder `from` into `to` by the one rule every
 // build follows: links are followed (a linked folder is packed with what it holds), the

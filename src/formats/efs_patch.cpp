@@ -35,9 +35,9 @@ std::optional<size_t> FindEfsMarker(const uint8_t* data, size_t size) {
 
 size_t PatchEfsFile(const std::string& path, uint32_t id) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) throw FormatError(ErrnoText(EISDIR));
+    if (std::filesystem::is_directory(path, ec)) throw FormatError(os::ErrorReason(EISDIR));
     FilePtr file(std::fopen(path.c_str(), "r+b"), std::fclose);
-    if (!file) throw FormatError(ErrnoText(errno));
+    if (!file) throw FormatError(os::ErrorReason(errno));
 
     // Scan in chunks that overlap by the marker's length less one word, so a marker
     // across a chunk boundary is still found.
@@ -50,7 +50,7 @@ size_t PatchEfsFile(const std::string& path, uint32_t id) {
         const size_t got =
             std::fread(buffer.data() + filled, 1, buffer.size() - filled, file.get());
         if (got == 0 && std::ferror(file.get()))
-            throw FormatError("cannot read: " + ErrnoText(errno));
+            throw FormatError("cannot read: " + os::ErrorReason(errno));
         filled += got;
         if (const auto at = FindEfsMarker(buffer.data(), filled)) {
             marker = bufferStart + *at;
@@ -69,9 +69,9 @@ size_t PatchEfsFile(const std::string& path, uint32_t id) {
     if (!marker) throw FormatError("no EFS section found");
 
     if (std::fseek(file.get(), 0, SEEK_END) != 0)
-        throw FormatError("cannot read: " + ErrnoText(errno));
+        throw FormatError("cannot read: " + os::ErrorReason(errno));
     const long end = std::ftell(file.get());
-    if (end < 0) throw FormatError("cannot read: " + ErrnoText(errno));
+    if (end < 0) throw FormatError("cannot read: " + os::ErrorReason(errno));
     const auto size = static_cast<uint64_t>(end);
     if (*marker + nds::kEfsSectionSize > size) throw FormatError("the EFS section is cut short");
 
@@ -81,10 +81,10 @@ size_t PatchEfsFile(const std::string& path, uint32_t id) {
     if (std::fseek(file.get(), static_cast<long>(*marker + nds::kEfsId), SEEK_SET) != 0 ||
         std::fwrite(patch, 1, sizeof patch, file.get()) != sizeof patch ||
         std::fflush(file.get()) != 0) {
-        throw FormatError("cannot write: " + ErrnoText(errno));
+        throw FormatError("cannot write: " + os::ErrorReason(errno));
     }
     std::FILE* raw = file.release();
-    if (std::fclose(raw) != 0) throw FormatError("cannot write: " + ErrnoText(errno));
+    if (std::fclose(raw) != 0) throw FormatError("cannot write: " + os::ErrorReason(errno));
     return static_cast<size_t>(*marker);
 }
 

@@ -30,7 +30,7 @@ std::vector<Entry> ListFolder(const fs::path& folder) {
     fs::directory_iterator it(folder, ec);
     if (ec == std::errc::not_a_directory)
         throw FileError(Shown(folder), "cannot read the folder: not a folder");
-    if (ec) throw FileError(Shown(folder), "cannot read the folder: " + ErrorText(ec));
+    if (ec) throw FileError(Shown(folder), "cannot read the folder: " + os::ErrorReason(ec));
     std::vector<Entry> entries;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
@@ -39,12 +39,12 @@ std::vector<Entry> ListFolder(const fs::path& folder) {
         entry.name = entry.path.filename().u8string();
         if (entry.name.empty() || entry.name[0] == '.') continue;
         const fs::file_status status = it->status(ec);
-        if (ec) throw FileError(Shown(entry.path), ErrorText(ec));
+        if (ec) throw FileError(Shown(entry.path), os::ErrorReason(ec));
         if (fs::is_directory(status)) {
             entry.isDir = true;
         } else if (fs::is_regular_file(status)) {
             entry.size = fs::file_size(entry.path, ec);
-            if (ec) throw FileError(Shown(entry.path), ErrorText(ec));
+            if (ec) throw FileError(Shown(entry.path), os::ErrorReason(ec));
         } else {
             throw FileError(Shown(entry.path), "neither a file nor a folder");
         }
@@ -55,7 +55,7 @@ std::vector<Entry> ListFolder(const fs::path& folder) {
         }
         entries.push_back(std::move(entry));
     }
-    if (ec) throw FileError(Shown(folder), "cannot read the folder: " + ErrorText(ec));
+    if (ec) throw FileError(Shown(folder), "cannot read the folder: " + os::ErrorReason(ec));
     // std::string compares as unsigned bytes, like strcmp.
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.name < b.name; });

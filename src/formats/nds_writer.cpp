@@ -14,6 +14,7 @@
 #include "formats/crc16.h"
 #include "formats/file_bytes.h"
 #include "formats/nds_format.h"
+#include "system/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -45,17 +46,54 @@ std::vector<uint8_t> ReadArmImage(const std::string& path) {
     return image;
 }
 
+// The package as it is written, its length counted so that gaps are padded with zeros.
+class PackageOut {
+  public:
+    explicit PackageOut(const std::string& output) : output_(output) {
+        Guard([&] { file_ = std::make_unique<os::AtomicFile>(output); });
+    }
+    void Write(const uint8_t* data, size_t size) {
+        Guard([&] { file_->Write(data, size); });
+        position_ += size;
+    }
+    void PadTo(uint64_t offset) {
+        static const uint8_t kZeros[4096] = {};
+        while (position_ < offset)
+            Write(kZeros,
+                  static_cast<size_t>(std::min<uint64_t>(sizeof kZeros, offset - position_)));
+    }
+    void Commit() {
+        Guard([&] { file_->Commit(); });
+    }
+
+  private:
+    // A failure of the output's own file names the output.
+    template <typename Body>
+    void Guard(Body&& body) {
+        try {
+            body();
+        } catch (const os::FileError& e) {
+            throw FileError(output_, "cannot write: " + e.reason());
+        }
+    }
+
+    std::string output_;
+    std::unique_ptr<os::AtomicFile> file_;
+    uint64_t position_ = 0;
+};
+
 // Appends `size` bytes of `file` to `out`; the file must still hold them.
-void CopyFileData(const NdsFsFile& file, PendingOutput& out, std::vector<uint8_t>& buffer) {
+void CopyFileData(const NdsFsFile& file, PackageOut& out, std::vector<uint8_t>& buffer) {
     std::FILE* in = std::fopen(file.source.c_str(), "rb");
-    if (!in) throw FileError(file.source, "cannot read: " + ErrnoText(errno));
+    if (!in) throw FileError(file.source, "cannot read: " + os::ErrorReason(errno));
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(in, std::fclose);
     uint64_t left = file.size;
     while (left > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
         const size_t got = std::fread(buffer.data(), 1, want, in);
         if (got != want) {
-            if (std::ferror(in)) throw FileError(file.source, "cannot read: " + ErrnoText(errno));
+            if (std::ferror(in))
+                throw FileError(file.source, "cannot read: " + os::ErrorReason(errno));
             throw FileError(file.source, "the file became shorter while it was being packed");
         }
         out.Write(buffer.data(), got);
@@ -211,7 +249,7 @@ void WriteNds(const NdsRequest& request) {
     }
     const std::vector<uint8_t> fat = BuildFat(layout);
 
-    PendingOutput out(request.output);
+    PackageOut out(request.output);
     out.Write(header.data(), header.size());
     out.PadTo(layout.arm9Offset);
     out.Write(arm9.data(), arm9.size());

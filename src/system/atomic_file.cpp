@@ -64,6 +64,9 @@ AtomicFile::AtomicFile(const std::string& target, bool removeOnStop, bool ownerO
     const std::string what = "cannot write " + target;
     const std::string folder = at.has_parent_path() ? at.parent_path().u8string() : "";
     const std::string targetName = at.filename().u8string();
+    // Found now rather than by the rename, after all the writing.
+    if (Inspect(target).folder) throw FileError(what, ErrorReason(EISDIR));
+    if (!folder.empty() && !Inspect(folder).folder) throw FileError(what, "no such folder");
     int error = EEXIST;
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string name = TemporaryNameFor(targetName, FreshRandom());

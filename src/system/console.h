@@ -15,9 +15,10 @@ std::vector<std::string> Arguments(int argc, char** argv);
 // when it matches none). Elsewhere the shell has done that already.
 std::vector<std::string> ExpandWildcards(const std::vector<std::string>& roms);
 
-// Prepares standard output for UTF-8 text (on Windows the console's code page, restored
-// when the program ends), and std::cout and std::cerr for an output another program left
-// non-blocking: they wait while it is full instead of dropping what does not fit.
+// Prepares std::cout and std::cerr for UTF-8 text: on Windows a console is written wide
+// characters (which it shows whatever its code page), a file or pipe the UTF-8 bytes; on
+// POSIX an output another program left non-blocking is waited for while it is full
+// instead of dropping what does not fit.
 void PrepareOutput();
 
 // Whether standard output is a terminal (a console window on Windows), not a file or pipe.
@@ -31,6 +32,10 @@ int TerminalColumns();
 // signal handler, so it may only set lock-free flags. A reader of standard output that
 // goes away no longer ends the program (SIGPIPE).
 void StopOnInterrupt(void (*onInterrupt)());
+
+// Whether an interrupt has come since StopOnInterrupt; safe to ask at any time, so a
+// window program can poll it from its event loop.
+bool Interrupted();
 
 // Ends the program as interrupted once everything is cleaned up: by the signal that came,
 // so a calling shell sees it (128 + its number); on Windows with 130 after letting a

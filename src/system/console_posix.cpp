@@ -109,6 +109,10 @@ void StopOnInterrupt(void (*onInterrupt)()) {
     ::signal(SIGPIPE, SIG_IGN);
 }
 
+bool Interrupted() {
+    return g_signal != 0;
+}
+
 void EndIfInterrupted() {
     const int number = g_signal;
     if (number == 0) return;

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <cstdlib>
 #include <iostream>
+#include <streambuf>
+#include <string>
 #include <thread>
 
 #include "system/command_line.h"
@@ -19,7 +21,6 @@ void (*volatile g_onInterrupt)() = nullptr;
 
 std::atomic<bool> g_interrupted{false};
 HANDLE g_cleanedUp = nullptr;  // set once the builds have stopped and cleaned up
-UINT g_previousCodePage = 0;
 
 BOOL WINAPI OnControl(DWORD type) {
     switch (type) {
@@ -42,8 +43,57 @@ BOOL WINAPI OnControl(DWORD type) {
     }
 }
 
-void RestoreCodePage() {
-    if (g_previousCodePage != 0) ::SetConsoleOutputCP(g_previousCodePage);
+// Writes UTF-8 text to a console as wide characters, which every console shows whatever
+// its code page. A character cut between two writes waits for its other bytes.
+class ConsoleOutput : public std::streambuf {
+  public:
+    explicit ConsoleOutput(HANDLE console) : console_(console) {}
+
+  protected:
+    int overflow(int c) override {
+        if (c != traits_type::eof()) pending_ += static_cast<char>(c);
+        if (pending_.size() >= 4096) WriteWhole();
+        return traits_type::not_eof(c);
+    }
+    std::streamsize xsputn(const char* text, std::streamsize count) override {
+        pending_.append(text, static_cast<std::size_t>(count));
+        if (pending_.size() >= 4096) WriteWhole();
+        return count;
+    }
+    int sync() override { return WriteWhole() ? 0 : -1; }
+
+  private:
+    // Writes the whole characters pending; false when the console refuses them.
+    bool WriteWhole() {
+        std::size_t end = pending_.size();
+        // Back over a last character whose bytes have not all come.
+        for (std::size_t back = 1; back <= 3 && back <= pending_.size(); ++back) {
+            const unsigned char byte = static_cast<unsigned char>(pending_[pending_.size() - back]);
+            if ((byte & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            if (length > back) end = pending_.size() - back;
+            break;
+        }
+        const std::wstring wide = win::ToWide(pending_.substr(0, end), true);
+        pending_.erase(0, end);
+        for (std::size_t done = 0; done < wide.size();) {
+            DWORD written = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - done, 8192));
+            if (!::WriteConsoleW(console_, wide.data() + done, chunk, &written, nullptr) ||
+                written == 0)
+                return false;
+            done += written;
+        }
+        return true;
+    }
+
+    HANDLE console_;
+    std::string pending_;
+};
+
+bool IsConsole(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
 }
 
 }  // namespace
@@ -85,11 +135,14 @@ std::vector<std::string> ExpandWildcards(const std::vector<std::string>& roms) {
 }
 
 void PrepareOutput() {
-    const UINT previous = ::GetConsoleOutputCP();
-    if (previous != 0 && previous != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) {
-        g_previousCodePage = previous;
-        std::atexit(RestoreCodePage);
-    }
+    // A console gets wide characters; a file or pipe gets the UTF-8 bytes as they are.
+    // Never freed: the streams are flushed after every static object has gone.
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    std::cout.flush();
+    std::cerr.flush();
+    if (IsConsole(out)) std::cout.rdbuf(new ConsoleOutput(out));
+    if (IsConsole(err)) std::cerr.rdbuf(new ConsoleOutput(err));
 }
 
 int TerminalColumns() {
@@ -107,6 +160,10 @@ void StopOnInterrupt(void (*onInterrupt)()) {
     g_onInterrupt = onInterrupt;
     g_cleanedUp = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ::SetConsoleCtrlHandler(OnControl, TRUE);
+}
+
+bool Interrupted() {
+    return g_interrupted;
 }
 
 void EndIfInterrupted() {

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -68,6 +70,18 @@ int OpenPidFd(pid_t pid) {
     errno = ENOSYS;
     return -1;
 #endif
+}
+
+// The programs started and not yet reaped, each the leader of its own group.
+std::mutex g_runningMutex;
+std::set<pid_t> g_running;
+
+void Running(pid_t pid, bool running) {
+    const std::lock_guard<std::mutex> lock(g_runningMutex);
+    if (running)
+        g_running.insert(pid);
+    else
+        g_running.erase(pid);
 }
 
 void Finish(int status, ProcessResult& result) {
@@ -169,6 +183,11 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& work
                       workingDir.empty() ? nullptr : workingDir.c_str(), argv, search);
     }
     ::setpgid(pid, pid);  // also here, so the group exists before any stop is sent to it
+    Running(pid, true);
+    struct Reaped {
+        pid_t pid;
+        ~Reaped() { Running(pid, false); }
+    } reaped{pid};
     writeEnd.reset();
     reportWrite.reset();
     nullIn.reset();
@@ -222,6 +241,14 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& work
     if (pipeOpen) Drain(readEnd.fd, result.errorText, watch.trimErrors);
     Finish(status, result);
     return result;
+}
+
+void StopAllPrograms() {
+    const std::lock_guard<std::mutex> lock(g_runningMutex);
+    for (const pid_t pid : g_running) {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+    }
 }
 
 }  // namespace pellix::os

@@ -199,4 +199,18 @@ ProcessResult RunProcess(const std::string& commandLine, const std::string& work
     return result;
 }
 
+void StopAllPrograms() {
+    const HANDLE job = ProgramsJob();
+    if (!job || !::TerminateJobObject(job, 1)) return;
+    // Gone, so that they let go of the files in their working folders.
+    for (int i = 0; i < 500; ++i) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+        if (!::QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &info,
+                                         sizeof info, nullptr) ||
+            info.ActiveProcesses == 0)
+            return;
+        ::Sleep(10);
+    }
+}
+
 }  // namespace pellix::os

@@ -37,6 +37,11 @@ struct ProcessWatch {
 ProcessResult RunProcess(const std::string& commandLine, const std::string& workingDir,
                          const ProcessWatch& watch);
 
+// Kills every program RunProcess has started and not yet seen end, with what they started,
+// and waits a moment for them to be gone: for an end that cannot wait for each RunProcess
+// to notice a stop (the session is ending). Their RunProcess calls return as killed.
+void StopAllPrograms();
+
 // What both platforms check before a start: the program's arguments, or none when nothing
 // is to be started (an empty command line, or a stop asked for already), with `result`
 // saying why.

@@ -93,6 +93,12 @@ class frmPellix::View : public app::MainWindowView {
         if (w_.choosers_.closeAll) w_.choosers_.closeAll();
     }
     void CloseWindow() override { w_.close(); }
+    void SetBusy(bool busy) override {
+        if (busy)
+            w_.setCursor(Qt::BusyCursor);
+        else
+            w_.unsetCursor();
+    }
     app::PreviewView* CreatePreview(std::function<void()> unloaded) override {
         return new frmPreview(std::move(unloaded), w_.windowIcon(),
                               QSizeF(w_.frameGeometry().size() - w_.geometry().size()));

@@ -7,12 +7,13 @@
 
 #include <vector>
 
+#include "builder/work_folder.h"
+#include "system/text.h"
 #include "win32/browse_folders.h"
 #include "win32/dpi.h"
 #include "win32/event_pump.h"
 #include "win32/open_file_dialog.h"
 #include "win32/preview_window.h"
-#include "system/text.h"
 
 namespace pellix::win32 {
 
@@ -243,6 +244,15 @@ void MainWindow::CloseWindow() {
     if (hwnd() != nullptr) ::DestroyWindow(hwnd());
 }
 
+void MainWindow::SetBusy(bool busy) {
+    busy_ = busy;
+    // The cursor changes at once when it is over the window, not at the next mouse move.
+    POINT at{};
+    const HWND under = ::GetCursorPos(&at) ? ::WindowFromPoint(at) : nullptr;
+    if (hwnd() != nullptr && under != nullptr && (under == hwnd() || ::IsChild(hwnd(), under)))
+        ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_APPSTARTING : IDC_ARROW));
+}
+
 app::PreviewView* MainWindow::CreatePreview(std::function<void()> unloaded) {
     return PreviewWindow::Make(std::move(unloaded));
 }
@@ -321,6 +331,18 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             if (logic_.OnCloseRequested()) ::DestroyWindow(hwnd());
+            return 0;
+        case WM_SETCURSOR:
+            // Asked by the controls too (their default handling asks the parent first).
+            if (busy_ && LOWORD(lParam) == HTCLIENT) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_APPSTARTING));
+                return TRUE;
+            }
+            break;
+        case WM_ENDSESSION:
+            // The session may end as soon as this returns, and a build below on the stack
+            // cannot unwind before: it is stopped and its working folder removed here.
+            if (wParam) StopAllBuildsNow();
             return 0;
         default:
             break;

@@ -41,6 +41,7 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
     std::string BrowseFolder(const app::FolderDialogRequest& request) override;
     void CancelChoosers() override;
     void CloseWindow() override;
+    void SetBusy(bool busy) override;
     app::PreviewView* CreatePreview(std::function<void()> unloaded) override;
     void BatchStarted(std::size_t count) override;
     void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override;
@@ -56,6 +57,7 @@ class MainWindow : public DesignWindow, public app::MainWindowView {
 
     app::MainWindowLogic logic_;
     int choosersOpen_ = 0;
+    bool busy_ = false;
     class BatchDialog;
     std::unique_ptr<BatchDialog> batch_;
 };

@@ -94,6 +94,7 @@ class FakeMainView : public app::MainWindowView {
     std::string BrowseFolder(const app::FolderDialogRequest& request) override;
     void CancelChoosers() override { ++cancelChoosers; }
     void CloseWindow() override { ++closeWindow; }
+    void SetBusy(bool on) override { log.push_back(on ? "busy" : "not busy"); }
     app::PreviewView* CreatePreview(std::function<void()> unloaded) override;
     void BatchStarted(std::size_t count) override;
     void BatchStep(std::size_t index, std::size_t count, const std::string& rom) override;

@@ -299,10 +299,12 @@ TEST_F(Pipeline, ARelativeCustomPictureIsFoundInTheCurrentFolder) {
 TEST_F(Pipeline, WorkingFilesLeftInBinDataAreNeitherPackedNorTouched) {
     // What an interrupted build of an earlier version, or our gzip stopped by a signal,
     // left in the staging folder.
-    const std::map<std::string, std::string> left = {
-        {"game.gz", "STALE"},      {"game.gba", "STALE"},        {"mode.txt", "XXXXXXXX"},
-        {"game", "STALE"},         {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"},
-        {"border.lz7", "STALE"}};
+    const std::map<std::string, std::string> left = {{"game.gz", "STALE"},
+                                                     {"game.gba", "STALE"},
+                                                     {"mode.txt", "XXXXXXXX"},
+                                                     {"game", "STALE"},
+                                                     {".px1b2c3d4", "6 MB OF ANOTHER ROM"},
+                                                     {"border.lz7", "STALE"}};
     for (const auto& [name, bytes] : left) WriteFile(bin_ / "data" / name, bytes);
     WriteFile(bin_ / "data" / "readme.txt", "KEEP");
     const BuildResult result = Build();

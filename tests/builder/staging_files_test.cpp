@@ -13,6 +13,7 @@
 
 namespace fs = std::filesystem;
 using namespace pellix::files;
+using pellix::test::FileNames;
 using pellix::test::ReadFile;
 using pellix::test::TempDir;
 using pellix::test::WriteFile;
@@ -96,7 +97,7 @@ TEST_F(StagingFiles, CopyFailuresAreRaisedWithTheirReason) {
     EXPECT_EQ(ReadFile(At("src")), "x");
 }
 
-TEST_F(StagingFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
+TEST_F(StagingFiles, AWholeCopyReplacesOnlyWhenAskedAndLeavesNoTemporaryFile) {
     // The temporary name is never longer than the final one, so it fits wherever that fits
     // (a name of 255 bytes included).
     WriteFile(At("src"), "package");
@@ -104,17 +105,13 @@ TEST_F(StagingFiles, CopyBesideMakesANewFileEachTimeAndTouchesNoOther) {
         const std::string final = std::string(length - 4, 'o') + ".nds";
         SCOPED_TRACE(final);
         WriteFile(At(final), "EARLIER");
-        const std::string first = CopyFileBeside(At("src"), At(final));
-        const std::string second = CopyFileBeside(At("src"), At(final));
-        EXPECT_NE(first, second);
-        for (const std::string& name : {first, second}) {
-            EXPECT_EQ(fs::u8path(name).parent_path(), fs::u8path(At(final)).parent_path());
-            EXPECT_LE(fs::u8path(name).filename().u8string().size(), length);
-            EXPECT_EQ(ReadFile(name), "package");
-            fs::remove(fs::u8path(name));
-        }
+        EXPECT_FALSE(CopyFileWhole(At("src"), At(final), false));
         EXPECT_EQ(ReadFile(At(final)), "EARLIER");
+        EXPECT_TRUE(CopyFileWhole(At("src"), At(final), true));
+        EXPECT_EQ(ReadFile(At(final)), "package");
+        fs::remove(fs::u8path(At(final)));
     }
+    EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"src"}));
 }
 
 #ifndef _WIN32

@@ -11,6 +11,7 @@
 namespace pellix::test {
 
 // The shared scratch folders and file helpers.
+using testing::FileNames;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WaitFor;

@@ -118,22 +118,30 @@ TEST_F(WorkFolderTest, TheStagingFolderIsCopiedByOneRule) {
         std::string refusal;          // part of the message
     };
     const std::vector<Case> cases = {
-        {"a linked folder", [&] { fs::create_directory_symlink(elsewhere, data / "linked"); },
-         {"data/linked/deep/level.txt=linked"}, ""},
+        {"a linked folder",
+         [&] { fs::create_directory_symlink(elsewhere, data / "linked"); },
+         {"data/linked/deep/level.txt=linked"},
+         ""},
         {"a linked file",
          [&] { fs::create_symlink(elsewhere / "deep" / "level.txt", data / "level.txt"); },
-         {"data/level.txt=linked"}, ""},
-        {"gzip's temporary file and another build's folder",
+         {"data/level.txt=linked"},
+         ""},
+        {"a writer's temporary file and another build's folder",
          [&] {
-             WriteFile(data / "game.gz.Ab12Cd34.tmp", "part of another ROM");
+             WriteFile(data / ".px0ab12cd3", "part of another ROM");
              fs::create_directories(data / "pellix-build-0badf00d" / "data");
              WriteFile(data / "pellix-build-0badf00d.lock", "");
          },
-         {}, ""},
-        {"a pipe", [&] { ASSERT_EQ(::mkfifo((data / "pipe").c_str(), 0600), 0); }, {},
+         {},
+         ""},
+        {"a pipe",
+         [&] { ASSERT_EQ(::mkfifo((data / "pipe").c_str(), 0600), 0); },
+         {},
          "it is not a file or a folder (a pipe, socket or device)"},
-        {"a link around", [&] { fs::create_directory_symlink(data, data / "extra" / "again"); },
-         {}, "it is a link to a folder that holds it"},
+        {"a link around",
+         [&] { fs::create_directory_symlink(data, data / "extra" / "again"); },
+         {},
+         "it is a link to a folder that holds it"},
     };
     const std::set<std::string> usual = {"7.bin=ARM7", "9.bin=ARM9", "data/cheats.txt=mine",
                                          "data/extra/notes.txt=also mine"};

@@ -8,12 +8,13 @@
 #include <sstream>
 #include <thread>
 
-#include "builder/batch.h"
 #include "batch_report.h"
-#include "cli_options.h"
-#include "system/platform.h"
-#include "support/scratch.h"
+#include "builder/batch.h"
 #include "builder/shell_wait.h"
+#include "cli_options.h"
+#include "support/scratch.h"
+#include "system/atomic_file.h"
+#include "system/platform.h"
 #include "test_support.h"
 
 namespace pellix::app {
@@ -320,6 +321,35 @@ TEST(RunBatch, AnInterruptMidBuildLeavesNoWorkingFolderAndNoPackage) {
         EXPECT_EQ(job.state, JobState::Interrupted) << job.rom << job.reason;
     EXPECT_TRUE(fs::is_empty(root.path() / "tmp")) << "a working folder was left behind";
     EXPECT_TRUE(fs::is_empty(root.path() / "out"));
+}
+
+// Every batch sweeps first, even one that builds nothing: the working folders of killed
+// runs, and in the output folders what killed writers left. Live files and the user's stay.
+TEST(RunBatch, EveryBatchSweepsWhatKilledRunsLeft) {
+    test::TempDir root("pellix-batch-sweep");
+    for (const char* sub : {"tmp", "out", "roms"}) fs::create_directories(root.path() / sub);
+    const ScopedEnv tmpdir("TMPDIR", root.str() + "/tmp"), tmp1("TMP", root.str() + "/tmp"),
+        tmp2("TEMP", root.str() + "/tmp");
+    const fs::path tmp = root.path() / "tmp", out = root.path() / "out";
+    fs::create_directories(tmp / "pellix-build-0badf00d" / "data");
+    test::WriteFile(tmp / "pellix-build-0badf00d.lock", "");
+    for (const char* left : {".px0a1b2c3d", ".pellix-probe-1234567"})
+        test::WriteFile(out / left, "half a package");
+    for (const char* mine : {".px", ".pxq1", ".pellix-probe-notes", "game.nds"})
+        test::WriteFile(out / mine, "the user's");
+    const os::AtomicFile live((out / "b.nds").u8string());
+    const std::string roms[] = {(root.path() / "roms" / "game.gba").u8string()};
+    test::WriteFile(fs::u8path(roms[0]), "ROM");
+    BatchSettings settings;
+    settings.outputFolder = out.u8string();
+    std::vector<Job> jobs = PlanBatch({roms[0]}, settings, (root.path() / "inst").u8string());
+    ASSERT_EQ(jobs[0].state, JobState::Skipped);
+    Recorder recorder;
+    RunBatch(jobs, settings, (root.path() / "inst").u8string(), 1, recorder);
+    EXPECT_TRUE(fs::is_empty(tmp));
+    EXPECT_EQ(test::FileNames(out),
+              (std::set<std::string>{".px", ".pxq1", ".pellix-probe-notes", "game.nds",
+                                     fs::u8path(live.path()).filename().u8string()}));
 }
 
 TEST(Report, LinesSizesTimesAndEstimate) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include <windows.h>
 #else
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
 #endif
 
@@ -397,6 +399,46 @@ TEST_F(PellixCli, AnInterruptStopsTheBatchAndLeavesNothingHalfDone) {
         EXPECT_NO_THROW(formats::ReadNdsFile((work_ / "out" / name).u8string()));
     }
 }
+
+#ifndef _WIN32
+TEST_F(PellixCli, KilledAtAnyMomentItLeavesNothingTheNextRunKeeps) {
+    // The packages go to another file system than the working folders (a tmpfs), so each
+    // delivery is a copy of some length. SIGKILL cannot be caught: what it leaves is for
+    // the next run to sweep, and no run may take another's live files for leftovers.
+    if (!RunningAsRoot()) GTEST_SKIP() << "mounting a tmpfs needs root";
+    const fs::path out = work_ / "tmpfs";
+    fs::create_directory(out);
+    if (::mount("tmpfs", out.c_str(), "tmpfs", 0, "size=128m") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount {
+        fs::path at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{out};
+    std::vector<std::string> args = {"--no-compression", "--force", "-q", "-j", "2", "-o",
+                                     out.u8string()};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "k" + std::to_string(i) + ".gba";
+        WriteBytes(work_ / "roms" / name, MakeRomLike(6 << 20, static_cast<std::uint32_t>(i)));
+        args.push_back("roms/" + name);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const RunResult whole = RunProgram(Cli(), args, work_, Environment());
+    ASSERT_EQ(whole.exitCode, 0) << whole.err;
+    const auto batch = std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now() - start);
+    std::mt19937 random(24);
+    std::uniform_int_distribution<long long> moment(0, batch.count());
+    for (int round = 0; round < 50; ++round) {
+        Program cli(Cli(), args, work_, Environment());
+        std::this_thread::sleep_for(std::chrono::microseconds(moment(random)));
+        cli.Wait(0);  // SIGKILL, unless it has ended
+    }
+    const RunResult clean = RunProgram(Cli(), args, work_, Environment());
+    EXPECT_EQ(clean.exitCode, 0) << clean.err;
+    EXPECT_TRUE(fs::is_empty(work_ / "tmp")) << *Names(work_ / "tmp").begin();
+    EXPECT_EQ(Names(out), (std::set<std::string>{"k0.nds", "k1.nds", "k2.nds"}));
+}
+#endif
 
 }  // namespace
 }  // namespace pellix::clitest

@@ -474,7 +474,7 @@ TEST_F(PictureFileTest, ChoosesTheReaderByContentAndReportsFileProblems) {
     EXPECT_EQ(ToBitmap16(ReadPictureFile(pngNamedBmp)), kExpected16);
 
     ExpectError((dir_ / "missing.bmp").string(), "no such file");
-    ExpectError(dir_.string(), "is a folder");
+    ExpectError(dir_.string(), "it is a folder");
     ExpectError(Write("notes.bmp", {'h', 'e', 'l', 'l', 'o'}), "not a bitmap, PNG, JPEG or GIF picture");
     ExpectError(Write("empty.bmp", {}), "not a bitmap, PNG, JPEG or GIF picture");
     const Bytes whole = EncodeBitmap(picture);

@@ -63,6 +63,14 @@ std::string ReadText(const fs::path& path) {
     return out;
 }
 
+std::set<std::string> FileNames(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().u8string());
+    return names;
+}
+
 bool WaitFor(const std::function<bool()>& ready) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (!ready()) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 
 // The file's text with "\r\n" read as "\n".
 std::string ReadText(const std::filesystem::path& path);
+
+// The names of what `folder` holds (not below it); none when it cannot be read.
+std::set<std::string> FileNames(const std::filesystem::path& folder);
 
 // Asks `ready` every few milliseconds until it is true (returns true) or 20 s have passed
 // (returns false).

@@ -47,3 +47,41 @@ TEST(ConsoleOutput, ANonBlockingPipeThatFillsLosesNothing) {
 
 }  // namespace
 #endif
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <iostream>
+#include <string>
+
+#include "system/console.h"
+
+namespace {
+
+// A console shows what its code page cannot hold, even a character whose bytes come in
+// two writes: it is written wide characters, not UTF-8 bytes.
+TEST(ConsoleOutput, AConsoleShowsEveryCharacter) {
+    ::FreeConsole();
+    if (!::AllocConsole()) GTEST_SKIP() << "no console can be made here";
+    ::SetConsoleOutputCP(850);
+    const HANDLE console =
+        ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(console, INVALID_HANDLE_VALUE);
+    ::SetStdHandle(STD_OUTPUT_HANDLE, console);
+    pellix::console::PrepareOutput();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(::GetConsoleScreenBufferInfo(console, &info));
+    std::cout << "Ausgabe \xc3" << std::flush;
+    std::cout << "\xbc \xe2\x82\xac" << std::flush;
+    const std::wstring expected = L"Ausgabe \u00fc \u20ac";
+    std::wstring shown(expected.size(), L' ');
+    DWORD read = 0;
+    ASSERT_TRUE(::ReadConsoleOutputCharacterW(
+        console, shown.data(), static_cast<DWORD>(shown.size()), info.dwCursorPosition, &read));
+    shown.resize(read);
+    EXPECT_TRUE(shown == expected);
+}
+
+}  // namespace
+#endif

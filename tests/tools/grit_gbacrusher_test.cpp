@@ -133,7 +133,7 @@ TEST_F(ProgramTest, GritReportsAnOutputItCannotWrite) {
     const auto run =
         RunProgram(GRIT_PROGRAM, {"border.bmp", "-ftbin", "-fh!", "-gB16"}, dir_);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "grit: border.img.bin: cannot write: is a folder\n");
+    EXPECT_EQ(run.err, "grit: border.img.bin: cannot write: it is a folder\n");
     EXPECT_EQ(Listing(), before);  // the temporary file is gone too
 }
 
@@ -188,7 +188,7 @@ TEST_F(ProgramTest, GbacrusherFailuresAndCommandLines) {
          "gbacrusher: nodir/out.lz7: cannot write: no such folder\n"},
         {{"-l", "in.bin", "-o", "taken.lz7"},
          1,
-         "gbacrusher: taken.lz7: cannot write: is a folder\n"},
+         "gbacrusher: taken.lz7: cannot write: it is a folder\n"},
         {{"-l", "big.bin", "-o", "out.lz7"},
          1,
          "gbacrusher: big.bin: too large: 16777216 bytes, at most 16777215\n"},

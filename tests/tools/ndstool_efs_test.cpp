@@ -9,9 +9,10 @@
 #include "formats/bitmap_writer.h"
 #include "formats/file_bytes.h"
 #include "formats/nds_reader.h"
+#include "standin_images.h"
 #include "support/program.h"
 #include "support/scratch.h"
-#include "standin_images.h"
+#include "system/atomic_file.h"
 
 namespace pellix::formats {
 namespace {
@@ -151,7 +152,7 @@ TEST_F(ToolsTest, FailuresPrintOneLineExitNonZeroAndLeaveNoPackage) {
         EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_FALSE(fs::exists(dir / "x.nds")) << where;
         for (const auto& entry : fs::directory_iterator(dir)) {
-            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << where;
+            EXPECT_FALSE(pellix::os::IsTemporaryName(entry.path().filename().u8string())) << where;
         }
     }
 }

@@ -631,10 +631,10 @@ class MainWindowTest : public QObject {
         QVERIFY(w.txtOutput->text().isEmpty());
     }
 
-    // While a build runs the window stays live: the panel folds, a ROM can be chosen (which
-    // enables "Go...", but a click on it starts no second build) and a close request waits
-    // for the build to deliver.
-    void closingDuringABuildWaitsForIt() {
+    // While a build runs the window stays live, under the busy cursor: the panel folds, a
+    // ROM can be chosen (which enables "Go...", but a click on it starts no second build),
+    // and a close request stops the build, which delivers nothing.
+    void closingDuringABuildStopsIt() {
         Installation inst;
         QTemporaryDir roms;
         const QString rom = MakeFile(roms, "first.gba", 100);
@@ -645,12 +645,17 @@ class MainWindowTest : public QObject {
         w.cmdBrowseROM->click();
 
         bool stayedOpen = false;
+        bool busyMidBuild = false;
         bool goEnabledMidBuild = false;
         int toolRunsBeforeSecondClick = 0;
         int toolRunsAfterSecondClick = 0;
         int toolRuns = 0;
         const pellix::ToolRunner fake = inst.FakeRunner({
-            {"grit", [&] { w.cmdCustomize->click(); }},
+            {"grit",
+             [&] {
+                 w.cmdCustomize->click();
+                 busyMidBuild = w.cursor().shape() == Qt::BusyCursor;
+             }},
             {"gbacrusher",
              [&] {
                  fakes_->nextFile = next.toStdString();
@@ -676,8 +681,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(toolRunsAfterSecondClick, toolRunsBeforeSecondClick);
         QVERIFY(stayedOpen);
         QVERIFY(!w.isVisible());
-        QVERIFY(fakes_->messages.isEmpty());  // no "Complete!" for a window being closed
-        QVERIFY(fs::exists(fs::path(roms.path().toStdString()) / "first.nds"));
+        QVERIFY(fakes_->messages.isEmpty());  // nothing told to a window being closed
+        QVERIFY(busyMidBuild);
+        QVERIFY(w.cursor().shape() != Qt::BusyCursor);
+        QVERIFY(!fs::exists(fs::path(roms.path().toStdString()) / "first.nds"));
         QVERIFY(!fs::exists(inst.bin / "x.nds"));
         QVERIFY(w.CustomizeOpen());
         QCOMPARE(w.txtROM->text(), next);

@@ -197,6 +197,40 @@ class PellixWindow : public ::testing::Test {
         }
     }
 
+    // The working folders below the temporary folder pellix.exe inherits from this driver.
+    static std::vector<std::wstring> WorkingFolders() {
+        wchar_t temp[MAX_PATH + 1] = {};
+        ::GetTempPathW(MAX_PATH + 1, temp);
+        std::vector<std::wstring> folders;
+        for (const std::wstring& name : FilesIn(temp))
+            if (name.rfind(L"pellix-build-", 0) == 0) folders.push_back(name);
+        return folders;
+    }
+
+    // Starts a build that takes a while (a large ROM packed by gzip --best) and returns once
+    // its working folder is there.
+    void StartLongBuild() {
+        const fs::path rom = Roms() / L"Lärge.gba";
+        std::vector<char> bytes(48 << 20);
+        std::uint32_t state = 24;
+        for (char& byte : bytes) {
+            state = state * 1664525u + 1013904223u;
+            byte = static_cast<char>((state >> 24) & 0x3F);
+        }
+        std::ofstream(rom, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        const std::vector<std::wstring> before = WorkingFolders();
+        ASSERT_NO_FATAL_FAILURE(Start());
+        ASSERT_NO_FATAL_FAILURE(ChooseRomThroughDialog(rom));
+        Click(Ctl(MainControl::cmdGo));
+        if (HWND box = WaitForMessage(L"are stand-ins")) PressDialogButton(box, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return WorkingFolders().size() > before.size(); }))
+            << "no build started";
+        staleFolders_ = before;
+    }
+
+    std::vector<std::wstring> staleFolders_;
+
     static std::vector<std::wstring> FilesIn(const fs::path& folder) {
         std::vector<std::wstring> names;
         for (const auto& entry : fs::directory_iterator(folder))
@@ -438,6 +472,42 @@ TEST_F(PellixWindow, ClosingTheWindowWhileTheOpenDialogIsUpEndsTheProgram) {
     // The dialog has no owner, so the window can still be closed: the dialog goes with it.
     ::PostMessageW(main_, WM_CLOSE, 0, 0);
     EXPECT_EQ(::WaitForSingleObject(process_.hProcess, kWaitMillis), WAIT_OBJECT_0);
+}
+
+// Closing the window during a build stops the build: its programs end, its working folder
+// goes, nothing is delivered, and the program ends. The busy cursor shows meanwhile.
+TEST_F(PellixWindow, ClosingDuringABuildStopsItAndLeavesNothing) {
+    fs::remove(Roms() / L"Lärge.nds");
+    ASSERT_NO_FATAL_FAILURE(StartLongBuild());
+    RECT r{};
+    ::GetWindowRect(main_, &r);
+    ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    const HCURSOR busy = ::LoadCursorW(nullptr, IDC_APPSTARTING);
+    EXPECT_TRUE(WaitUntil([&] {
+        CURSORINFO info{sizeof info};
+        return ::GetCursorInfo(&info) && info.hCursor == busy;
+    })) << "no busy cursor over the window during the build";
+    ::PostMessageW(main_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(process_.hProcess, kWaitMillis), WAIT_OBJECT_0);
+    EXPECT_EQ(WorkingFolders(), staleFolders_);
+    EXPECT_FALSE(fs::exists(Roms() / L"Lärge.nds"));
+}
+
+// At the end of the session the build below the window's message handling is stopped and
+// its working folder removed before the handler returns, since the program may be ended
+// at any moment after (here it is, at once).
+TEST_F(PellixWindow, TheEndOfTheSessionStopsTheBuildAtOnce) {
+    fs::remove(Roms() / L"Lärge.nds");
+    ASSERT_NO_FATAL_FAILURE(StartLongBuild());
+    DWORD_PTR ignored = 0;
+    ASSERT_TRUE(
+        ::SendMessageTimeoutW(main_, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, kWaitMillis, &ignored));
+    // The session ends: the program is ended outright. (A lock file removed by the handler
+    // is listed until the program lets go of it.)
+    ::TerminateProcess(process_.hProcess, 1);
+    ::WaitForSingleObject(process_.hProcess, kWaitMillis);
+    EXPECT_EQ(WorkingFolders(), staleFolders_);
+    EXPECT_FALSE(fs::exists(Roms() / L"Lärge.nds"));
 }
 
 TEST_F(PellixWindow, SizesFollowTheDisplayDpi) {

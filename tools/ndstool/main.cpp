@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
             std::fwrite(text.data(), 1, text.size(), stdout);
             return std::fflush(stdout) == 0 ? 0 : 1;
         } catch (const FileError& e) {
-            return Fail(e.file(), e.what());
+            return Fail(e.subject(), e.reason());
         } catch (const std::exception& e) {
             return Fail(readPath, e.what());
         }
@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
     try {
         WriteNds(request);
     } catch (const FileError& e) {
-        return Fail(e.file(), e.what());
+        return Fail(e.subject(), e.reason());
     } catch (const std::exception& e) {
         return Fail(request.output, e.what());
     }
