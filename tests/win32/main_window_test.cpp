@@ -146,6 +146,24 @@ TEST_F(MainWindowTest, FoldSetsTheClientHeightAtTheWindowsDpi) {
     EXPECT_EQ(after.right - after.left, outer.right - outer.left + 50);
 }
 
+// While busy, the window and every control in it ask for the cursor of "working, still
+// usable"; afterwards for their own again.
+TEST_F(MainWindowTest, TheBusyCursorShowsOverTheWholeWindow) {
+    const HCURSOR working = ::LoadCursorW(nullptr, IDC_APPSTARTING);
+    const auto cursorOver = [](HWND where) {
+        ::SetCursor(nullptr);
+        ::SendMessageW(where, WM_SETCURSOR, reinterpret_cast<WPARAM>(where),
+                       MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return ::GetCursor();
+    };
+    for (HWND where : {window.hwnd(), Ctl(MainControl::txtROM), Ctl(MainControl::cmdGo)}) {
+        window.SetBusy(true);
+        EXPECT_EQ(cursorOver(where), working);
+        window.SetBusy(false);
+        EXPECT_NE(cursorOver(where), working);
+    }
+}
+
 TEST_F(MainWindowTest, DisablingTheFocusedButtonHandsTheFocusOn) {
     window.SetEnabled(MainControl::cmdGo, true);
     ::SetFocus(Ctl(MainControl::cmdGo));
