@@ -63,7 +63,7 @@ std::string FormatDuration(double seconds) {
 
 // Why a job was not built; a kept package is replaced by this program's --force.
 static std::string Reason(const Job& job) {
-    return job.state == JobState::Skipped ? job.reason + " (--force replaces it)" : job.reason;
+    return job.packageKept ? job.reason + " (--force replaces it)" : job.reason;
 }
 
 std::string JobLine(const Job& job) {
@@ -107,8 +107,9 @@ ConsoleReport::ConsoleReport(std::ostream& out, std::ostream& err, bool terminal
 
 void ConsoleReport::Planned(const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
-        if (!job.notice.empty() && job.state == JobState::Waiting && !quiet_)
-            out_ << "note     " << job.rom << ": " << job.notice << "\n";
+        for (const std::string* notice : {&job.notice, &job.titleNotice})
+            if (!notice->empty() && job.state == JobState::Waiting && !quiet_)
+                out_ << "note     " << job.rom << ": " << *notice << "\n";
         if (job.state == JobState::Waiting) {
             ++total_;
             bytesTotal_ += job.romSize;
