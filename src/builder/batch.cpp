@@ -17,6 +17,7 @@
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
 #include "builder/staging_files.h"
+#include "builder/title_width.h"
 #include "builder/work_folder.h"
 #include "system/file_identity.h"
 
@@ -111,16 +112,27 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
                                           : paths::WithSeparator(outputFolder.u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
         std::string titles[3] = {choice.title1, "", ""};
-        if (settings.titleGiven) {
+        // The name stands as line 1 unless a typed line 1 replaces it or it is fitted.
+        bool nameAsLine1 = !settings.titleGiven || settings.titles[0].empty();
+        const bool nameAlone = !settings.titleGiven ||
+                               (settings.titles[0].empty() && settings.titles[1].empty() &&
+                                settings.titles[2].empty());
+        if (settings.fitTitles && nameAlone) {
+            const FittedTitle fitted = FitTitle(choice.title1);
+            for (std::size_t i = 0; i < fitted.lines.size() && i < 3; ++i)
+                titles[i] = fitted.lines[i];
+            job.droppedWords = fitted.dropped;
+            nameAsLine1 = fitted.lines.size() <= 1;
+        } else if (settings.titleGiven) {
             if (!settings.titles[0].empty()) titles[0] = settings.titles[0];
             titles[1] = settings.titles[1];
             titles[2] = settings.titles[2];
         }
-        const TitleCheck title =
-            CheckTitle(titles, !settings.titleGiven || settings.titles[0].empty());
+        const TitleCheck title = CheckTitle(titles, nameAsLine1);
         for (std::size_t i = 0; i < 3; ++i)
             job.titles[i] = i < title.lines.size() ? title.lines[i] : "";
         job.titleNotice = title.notice;
+        if (problem.empty()) problem = title.refusal;
         job.romSize = fs::file_size(romPath, ec);
         if (ec) job.romSize = 0;
         job.psram = settings.psram && choice.psramAllowed;

@@ -21,6 +21,9 @@ struct BatchSettings {
     bool psram = true;         // ROMs larger than kPsramLimit are built without it anyway
     bool compression = true;
     bool force = false;  // replace an existing package instead of skipping the ROM
+    // A title that is the ROM's name alone is split into up to three lines that fit the
+    // menu (FitTitle); a title given in any other way is kept as it is.
+    bool fitTitles = false;
 };
 
 enum class JobState {
@@ -40,8 +43,9 @@ struct Job {
     std::string titles[3];
     bool psram = true;
     std::int64_t romSize = 0;
-    std::string notice;       // shown before the build, such as the PSRAM notice
-    std::string titleNotice;  // the ROM's name was cut to fit the title; "" when not
+    std::string notice;        // shown before the build, such as the PSRAM notice
+    std::string titleNotice;   // the ROM's name was cut to fit the title; "" when not
+    std::string droppedWords;  // words of the name that found no room in the fitted title
     // The icon and border converted (shared by the jobs that use the same pictures); when
     // not set, RunBatch converts the batch's own once for the jobs without.
     std::shared_ptr<const StagedPictures> pictures;
