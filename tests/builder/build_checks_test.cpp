@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/rom_choice.h"
+#include "system/platform.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -54,7 +55,9 @@ TEST(CheckTitle, ANameIsMadeReadableAndCutToWhatTheTypedLinesLeave) {
         EXPECT_EQ(check.notice, c.notice);
         EXPECT_EQ(check.refusal, "");
     }
-    // Choosing such a ROM proposes the same title line 1.
+    // Choosing such a ROM proposes the same title line 1. (Names on Windows are UTF-16, and
+    // never hold bytes that are not UTF-8.)
+    if (pellix::os::kWindows) return;
     EXPECT_EQ(pellix::ChooseRom("/roms/" + n251 + "caf\xE9.gba").title1, std::string(128, 'n'));
     EXPECT_EQ(pellix::ChooseRom("/roms/caf\xE9.gba").title1, "caf\xC3\xA9");
 }
