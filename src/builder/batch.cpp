@@ -111,7 +111,8 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
             settings.outputFolder.empty() ? choice.outputFolder
                                           : paths::WithSeparator(outputFolder.u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
-        std::string titles[3] = {choice.title1, "", ""};
+        // The whole name, so that a cut to fit the typed lines is told.
+        std::string titles[3] = {choice.name, "", ""};
         // The name stands as line 1 unless a typed line 1 replaces it or it is fitted.
         bool nameAsLine1 = !settings.titleGiven || settings.titles[0].empty();
         const bool nameAlone = !settings.titleGiven ||

@@ -15,8 +15,8 @@ RomChoice ChooseRom(const std::string& romPath) {
     const std::string fileName = files::BaseName(romPath, "");
     choice.outputFolder = romPath.substr(0, romPath.size() - fileName.size());
     // A name is no typed title: what the banner cannot show of it is made readable or cut.
-    choice.title1 =
-        formats::CutToUnits(formats::ReadableText(files::BaseName(romPath, ".gba")), kTitleRoom);
+    choice.name = formats::ReadableText(files::BaseName(romPath, ".gba"));
+    choice.title1 = formats::CutToUnits(choice.name, kTitleRoom);
     choice.size = files::FileSizeOrZero(romPath);
     choice.psramAllowed = choice.size <= kPsramLimit;
     return choice;

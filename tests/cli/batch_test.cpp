@@ -187,6 +187,12 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     settings.force = true;
     settings.outputFolder = "out";
     EXPECT_EQ(PlanBatch({"kept.gba"}, settings, app)[0].state, JobState::Waiting);
+    // A long name is cut to what the typed lines leave, and the cut is told.
+    const std::string name(200, 'n');
+    Rom(name + ".gba");
+    const Job named = PlanBatch({name + ".gba"}, settings, app)[0];
+    EXPECT_EQ(named.titles[0], std::string(117, 'n'));  // 128, less "Collection" and a break
+    EXPECT_NE(named.titleNotice, "");
 }
 
 // What every ROM shares is checked before any ROM, and refuses the batch as a whole.
