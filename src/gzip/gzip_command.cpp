@@ -385,8 +385,9 @@ void ListStream(Run& run, const std::string& name, std::FILE* in, const std::str
     std::string named = shown;
     int64_t time = fileTime;
     if (o.names == Names::kRestore) {
+        // The stored name in the file's own folder.
         const std::string stored = fs::u8path(report.first.name).filename().u8string();
-        if (!stored.empty()) named = stored;
+        if (!stored.empty()) named = shown.substr(0, shown.find_last_of("/\\") + 1) + stored;
         if (report.time != 0) time = report.time;
     }
     if (o.verbose) {
@@ -561,8 +562,10 @@ void RunOnName(Run& run, const std::string& name);
 void RunOnFolder(Run& run, const std::string& name) {
     std::vector<std::string> entries;
     std::error_code ec;
+    // Named as GNU gzip names them, "folder/file", on every system.
+    const std::string folder = name.back() == '/' ? name : name + "/";
     for (const auto& entry : fs::directory_iterator(fs::u8path(name), ec))
-        entries.push_back(entry.path().u8string());
+        entries.push_back(folder + entry.path().filename().u8string());
     if (ec) throw FileFailure{name, formats::ErrorText(ec)};
     std::sort(entries.begin(), entries.end());
     for (const std::string& entry : entries) RunOnName(run, entry);
