@@ -1,45 +1,25 @@
-"""Reads the real Qt windows through the accessibility bus, as a screen reader does: every
+"""Reads the real Qt windows through the accessibility bus as a screen reader does: every
 control the keyboard reaches has a name and no two share one, labels are tied to their
-controls, and the preview names its pictures by what they show.
-Usage: read_accessible.py PELLIX GFX-FOLDER (run by run_atspi.sh)."""
-import os
-import shutil
-import subprocess
-import sys
-import tempfile
-import time
-
+controls, and the preview names its pictures by the titles they show.
+Usage (through run_atspi.sh): read_accessible.py PELLIX GFX-FOLDER"""
+import os, shutil, subprocess, sys, tempfile, time
 import pyatspi
 
-MAIN_CAPTION = "Quillmere v1.2.1 GUI (by Fennbrook)"
-PREVIEW_CAPTION = "Preview Customisations"
 failures = []
 
 
-def check(ok, message):
-    if not ok:
-        failures.append(message)
-
-
-def wait_for(find, what, seconds=30):
+def window(title, seconds=30):
     end = time.monotonic() + seconds
     while time.monotonic() < end:
-        found = find()
-        if found is not None:
-            return found
+        try:
+            for app in pyatspi.Registry.getDesktop(0):
+                for win in app or []:
+                    if win is not None and win.name == title:
+                        return win
+        except Exception:  # an application left the bus while being read
+            pass
         time.sleep(0.2)
-    sys.exit(f"{what} did not appear on the accessibility bus")
-
-
-def window(title):
-    try:
-        for app in pyatspi.Registry.getDesktop(0):
-            for win in app or []:
-                if win is not None and win.name == title:
-                    return win
-    except Exception:  # an application that left the bus while being read
-        pass
-    return None
+    sys.exit(f"the window {title!r} did not appear on the accessibility bus")
 
 
 def walk(node):
@@ -49,87 +29,49 @@ def walk(node):
             yield from walk(child)
 
 
-def describe(node):
-    return f"{node.getRoleName()} '{node.name}'"
+def named_controls(win, title):
+    """The focusable controls, after checking each has a name of its own."""
+    controls = [n for n in walk(win) if n is not win and n.getState().contains(pyatspi.STATE_FOCUSABLE)]
+    names = [c.name for c in controls]
+    for c in controls:
+        print(f"{title}: {c.getRoleName()} {c.name!r} {c.description!r}")
+        if not c.name.strip() or names.count(c.name) > 1:
+            failures.append(f"{title}: {c.getRoleName()} {c.name!r} has no name of its own")
+    return {c.name: c for c in controls}
 
 
-def focusable_controls(win):
-    return [n for n in walk(win)
-            if n is not win and n.getState().contains(pyatspi.STATE_FOCUSABLE)]
-
-
-def check_names(win, title):
-    """No focusable control without a name, and no two sharing one."""
-    controls = focusable_controls(win)
-    check(controls, f"{title}: no focusable control found")
-    seen = {}
-    for control in controls:
-        print(f"{title}: {describe(control)}"
-              + (f" - {control.description}" if control.description else ""))
-        check(control.name.strip(), f"{title}: a {control.getRoleName()} has no name")
-        if control.name in seen:
-            failures.append(f"{title}: {describe(control)} and {describe(seen[control.name])} "
-                            "share a name")
-        seen[control.name] = control
-    return controls
-
-
-def labels_of(control):
-    return [relation.getTarget(i)
-            for relation in control.getRelationSet()
-            if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
-            for i in range(relation.getNTargets())]
+def read(main):
+    controls = named_controls(main, "main window")
+    labelled = [c for c in controls.values() for r in c.getRelationSet()
+                if r.getRelationType() == pyatspi.RELATION_LABELLED_BY]
+    if not labelled or not any(c.description for c in controls.values()):
+        failures.append("main window: no control is tied to its label or described by its note")
+    if failures:
+        return
+    controls["Game title, line 1"].queryEditableText().setTextContents("Pellix Quest")
+    controls["Preview NDS..."].queryAction().doAction(0)
+    preview = window("Preview Customisations")
+    named_controls(preview, "preview")
+    pictures = [n.name for n in walk(preview) if n.getRole() == pyatspi.ROLE_IMAGE]
+    print("preview pictures:", pictures)
+    if not all(pictures) or not any("Pellix Quest" in p for p in pictures):
+        failures.append("preview: a picture is not named by what it shows")
 
 
 def main():
-    pellix, gfx = sys.argv[1], sys.argv[2]
-    # The program finds gfx/ beside itself: a scratch folder holds both.
-    folder = tempfile.mkdtemp(prefix="pellix-atspi-")
-    program = None
+    folder = tempfile.mkdtemp(prefix="pellix-atspi-")  # the program finds gfx/ beside itself
+    shutil.copy(sys.argv[1], os.path.join(folder, "pellix"))
+    shutil.copytree(sys.argv[2], os.path.join(folder, "gfx"))
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    program = subprocess.Popen([os.path.join(folder, "pellix")], env=env)
     try:
-        shutil.copy(pellix, os.path.join(folder, "pellix"))
-        shutil.copytree(gfx, os.path.join(folder, "gfx"))
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        program = subprocess.Popen([os.path.join(folder, "pellix")], env=env)
-        run(wait_for(lambda: window(MAIN_CAPTION), "the main window"))
+        read(window("Quillmere v1.2.1 GUI (by Fennbrook)"))
     finally:
-        if program is not None:
-            program.kill()
-            program.wait()
+        program.kill()
+        program.wait()
         shutil.rmtree(folder, ignore_errors=True)
-    for failure in failures:
-        print("FAIL:", failure)
-    print(f"{len(failures)} failure(s)")
+    print("\n".join(["FAIL: " + f for f in failures] + [f"{len(failures)} failure(s)"]))
     return 1 if failures else 0
-
-
-def run(main_window):
-    controls = check_names(main_window, "main window")
-    boxes = [c for c in controls if c.getRole() in (pyatspi.ROLE_TEXT, pyatspi.ROLE_ENTRY)]
-    check(len(boxes) == 7, f"main window: {len(boxes)} text boxes read, 7 designed")
-    tied = [c for c in controls if any(l.getRole() == pyatspi.ROLE_LABEL for l in labels_of(c))]
-    check(tied, "main window: no control is labelled by the label beside it")
-    check(any(c.description for c in boxes), "main window: no text box has a description")
-
-    # Titles typed into the main window are what the preview's entry is named by.
-    title = next((b for b in boxes if b.name == "Game title, line 1"), None)
-    check(title is not None, "main window: no box for title line 1")
-    if title is not None:
-        title.queryEditableText().setTextContents("Pellix Quest")
-    preview_button = next((c for c in controls if c.name == "Preview NDS..."), None)
-    check(preview_button is not None, "main window: no Preview NDS... button")
-    if preview_button is None:
-        return
-    preview_button.queryAction().doAction(0)
-    preview = wait_for(lambda: window(PREVIEW_CAPTION), "the preview window")
-    check_names(preview, "preview")
-    pictures = [n for n in walk(preview) if n.getRole() == pyatspi.ROLE_IMAGE]
-    for picture in pictures:
-        print(f"preview: {describe(picture)}")
-    check(pictures and all(p.name for p in pictures), "preview: a picture has no name")
-    check(any("Pellix Quest" in p.name for p in pictures),
-          "preview: no picture is named by the title it shows: "
-          + ", ".join(describe(p) for p in pictures))
 
 
 if __name__ == "__main__":
