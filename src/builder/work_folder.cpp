@@ -31,13 +31,11 @@ constexpr char kLockSuffix[] = ".lock";
 const std::string kWhereToWork =
     std::string("; set ") + paths::kTemporaryFolderVariable + " to a folder you can write";
 
-// What a build itself writes into data/, and the temporary files of our writers (gzip's
-// among them). An interrupted build of an earlier version may have left them in bin/data;
-// none of them belongs in a package.
+// What a build itself writes into data/, and our programs' temporary files. The check
+// before a build refuses a user's file of a build name, so these are leftovers of an
+// interrupted build or of an earlier version; none of them belongs in a package.
 bool IsBuildDataFile(const std::string& name) {
-    for (const char* file : {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"})
-        if (name == file) return true;
-    return os::IsTemporaryName(name);
+    return paths::IsBuildDataName(name) || paths::IsBuildLeftover(name);
 }
 
 // A working folder or its lock, wherever the temporary folder is (even inside bin/data).
