@@ -370,6 +370,8 @@ TEST(RunBatch, AnInterruptMidBuildLeavesNoWorkingFolderAndNoPackage) {
 // runs, and in the output folders what killed writers left. Live files and the user's stay.
 TEST(RunBatch, EveryBatchSweepsWhatKilledRunsLeft) {
     test::TempDir root("pellix-batch-sweep");
+    const PicturesOnly inst;
+    fs::create_directories(inst.root.path() / "bin" / "data");
     for (const char* sub : {"tmp", "out", "roms"}) fs::create_directories(root.path() / sub);
     const ScopedEnv tmpdir("TMPDIR", root.str() + "/tmp"), tmp1("TMP", root.str() + "/tmp"),
         tmp2("TEMP", root.str() + "/tmp");
@@ -385,10 +387,10 @@ TEST(RunBatch, EveryBatchSweepsWhatKilledRunsLeft) {
     test::WriteFile(fs::u8path(roms[0]), "ROM");
     BatchSettings settings;
     settings.outputFolder = out.u8string();
-    std::vector<Job> jobs = PlanBatch({roms[0]}, settings, (root.path() / "inst").u8string());
+    std::vector<Job> jobs = PlanBatch({roms[0]}, settings, inst.app());
     ASSERT_EQ(jobs[0].state, JobState::Skipped);
     Recorder recorder;
-    RunBatch(jobs, settings, (root.path() / "inst").u8string(), 1, recorder);
+    RunBatch(jobs, settings, inst.app(), 1, recorder);
     EXPECT_TRUE(fs::is_empty(tmp));
     EXPECT_EQ(test::FileNames(out),
               (std::set<std::string>{".px", ".pxq1", ".pellix-probe-notes", "game.nds",
