@@ -40,22 +40,39 @@ std::string Reason(int error) {
 
 }  // namespace
 
+namespace {
+
+// The last digit of a temporary name checks the others, so that a user's file that merely
+// looks like one (".pxface") is taken for one only by a chance of 1 in 16.
+char CheckDigit(const std::string& digits) {
+    unsigned sum = 0;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        const char c = digits[i];
+        sum += static_cast<unsigned>(i + 3) * static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+    return "0123456789abcdef"[(sum + 5) & 15];
+}
+
+}  // namespace
+
 std::string TemporaryNameFor(const std::string& targetName, unsigned long long random) {
     const std::size_t room =
         targetName.size() > kPrefixLength ? targetName.size() - kPrefixLength : 0;
     const std::size_t digits = std::clamp(room, kFewestDigits, kMostDigits);
     static const char kHex[] = "0123456789abcdef";
-    std::string name = kPrefix;
-    for (std::size_t i = 0; i < digits; ++i, random >>= 4) name += kHex[random & 15];
-    return name;
+    std::string drawn;
+    for (std::size_t i = 0; i + 1 < digits; ++i, random >>= 4) drawn += kHex[random & 15];
+    return kPrefix + drawn + CheckDigit(drawn);
 }
 
 bool IsTemporaryName(const std::string& name) {
     if (name.compare(0, kPrefixLength, kPrefix) != 0) return false;
     const std::size_t digits = name.size() - kPrefixLength;
     if (digits < kFewestDigits || digits > kMostDigits) return false;
-    return std::all_of(name.begin() + kPrefixLength, name.end(),
-                       [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    if (!std::all_of(name.begin() + kPrefixLength, name.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); }))
+        return false;
+    return name.back() == CheckDigit(name.substr(kPrefixLength, digits - 1));
 }
 
 AtomicFile::AtomicFile(const std::string& target, bool removeOnStop, bool ownerOnly)

@@ -63,7 +63,8 @@ class AtomicFile {
 };
 
 // A temporary name for a file to be written as `targetName` (a name without folder), made
-// from `random`: ".px" and as many hex digits as fit in the target's length, 2 to 16.
+// from `random`: ".px" and as many hex digits as fit in the target's length, 2 to 16, the
+// last of which checks the others.
 std::string TemporaryNameFor(const std::string& targetName, unsigned long long random);
 
 // Whether `name` (without folder) has the form of an AtomicFile's temporary name.

@@ -326,7 +326,7 @@ TEST_F(Pipeline, EveryFileOfBinDataIsPackedButOurOwnLeftovers) {
     const std::map<std::string, std::string> left = {
         {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"},
         {"border.lz7.0badf00d.tmp", "STALE"},
-        {".px0badf00d", "PART OF A PACKED ROM"}};
+        {".px0badf00a", "PART OF A PACKED ROM"}};
     for (const auto& [name, bytes] : left) WriteFile(bin_ / "data" / name, bytes);
     WriteFile(bin_ / "data" / "readme.txt", "KEEP");
     WriteFile(bin_ / "data" / ".settings", "MINE");

@@ -129,7 +129,7 @@ TEST_F(WorkFolderTest, TheStagingFolderIsCopiedByOneRule) {
          ""},
         {"a writer's temporary file and another build's folder",
          [&] {
-             WriteFile(data / ".px0ab12cd3", "part of another ROM");
+             WriteFile(data / ".px0ab12cdd", "part of another ROM");
              fs::create_directories(data / "pellix-build-0badf00d" / "data");
              WriteFile(data / "pellix-build-0badf00d.lock", "");
          },

@@ -380,7 +380,7 @@ TEST(RunBatch, EveryBatchSweepsWhatKilledRunsLeft) {
     test::WriteFile(tmp / "pellix-build-0badf00d.lock", "");
     for (const char* left : {".px0a1b2c3d", ".pellix-probe-1234567"})
         test::WriteFile(out / left, "half a package");
-    for (const char* mine : {".px", ".pxq1", ".pellix-probe-notes", "game.nds"})
+    for (const char* mine : {".px", ".px0a1b2c3e", ".pellix-probe-notes", "game.nds"})
         test::WriteFile(out / mine, "the user's");
     const os::AtomicFile live((out / "b.nds").u8string());
     const std::string roms[] = {(root.path() / "roms" / "game.gba").u8string()};
@@ -393,7 +393,7 @@ TEST(RunBatch, EveryBatchSweepsWhatKilledRunsLeft) {
     RunBatch(jobs, settings, inst.app(), 1, recorder);
     EXPECT_TRUE(fs::is_empty(tmp));
     EXPECT_EQ(test::FileNames(out),
-              (std::set<std::string>{".px", ".pxq1", ".pellix-probe-notes", "game.nds",
+              (std::set<std::string>{".px", ".px0a1b2c3e", ".pellix-probe-notes", "game.nds",
                                      fs::u8path(live.path()).filename().u8string()}));
 }
 
