@@ -5,10 +5,11 @@
 #include <stdexcept>
 
 #include "builder/build_paths.h"
-#include "system/command_line.h"
-#include "system/files.h"
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
 #include "builder/work_folder.h"
+#include "system/command_line.h"
+#include "system/files.h"
 
 namespace fs = std::filesystem;
 
@@ -53,6 +54,7 @@ struct Plan {
     std::string output;
     std::string banner;
     std::shared_ptr<const StagedPictures> pictures;
+    DsInputs inputs;
 };
 
 // A path below the working folder, `relative` written with "/".
@@ -92,6 +94,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept(PackageExistsReason(plan.output));
     plan.banner = BannerText(request.titles[0], request.titles[1], request.titles[2]);
+    plan.inputs = FindDsInputs(app);
     plan.pictures = request.pictures;
     if (!plan.pictures) {
         try {
@@ -280,7 +283,7 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     try {
         const Plan plan = Resolve(request, app);
         package = plan.output;
-        WorkFolder work(app, tempParent);
+        WorkFolder work(plan.inputs, tempParent);
         Stage(request, plan, work.path());
         RunPrograms(request, plan, app, work.path(), runner);
         Deliver(InWork(work.path(), "x.nds"), plan.output, request.replace);
@@ -288,6 +291,9 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     } catch (const BuildRefused& e) {
         return Result(BuildOutcome::Refused, package, e.what(),
                       e.plain ? e.what() : std::string(kDidNotStart) + e.what());
+    } catch (const DataNameClash& e) {
+        return Result(BuildOutcome::Refused, package, e.what(),
+                      std::string(kDidNotStart) + e.what());
     } catch (const PackageKept& e) {
         return Result(BuildOutcome::Skipped, package, e.what(),
                       std::string(kDidNotStart) + e.what());

@@ -86,8 +86,9 @@ class ToolRunner {
 
 // One build of the installation at `appDir` (no trailing separator): checks the request,
 // converts the pictures (unless the request brings them), makes a private working folder
-// below `tempParent` (the system's temporary folder when "") holding copies of bin/7.bin,
-// bin/9.bin and the user's files of bin/data, stages the ROM, border, icon and mode file
+// below `tempParent` (the system's temporary folder when "") holding copies of the DS
+// images and data files (FindDsInputs: the user's folder first, then bin; a name in two
+// data folders refuses the build), stages the ROM, border, icon and mode file
 // there, runs gzip (when compression is on), grit, gbacrusher, ndstool and efs from bin
 // through `runner` with that folder as their working directory, delivers x.nds to the
 // output path under a temporary name and renames it into place (never over a file when

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <map>
 
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
+#include "system/platform.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -444,6 +446,10 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
                               ", which holds its programs. Choose a folder outside it.";
     const std::string romOut = (base_ / "my roms").u8string();
     const std::string dataOut = (bin_ / "data").u8string();
+    // The user's own data folder is packed into every package as well.
+    const pellix::testing::ScopedEnvironment user(
+        pellix::os::kWindows ? "LOCALAPPDATA" : "XDG_DATA_HOME", (base_ / "user").u8string());
+    const std::string userData = pellix::UserFolder() + kSep + "data";
     const std::vector<Case> cases = {
         {"no ROM", "", romOut, "Choose a GBA ROM first"},
         {"an empty ROM", (base_ / "empty.gba").u8string(), romOut,
@@ -459,6 +465,10 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
          (bin_ / "data" / ".." / "data").u8string(),
          "The build did not start: the output file " + (bin_ / "data" / ".." / "data").u8string() +
              kSep + "My Game.nds " + staging},
+        {"the user's data folder, before it exists", romFile_.u8string(), userData,
+         "The build did not start: the output file " + userData + kSep + "My Game.nds " +
+             "is in the staging folder " + userData +
+             ", whose whole content goes into every package. Choose a folder outside it."},
         {"bin named", romFile_.u8string(), bin_.u8string(),
          "The build did not start: the output file " + bin_.u8string() + kSep + "My Game.nds " +
              inBin},
@@ -474,6 +484,19 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
         ExpectNothingLeft();
     }
     EXPECT_FALSE(fs::exists(bin_ / "data" / "My Game.nds"));
+
+    // A file of one name in both data folders: the build does not guess which one to pack.
+    WriteFile(bin_ / "data" / "cheats.txt", "installed");
+    fs::create_directories(fs::u8path(userData));
+    WriteFile(fs::u8path(userData) / "cheats.txt", "mine");
+    request_.rom = romFile_.u8string();
+    request_.outputFolder = romOut;
+    const BuildResult clash = Build();
+    EXPECT_EQ(clash.kind, BuildOutcome::Refused);
+    EXPECT_EQ(clash.message.rfind("The build did not start: cannot pack " + userData, 0), 0u)
+        << clash.message;
+    EXPECT_TRUE(ToolsRun().empty());
+    ExpectNothingLeft();
 }
 
 TEST_F(Pipeline, ADeliveryThatCannotReplaceTheOutputKeepsNoPartialFile) {
