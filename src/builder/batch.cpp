@@ -19,6 +19,7 @@
 #include "builder/staging_files.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
+#include "builder/title_width.h"
 #include "builder/work_folder.h"
 
 namespace fs = std::filesystem;
@@ -120,7 +121,14 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
                                           : paths::WithSeparator(outputFolder.u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
         job.titles[0] = choice.title1;
-        if (settings.titleGiven) {
+        const bool nameAlone = !settings.titleGiven ||
+                               (settings.titles[0].empty() && settings.titles[1].empty() &&
+                                settings.titles[2].empty());
+        if (settings.fitTitles && nameAlone) {
+            const FittedTitle fitted = FitTitle(choice.title1);
+            for (std::size_t i = 0; i < fitted.lines.size(); ++i) job.titles[i] = fitted.lines[i];
+            job.droppedWords = fitted.dropped;
+        } else if (settings.titleGiven) {
             if (!settings.titles[0].empty()) job.titles[0] = settings.titles[0];
             job.titles[1] = settings.titles[1];
             job.titles[2] = settings.titles[2];

@@ -20,6 +20,9 @@ struct BatchSettings {
     bool psram = true;         // ROMs larger than kPsramLimit are built without it anyway
     bool compression = true;
     bool force = false;  // replace an existing package instead of skipping the ROM
+    // A title that is the ROM's name alone is split into up to three lines that fit the
+    // menu (FitTitle); a title given in any other way is kept as it is.
+    bool fitTitles = false;
 };
 
 enum class JobState {
@@ -40,6 +43,7 @@ struct Job {
     bool psram = true;
     std::int64_t romSize = 0;
     std::string notice;  // shown before the build, such as the PSRAM notice
+    std::string droppedWords;  // words of the name that found no room in the fitted title
     JobState state = JobState::Waiting;
     std::string reason;            // why it failed or was skipped
     std::int64_t packageSize = 0;  // when built

@@ -9,13 +9,13 @@
 #include <map>
 #include <memory>
 #include <new>
-#include <random>
 #include <system_error>
 
 #include "gzip/deflate_engine.h"
 #include "formats/file_bytes.h"
 #include "formats/format_error.h"
 #include "gzip/gzip_member.h"
+#include "system/atomic_file.h"
 #include "system/files.h"
 
 namespace pellix::gzip {
@@ -27,7 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
-using formats::ErrnoText;
 using formats::FormatError;
 using Mode = GzipOptions::Mode;
 using Names = GzipOptions::Names;
@@ -114,7 +113,7 @@ Bytes ReadAll(std::FILE* in, const std::string& name, size_t maxSize) {
                                         " bytes (this gzip packs in memory)"};
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    if (std::ferror(in)) throw FileFailure{name, "cannot read: " + ErrnoText(errno)};
+    if (std::ferror(in)) throw FileFailure{name, "cannot read: " + os::ErrorReason(errno)};
     return bytes;
 }
 
@@ -128,7 +127,7 @@ struct InputFile {
             throw FileFailure{name, "not a regular file, left alone"};
         if (facts.folder) throw FileFailure{name, "is a folder"};
         file = os::OpenForReading(name);
-        if (!file) throw FileFailure{name, ErrnoText(errno)};
+        if (!file) throw FileFailure{name, os::ErrorReason(errno)};
     }
     ~InputFile() { Close(); }
     // Windows cannot remove a file that is open: closed before the input is removed.
@@ -156,102 +155,52 @@ Bytes ReadInput(const std::string& name, bool anyKind, size_t maxSize) {
     return ReadAll(in.file, name, maxSize);
 }
 
-// An output written under a temporary name in its folder and renamed into place when
-// complete; gone again, with `output` as it was, on any failure or stop.
-class AsideFile {
-  public:
-    AsideFile(Disk& disk, std::string output) : disk_(disk), output_(std::move(output)) {
-        std::random_device random;
-        const fs::path out = fs::u8path(output_);
-        // Beside the final name when that fits; a name near the folder's limit gets a short
-        // one, so that any name that fits as a result also fits while it is written.
-        bool shortName = out.filename().u8string().size() + 13 > 255;
-        for (int attempt = 0; attempt < 16 && !file_; ++attempt) {
-            char suffix[32];
-            const unsigned tag = static_cast<unsigned>(random());
-            if (shortName) {
-                std::snprintf(suffix, sizeof suffix, "gz%08x.tmp", tag);
-                temp_ = (out.parent_path() / suffix).u8string();
-            } else {
-                std::snprintf(suffix, sizeof suffix, ".%08x.tmp", tag);
-                temp_ = output_ + suffix;
-            }
-            os::WatchTemporary(temp_);
-            file_ = os::CreateNewFile(temp_);
-            if (file_) break;
-            const int error = errno;
-            os::ForgetTemporary();
-            if (os::NameTooLong(error) && !shortName) {
-                shortName = true;
-                continue;
-            }
-            errno = error;
-            if (error != EEXIST) break;
-        }
-        if (!file_) throw FileFailure{output_, "cannot write: " + ErrnoText(errno)};
+// The output's temporary file beside it (os::AtomicFile), removed on any failure or stop.
+std::unique_ptr<os::AtomicFile> WriteAside(const std::string& output) {
+    try {
+        return std::make_unique<os::AtomicFile>(output, true, true);
+    } catch (const os::FileError& e) {
+        throw FileFailure{output, "cannot write: " + e.reason()};
     }
-    ~AsideFile() {
-        if (file_) std::fclose(file_);
-        if (!done_) {
-            std::error_code ec;
-            fs::remove(fs::u8path(temp_), ec);
-        }
-        os::ForgetTemporary();
-    }
-    AsideFile(const AsideFile&) = delete;
-    AsideFile& operator=(const AsideFile&) = delete;
+}
 
-    void Write(const uint8_t* data, size_t size) {
-        if (!disk_.Write(file_, data, size))
-            throw FileFailure{output_, "cannot write: " + ErrnoText(errno)};
-    }
+void WriteAsideBytes(Run& run, os::AtomicFile& out, const uint8_t* data, size_t size) {
+    if (!run.disk.Write(out.stream(), data, size))
+        throw FileFailure{out.target(), "cannot write: " + os::ErrorReason(errno)};
+}
 
-    // Gives the output another name in the same folder (the temporary one stays where it is).
-    void Retarget(std::string output) { output_ = std::move(output); }
-
-    // Completes the output: it takes `like`'s permissions and time (or `mtime` when not 0)
-    // and replaces what is at its name only when `replace`.
-    void Commit(const std::string& like, int64_t mtime, bool replace, bool sync) {
-        bool ok = disk_.Flush(file_) && (!sync || os::SyncToDisk(file_));
-        int error = errno;
-        if (std::fclose(file_) != 0 && ok) {
-            ok = false;
-            error = errno;
-        }
-        file_ = nullptr;
-        if (!ok) throw FileFailure{output_, "cannot write: " + ErrnoText(error)};
+// Completes the output: it takes `like`'s permissions and time (or `mtime` when not 0)
+// and replaces what is at its name only when `replace`.
+void Complete(Run& run, os::AtomicFile& out, const std::string& like, int64_t mtime,
+              bool replace) {
+    if (!run.disk.Flush(out.stream()))
+        throw FileFailure{out.target(), "cannot write: " + os::ErrorReason(errno)};
+    try {
+        out.CloseStream(run.options.synchronous);
         std::error_code ec;
         // A folder that refuses time or permissions is no reason to fail.
         const fs::perms perms = fs::status(fs::u8path(like), ec).permissions();
-        if (!ec) fs::permissions(fs::u8path(temp_), perms, ec);
+        if (!ec) fs::permissions(fs::u8path(out.path()), perms, ec);
         if (mtime != 0)
-            os::SetModificationTime(temp_, mtime);
+            os::SetModificationTime(out.path(), mtime);
         else
-            fs::last_write_time(fs::u8path(temp_), fs::last_write_time(fs::u8path(like), ec), ec);
-        // Checked again right before the rename: another program may have made it meanwhile.
-        if (!replace && os::Inspect(output_).exists)
-            throw FileFailure{output_, "already exists; not replaced (-f replaces it)"};
-        if (!os::RenameOver(temp_, output_))
-            throw FileFailure{output_, "cannot write: " + ErrnoText(errno)};
-        done_ = true;
+            fs::last_write_time(fs::u8path(out.path()), fs::last_write_time(fs::u8path(like), ec),
+                                ec);
+        if (!out.Commit(replace))
+            throw FileFailure{out.target(), "already exists; not replaced (-f replaces it)"};
+    } catch (const os::FileError& e) {
+        throw FileFailure{out.target(), "cannot write: " + e.reason()};
     }
-
-  private:
-    Disk& disk_;
-    std::string output_;
-    std::string temp_;
-    std::FILE* file_ = nullptr;
-    bool done_ = false;
-};
+}
 
 void WriteStdout(Run& run, const uint8_t* data, size_t size) {
     if (!run.disk.Write(run.console.out, data, size))
-        throw FileFailure{"stdout", "cannot write: " + ErrnoText(errno)};
+        throw FileFailure{"stdout", "cannot write: " + os::ErrorReason(errno)};
 }
 
 void FlushStdout(Run& run) {
     if (!run.disk.Flush(run.console.out))
-        throw FileFailure{"stdout", "cannot write: " + ErrnoText(errno)};
+        throw FileFailure{"stdout", "cannot write: " + os::ErrorReason(errno)};
 }
 
 // The whole input packed into one member; `name` for messages.
@@ -274,7 +223,7 @@ UnpackReport Unpack(Run& run, const std::string& name, std::FILE* in, const Writ
     const GzipOptions& o = run.options;
     const ReadBytes read = [&](uint8_t* into, size_t size) {
         const size_t got = std::fread(into, 1, size, in);
-        if (got == 0 && std::ferror(in)) throw FileFailure{name, "cannot read: " + ErrnoText(errno)};
+        if (got == 0 && std::ferror(in)) throw FileFailure{name, "cannot read: " + os::ErrorReason(errno)};
         return got;
     };
     UnpackReport report;
@@ -327,7 +276,7 @@ void RemoveInput(Run& run, const std::string& name, const std::string& output) {
     std::error_code ec;
     if (!fs::remove(fs::u8path(name), ec) && ec)
         throw FileFailure{name, "written to " + output +
-                                    ", but cannot remove it: " + formats::ErrorText(ec)};
+                                    ", but cannot remove it: " + os::ErrorReason(ec)};
 }
 
 void PackFile(Run& run, const std::string& name) {
@@ -352,8 +301,8 @@ void PackFile(Run& run, const std::string& name) {
     }
     // The output's temporary file is made first: its name is taken before the work, and a
     // stop during the work removes it.
-    std::unique_ptr<AsideFile> aside;
-    if (toFile) aside = std::make_unique<AsideFile>(run.disk, output);
+    std::unique_ptr<os::AtomicFile> aside;
+    if (toFile) aside = WriteAside(output);
     const Bytes packed = Pack(run, name, input, info);
     const size_t headerAndTrailer = 10 + 8 + (info.name.empty() ? 0 : info.name.size() + 1);
     const std::string ratio = Ratio(packed.size() - headerAndTrailer, input.size());
@@ -363,8 +312,8 @@ void PackFile(Run& run, const std::string& name) {
         run.Tell(name + ":\t" + ratio);
         return;
     }
-    aside->Write(packed.data(), packed.size());
-    aside->Commit(name, 0, o.force, o.synchronous);
+    WriteAsideBytes(run, *aside, packed.data(), packed.size());
+    Complete(run, *aside, name, 0, o.force);
     RemoveInput(run, name, output);
     run.Tell(name + ":\t" + ratio + " -- " + (o.keep ? "created " : "replaced with ") + output);
 }
@@ -394,9 +343,10 @@ void UnpackFile(Run& run, const std::string& name) {
     if (!o.force && !restore && os::Inspect(output).exists)
         throw FileFailure{output, "already exists; not replaced (-f replaces it)"};
     if (os::Inspect(output).folder) throw FileFailure{output, "is a folder"};
-    AsideFile aside(run.disk, output);
-    const UnpackReport report =
-        Unpack(run, name, in.file, [&](const uint8_t* data, size_t size) { aside.Write(data, size); });
+    const std::unique_ptr<os::AtomicFile> aside = WriteAside(output);
+    const UnpackReport report = Unpack(run, name, in.file, [&](const uint8_t* data, size_t size) {
+        WriteAsideBytes(run, *aside, data, size);
+    });
     int64_t mtime = 0;
     if (restore) {
         // Only the last part of the stored name, never a way out of the folder, and never
@@ -409,9 +359,9 @@ void UnpackFile(Run& run, const std::string& name) {
         mtime = report.first.mtime;
         if (!o.force && os::Inspect(output).exists)
             throw FileFailure{output, "already exists; not replaced (-f replaces it)"};
-        aside.Retarget(output);
+        aside->Retarget(output);
     }
-    aside.Commit(name, mtime, o.force, o.synchronous);
+    Complete(run, *aside, name, mtime, o.force);
     in.Close();
     RemoveInput(run, name, output);
     run.Tell(name + ":\t" + (o.keep ? "created " : "replaced with ") + output);
@@ -461,7 +411,7 @@ void RunOnFolder(Run& run, const std::string& name) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(fs::u8path(name), ec))
         entries.push_back(entry.path().u8string());
-    if (ec) throw FileFailure{name, formats::ErrorText(ec)};
+    if (ec) throw FileFailure{name, os::ErrorReason(ec)};
     std::sort(entries.begin(), entries.end());
     for (const std::string& entry : entries) {
         // Only files gzip knows what to do with: packed ones when unpacking, others when packing.
@@ -606,7 +556,7 @@ int RunGzip(const GzipOptions& options, Disk& disk, Console& console) {
                      static_cast<uintmax_t>(run.listedUnpacked),
                      Ratio(run.listedPayload, run.listedUnpacked).c_str());
     if (options.mode == Mode::kList && std::fflush(console.out) != 0) {
-        std::fprintf(console.err, "gzip: stdout: cannot write: %s\n", ErrnoText(errno).c_str());
+        std::fprintf(console.err, "gzip: stdout: cannot write: %s\n", os::ErrorReason(errno).c_str());
         return 1;
     }
     return run.status;

@@ -25,4 +25,8 @@ std::string ErrorReason(const std::error_code& error) {
     return text;
 }
 
+std::string ErrorReason(int errnoValue) {
+    return ErrorReason(std::error_code(errnoValue, std::generic_category()));
+}
+
 }  // namespace pellix::os

@@ -10,21 +10,27 @@
 
 namespace pellix::os {
 
-// A file operation failed; what() reads "cannot copy A to B: no such file", and
-// reason() holds only the part after the colon ("no such file").
+// A file operation failed. `subject` says what failed ("cannot copy A to B") or names the
+// file at fault, `reason` why ("no such file"); what() reads "SUBJECT: REASON".
 class FileError : public std::runtime_error {
   public:
-    FileError(const std::string& what, std::string reason)
-        : std::runtime_error(what + ": " + reason), reason_(std::move(reason)) {}
+    FileError(std::string subject, std::string reason)
+        : std::runtime_error(subject + ": " + reason),
+          subject_(std::move(subject)),
+          reason_(std::move(reason)) {}
+    const std::string& subject() const { return subject_; }
     const std::string& reason() const { return reason_; }
 
   private:
+    std::string subject_;
     std::string reason_;
 };
 
-// A short lower-case reason for a failed operation, such as "no such file", without the
-// full stop and line end some systems end their texts with.
+// The one table of reasons for failed operations: short and lower-case, such as "no such
+// file", without the full stop and line end some systems end their texts with.
 std::string ErrorReason(const std::error_code& error);
+// The same for an errno value.
+std::string ErrorReason(int errnoValue);
 
 // Whether `error` says the disk is full.
 bool IsDiskFull(const std::error_code& error);
@@ -47,7 +53,8 @@ void ChangeDirectory(const std::string& dir);
 // An exclusive lock on one file, held for the object's life. The operating system drops it
 // when the process ends in any way, so a crashed holder never leaves it held. Two objects
 // on the same file conflict even within one process. The handle is not inherited by
-// programs the process starts.
+// programs the process starts. The lock bars no reads or writes of the file's bytes, so a
+// file can be locked while it is written.
 class FileLock {
   public:
     // Opens `path`, creating an empty file when it is missing (only when `create`) and never
@@ -86,9 +93,10 @@ struct FileFacts {
 // Looks at `path` (UTF-8) without opening it.
 FileFacts Inspect(const std::string& path);
 
-// Creates `path` (UTF-8), which must not exist yet, for binary writing. Returns nullptr
-// with errno set when it cannot (EEXIST when something is there).
-std::FILE* CreateNewFile(const std::string& path);
+// Creates `path` (UTF-8), which must not exist yet, for binary writing: readable by its
+// owner alone when `ownerOnly`, else as the user's new files are. Returns nullptr with
+// errno set when it cannot (EEXIST when something is there).
+std::FILE* CreateNewFile(const std::string& path, bool ownerOnly = true);
 
 // Opens `path` (UTF-8) for binary reading, whatever it is: a file, a pipe or a device.
 // Returns nullptr with errno set when it cannot.

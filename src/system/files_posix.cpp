@@ -145,8 +145,9 @@ FileFacts Inspect(const std::string& path) {
     return facts;
 }
 
-std::FILE* CreateNewFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+std::FILE* CreateNewFile(const std::string& path, bool ownerOnly) {
+    const int fd =
+        open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);
     if (fd < 0) return nullptr;
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {

@@ -89,7 +89,10 @@ FileLock::FileLock(const std::string& path, bool create) {
         throw FileError("cannot open the lock file " + path, win::ErrorReason(error));
     }
     handle_ = reinterpret_cast<std::intptr_t>(file);
+    // One byte far beyond any file's end: a locked range bars other handles from its bytes,
+    // and the file's own bytes must stay writable.
     OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
     if (::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
         held_ = true;
     } else if (const DWORD error = ::GetLastError(); error != ERROR_LOCK_VIOLATION) {
@@ -176,7 +179,7 @@ FileFacts Inspect(const std::string& path) {
     return facts;
 }
 
-std::FILE* CreateNewFile(const std::string& path) {
+std::FILE* CreateNewFile(const std::string& path, bool) {
     // Shared for deletion: the console handler of WatchTemporary must be able to remove it
     // while it is open.
     const HANDLE handle = CreateFileW(WideName(path).c_str(), GENERIC_WRITE,

@@ -31,6 +31,7 @@ std::string Describe(const CliOptions& o) {
     if (!o.psram) text += " no-psram";
     if (!o.compression) text += " no-compression";
     if (o.force) text += " force";
+    if (o.fitTitles) text += " fit-titles";
     if (o.quiet) text += " quiet";
     if (o.help) text += " help";
     if (o.version) text += " version";
@@ -50,8 +51,8 @@ TEST(CommandLine, OptionsMeanWhatTheySay) {
         {{"-j4", "--jobs", "3", "a.gba", "-j", "7"}, "roms=a.gba| out= icon= border= j=7"},
         {{"--icon", "i.bmp", "--border=b.png", "a.gba"},
          "roms=a.gba| out= icon=i.bmp border=b.png j=0"},
-        {{"--no-psram", "--no-compression", "--force", "-q", "a.gba"},
-         "roms=a.gba| out= icon= border= j=0 no-psram no-compression force quiet"},
+        {{"--no-psram", "--no-compression", "--force", "--fit-titles", "-q", "a.gba"},
+         "roms=a.gba| out= icon= border= j=0 no-psram no-compression force fit-titles quiet"},
         {{"a.gba", "--", "-odd.gba", "--force"},
          "roms=a.gba|-odd.gba|--force| out= icon= border= j=0"},
         {{"-", "a.gba"}, "roms=-|a.gba| out= icon= border= j=0"},

@@ -23,6 +23,7 @@
 #include "gzip/deflate_engine.h"
 #include "gzip_test_support.h"
 #include "support/rom_like.h"
+#include "system/atomic_file.h"
 
 namespace pellix::gzip::testing {
 namespace {
@@ -581,7 +582,7 @@ TEST_F(GzipProgram, StoppedBySignalLeavesNoTemporaryFile) {
         bool seen = false;
         for (int i = 0; i < 2000 && !seen; ++i) {
             for (const auto& entry : fs::directory_iterator(dir_))
-                seen = seen || entry.path().extension() == ".tmp";
+                seen = seen || pellix::os::IsTemporaryName(entry.path().filename().u8string());
             if (!seen) std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         kill(pid, sig);
@@ -589,6 +590,29 @@ TEST_F(GzipProgram, StoppedBySignalLeavesNoTemporaryFile) {
         EXPECT_TRUE(seen);
         EXPECT_EQ(Files(), (FileMap{{"game", rom}}));
     }
+}
+
+TEST_F(GzipProgram, AKilledRunLeavesOnlyWhatTheNextSweepRemoves) {
+    // SIGKILL cannot be caught: the temporary file stays, and its free lock tells a later
+    // sweep that its writer is gone; while the writer runs, the sweep leaves it alone.
+    const Bytes rom = pellix::testing::MakeRomLike(32 << 20);
+    Write("game", rom);
+    const pid_t pid = Start({"--best", "-p", "1", "game"}, dir_, "/dev/null", "/dev/null");
+    std::string temporary;
+    for (int i = 0; i < 2000 && temporary.empty(); ++i) {
+        for (const auto& entry : fs::directory_iterator(dir_))
+            if (pellix::os::IsTemporaryName(entry.path().filename().u8string()))
+                temporary = entry.path().filename().u8string();
+        if (temporary.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_FALSE(temporary.empty());
+    EXPECT_LE(temporary.size(), std::string("game.gz").size());
+    EXPECT_EQ(pellix::os::RemoveAbandonedFiles(dir_.u8string()), 0);
+    kill(pid, SIGKILL);
+    EXPECT_EQ(Wait(pid), 128 + SIGKILL);
+    EXPECT_TRUE(fs::exists(Path(temporary)));
+    EXPECT_EQ(pellix::os::RemoveAbandonedFiles(dir_.u8string()), 1);
+    EXPECT_EQ(Files(), (FileMap{{"game", rom}}));
 }
 
 TEST_F(GzipProgram, NamesUpToTheLimitPackAndUnpack) {

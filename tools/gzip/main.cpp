@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "gzip/deflate_engine.h"
-#include "formats/file_bytes.h"
+#include "system/files.h"
 #include "gzip/gzip_command.h"
 
 int main(int argc, char** argv) {
@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
                         EngineName().c_str(), BestLevel(), MaxLevel());
         // Output that never arrived is a failure, not a quiet success.
         if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-            std::fprintf(stderr, "gzip: stdout: cannot write: %s\n", pellix::formats::ErrnoText(errno).c_str());
+            std::fprintf(stderr, "gzip: stdout: cannot write: %s\n", pellix::os::ErrorReason(errno).c_str());
             return 1;
         }
         return 0;

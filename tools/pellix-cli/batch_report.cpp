@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "builder/title_width.h"
+
 namespace pellix::app {
 
 namespace {
@@ -61,6 +63,17 @@ std::string FormatDuration(double seconds) {
     return text;
 }
 
+std::string CutTitles(const std::vector<Job>& jobs) {
+    std::string lines;
+    for (const Job& job : jobs) {
+        if (job.state != JobState::Built) continue;
+        for (int line : CutTitleLines(job.titles))
+            lines += "  " + job.rom + ": line " + std::to_string(line) + " \"" +
+                     job.titles[line - 1] + "\"\n";
+    }
+    return lines;
+}
+
 // Why a job was not built; a kept package is replaced by this program's --force.
 static std::string Reason(const Job& job) {
     return job.state == JobState::Skipped ? job.reason + " (--force replaces it)" : job.reason;
@@ -107,8 +120,12 @@ ConsoleReport::ConsoleReport(std::ostream& out, std::ostream& err, bool terminal
 
 void ConsoleReport::Planned(const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
-        if (!job.notice.empty() && job.state == JobState::Waiting && !quiet_)
-            out_ << "note     " << job.rom << ": " << job.notice << "\n";
+        if (job.state == JobState::Waiting && !quiet_) {
+            if (!job.notice.empty()) out_ << "note     " << job.rom << ": " << job.notice << "\n";
+            if (!job.droppedWords.empty())
+                out_ << "note     " << job.rom << ": the title has no room for \""
+                     << job.droppedWords << "\"\n";
+        }
         if (job.state == JobState::Waiting) {
             ++total_;
             bytesTotal_ += job.romSize;
@@ -184,6 +201,9 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs, const std::string& ima
             if (job.state == JobState::Failed || job.state == JobState::Skipped)
                 out_ << "  " << job.rom << ": " << Indented(Reason(job)) << "\n";
     }
+    const std::string cut = CutTitles(jobs);
+    if (!cut.empty()) out_ << "Titles cut on the DS (wider than the menu's " << kTitleAreaPixels
+                           << " pixels):\n" << cut;
     out_.flush();
 }
 

@@ -21,6 +21,10 @@ std::string FormatDuration(double seconds);
 // then sizes and time, or the reason (further lines of a reason indented).
 std::string JobLine(const Job& job);
 
+// The title lines of the built packages that the DS will cut, one line each:
+// "  ROM: line 2 "text"\n"; "" when every line fits.
+std::string CutTitles(const std::vector<Job>& jobs);
+
 // The progress bar: "[#####-----]  7/20  2 building  0:12  about 0:42 left"; the estimate
 // is left out while `secondsLeft` is negative.
 std::string ProgressLine(int done, int total, int running, double elapsed, double secondsLeft);

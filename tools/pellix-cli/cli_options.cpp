@@ -23,6 +23,7 @@ enum class Opt {
     NoPsram,
     NoCompression,
     Force,
+    FitTitles,
     Quiet,
     Help,
     Version
@@ -44,6 +45,7 @@ constexpr OptionRule kOptions[] = {
     {"", "--no-psram", Opt::NoPsram, nullptr},
     {"", "--no-compression", Opt::NoCompression, nullptr},
     {"", "--force", Opt::Force, nullptr},
+    {"", "--fit-titles", Opt::FitTitles, nullptr},
     {"-q", "--quiet", Opt::Quiet, nullptr},
     {"-h", "--help", Opt::Help, nullptr},
     {"", "--version", Opt::Version, nullptr},
@@ -118,6 +120,9 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
             break;
         case Opt::Force:
             options.force = true;
+            break;
+        case Opt::FitTitles:
+            options.fitTitles = true;
             break;
         case Opt::Quiet:
             options.quiet = true;
@@ -225,6 +230,7 @@ BatchSettings ToBatchSettings(const CliOptions& options) {
     settings.psram = options.psram;
     settings.compression = options.compression;
     settings.force = options.force;
+    settings.fitTitles = options.fitTitles;
     return settings;
 }
 
@@ -256,6 +262,8 @@ std::string UsageText(int defaultJobs) {
            std::to_string(defaultJobs) +
            ", the number of cores)\n"
            "      --force           replace packages that exist (default: skip them)\n"
+           "      --fit-titles      split a title that is the ROM's name into up to three\n"
+           "                        lines that fit the DS menu, at ' - ', '(' and spaces\n"
            "  -q, --quiet           print only the ROMs that failed or were skipped\n"
            "  -h, --help            show this text\n"
            "      --version         show the version\n"

@@ -29,6 +29,7 @@ struct CliOptions {
     bool compression = true;        // false with --no-compression
     int jobs = 0;                   // -j; 0 for the number of cores
     bool force = false;             // --force
+    bool fitTitles = false;         // --fit-titles
     bool quiet = false;             // -q
     bool help = false;              // --help: show the usage and do nothing else
     bool version = false;           // --version: show the version and do nothing else
