@@ -39,7 +39,10 @@ DsInputs FindDsInputs(const std::string& appDir, const std::string& userFolder) 
     inputs.arm7 = pick("7.bin");
     inputs.arm9 = pick("9.bin");
     inputs.dataFolders.push_back((bin / "data").u8string());
-    if (!userFolder.empty() && IsThere(user / "data"))
+    // A user's data folder that is a link to bin/data is packed once, not refused as a
+    // folder whose every name is found twice.
+    if (!userFolder.empty() && IsThere(user / "data") &&
+        paths::FileKey(user / "data") != paths::FileKey(bin / "data"))
         inputs.dataFolders.push_back((user / "data").u8string());
     return inputs;
 }

@@ -160,6 +160,15 @@ TEST_F(WorkFolderTest, TheUsersOwnFolderComesBeforeTheInstallation) {
         }
         EXPECT_TRUE(ParentIsEmpty());
     }
+#ifndef _WIN32
+    // A user's data folder that leads to bin/data is that folder, packed once.
+    fs::create_directories(root_.path() / "linked");
+    fs::create_directory_symlink(app_ / "bin" / "data", root_.path() / "linked" / "data");
+    WorkFolder linked(
+        pellix::FindDsInputs(app_.u8string(), (root_.path() / "linked").u8string()),
+        parent_.string());
+    EXPECT_EQ(Contents(linked.path()), installed);
+#endif
 }
 
 #ifndef _WIN32
