@@ -5,6 +5,7 @@ set -euo pipefail
 # gzip: the installation ships its own; the system's stays because the gzip tests read
 # their packages back with it, the benchmarks compare against it and fuzz.sh makes seeds.
 # pigz, libdeflate-tools and time: the gzip benchmarks compare with them and measure memory.
+# at-spi2-core, python3-pyatspi and dbus-bin: a test reads the windows as a screen reader does.
 # dpkg-dev (dpkg-shlibdeps) makes the Debian package; lintian, appstream and
 # desktop-file-utils check it.
 packages=("$@" cmake g++ make ninja-build pkg-config gzip pigz libdeflate-tools time
@@ -12,6 +13,7 @@ packages=("$@" cmake g++ make ninja-build pkg-config gzip pigz libdeflate-tools 
           libstb-dev libdeflate-dev zlib1g-dev
           libgtest-dev libgmock-dev libbenchmark-dev
           xvfb xauth fonts-liberation fonts-dejavu-core
+          at-spi2-core python3-pyatspi dbus-bin
           dpkg-dev lintian appstream desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
