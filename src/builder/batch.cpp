@@ -3,24 +3,24 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <random>
 #include <set>
 #include <system_error>
 #include <thread>
 
+#include "builder/build_checks.h"
 #include "builder/build_paths.h"
-#include "builder/staging_files.h"
+#include "builder/ds_inputs.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
+#include "builder/staging_files.h"
 #include "builder/title_width.h"
 #include "builder/work_folder.h"
+#include "system/file_identity.h"
 
 namespace fs = std::filesystem;
 
@@ -30,42 +30,24 @@ namespace {
 
 using paths::FileKey;
 
-// Why `path` cannot be read as a ROM, or "" when it can.
-std::string RomProblem(const fs::path& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (!fs::exists(status)) return "no such file";
-    if (fs::is_directory(status)) return "it is a folder, not a ROM";
-    // A device or a pipe could block the open below, or never end.
-    if (!fs::is_regular_file(status)) return "it is not a file";
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        const int error = errno != 0 ? errno : EACCES;
-        return "cannot be read: " + files::ErrorReason({error, std::generic_category()});
-    }
-    return "";
-}
-
-// Why no file can be made in `folder`, or "" when one can: a file is made there and
-// removed again, since nothing short of that tells on every system.
-std::string FolderProblem(const fs::path& folder) {
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return "the folder " + folder.u8string() + " does not exist";
-    std::random_device device;
-    const fs::path probe = folder / (".pellix-probe-" + std::to_string(device()));
-    errno = 0;
-    {
-        std::ofstream file(probe, std::ios::binary);
-        if (file) {
-            file.close();
-            fs::remove(probe, ec);
-            return "";
-        }
-    }
-    const int error = errno != 0 ? errno : EACCES;
-    return "cannot write into the folder " + folder.u8string() + ": " +
-           files::ErrorReason({error, std::generic_category()});
+// What every ROM of the batch shares, checked before any ROM is looked at; throws
+// InputRefused. Returns the pictures, decoded and converted once.
+std::shared_ptr<const StagedPictures> CheckShared(const BatchSettings& settings,
+                                                  const std::string& appDir) {
+    std::string titles[3];
+    if (settings.titleGiven)
+        for (int i = 0; i < 3; ++i) titles[i] = settings.titles[i];
+    // Any name stands in for the ROMs': the typed lines are judged alike for each.
+    const bool nameAsLine1 = titles[0].empty();
+    if (nameAsLine1) titles[0] = "x";
+    const TitleCheck title = CheckTitle(titles, nameAsLine1);
+    if (!title.refusal.empty()) throw InputRefused(title.refusal);
+    std::string problem =
+        DataFolderRefusal(FindDsInputs(paths::WithoutTrailingSeparator(appDir)).dataFolders);
+    if (problem.empty() && !settings.outputFolder.empty())
+        problem = OutputFolderRefusal(settings.outputFolder);
+    if (!problem.empty()) throw InputRefused(problem);
+    return CheckPictures(appDir, settings.icon, settings.border);
 }
 
 // Runs a program of a build, trying a start that failed once more after a moment: with
@@ -86,9 +68,12 @@ modShellWait::RunResult RunRetryingStart(const std::string& commandLine,
 
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
                            const std::string& appDir) {
+    const std::shared_ptr<const StagedPictures> pictures = CheckShared(settings, appDir);
     std::vector<Job> jobs;
     // Each ROM's key, and the job that has it.
     std::map<std::string, std::pair<std::string, std::string>> romKeys;
+    // Each ROM's file, and the ROM as given: a hard link has a key of its own.
+    std::vector<std::pair<os::FileIdentity, std::string>> romFiles;
     std::error_code ec;
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
@@ -99,20 +84,26 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         const fs::path romPath =
             rom.empty() ? fs::path() : fs::absolute(files::ToPath(rom), ec).lexically_normal();
         job.romPath = romPath.u8string();
+        job.pictures = pictures;
         std::string problem = RomRefusal(rom, job.romPath);
-        if (problem.empty()) problem = RomProblem(romPath);
         if (problem.empty()) {
             const auto [known, fresh] =
                 romKeys.emplace(FileKey(romPath), std::make_pair(rom, job.romPath));
-            if (!fresh) {
-                // The same path twice is built once; the same file under another name (a
-                // link, say) is told, since the user may have meant another ROM.
-                if (known->second.second == job.romPath) continue;
+            // The same path twice is built once.
+            if (!fresh && known->second.second == job.romPath) continue;
+            const os::FileIdentity identity = os::IdentifyFile(job.romPath);
+            std::string first = fresh ? "" : known->second.first;
+            for (const auto& [file, given] : romFiles)
+                if (first.empty() && file.SameFileAs(identity)) first = given;
+            if (!first.empty()) {
+                // The same file under another name (a link of either kind) is told, since
+                // the user may have meant another ROM.
                 job.state = JobState::Skipped;
-                job.reason = "the same ROM as " + known->second.first + ", given twice";
+                job.reason = "the same ROM as " + first + ", given twice";
                 jobs.push_back(job);
                 continue;
             }
+            romFiles.emplace_back(identity, rom);
         }
 
         const RomChoice choice = ChooseRom(job.romPath);
@@ -120,19 +111,29 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
             settings.outputFolder.empty() ? choice.outputFolder
                                           : paths::WithSeparator(outputFolder.u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
-        job.titles[0] = choice.title1;
+        // The whole name, so that a cut to fit the typed lines is told.
+        std::string titles[3] = {choice.name, "", ""};
+        // The name stands as line 1 unless a typed line 1 replaces it or it is fitted.
+        bool nameAsLine1 = !settings.titleGiven || settings.titles[0].empty();
         const bool nameAlone = !settings.titleGiven ||
                                (settings.titles[0].empty() && settings.titles[1].empty() &&
                                 settings.titles[2].empty());
         if (settings.fitTitles && nameAlone) {
             const FittedTitle fitted = FitTitle(choice.title1);
-            for (std::size_t i = 0; i < fitted.lines.size(); ++i) job.titles[i] = fitted.lines[i];
+            for (std::size_t i = 0; i < fitted.lines.size() && i < 3; ++i)
+                titles[i] = fitted.lines[i];
             job.droppedWords = fitted.dropped;
+            nameAsLine1 = fitted.lines.size() <= 1;
         } else if (settings.titleGiven) {
-            if (!settings.titles[0].empty()) job.titles[0] = settings.titles[0];
-            job.titles[1] = settings.titles[1];
-            job.titles[2] = settings.titles[2];
+            if (!settings.titles[0].empty()) titles[0] = settings.titles[0];
+            titles[1] = settings.titles[1];
+            titles[2] = settings.titles[2];
         }
+        const TitleCheck title = CheckTitle(titles, nameAsLine1);
+        for (std::size_t i = 0; i < 3; ++i)
+            job.titles[i] = i < title.lines.size() ? title.lines[i] : "";
+        job.titleNotice = title.notice;
+        if (problem.empty()) problem = title.refusal;
         job.romSize = fs::file_size(romPath, ec);
         if (ec) job.romSize = 0;
         job.psram = settings.psram && choice.psramAllowed;
@@ -180,12 +181,13 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         if (fs::exists(status) && !settings.force) {
             job.state = JobState::Skipped;
             job.reason = PackageExistsReason(job.output);
+            job.packageKept = true;
             continue;
         }
         const std::string folder = output.parent_path().u8string();
         auto known = folderProblems.find(folder);
         if (known == folderProblems.end())
-            known = folderProblems.emplace(folder, FolderProblem(output.parent_path())).first;
+            known = folderProblems.emplace(folder, OutputFolderRefusal(folder)).first;
         if (!known->second.empty()) {
             job.state = JobState::Failed;
             job.reason = known->second;
@@ -201,7 +203,7 @@ BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& 
 namespace {
 
 BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
-                        const std::shared_ptr<const StagedPictures>& pictures) {
+                        const std::shared_ptr<const StagedPictures>& batchPictures) {
     BuildRequest request;
     request.rom = job.romPath;
     request.outputFolder = job.outputFolder;
@@ -209,7 +211,7 @@ BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
     request.psram = job.psram;
     request.compression = settings.compression;
     request.replace = settings.force;
-    request.pictures = pictures;
+    request.pictures = job.pictures ? job.pictures : batchPictures;
     return request;
 }
 
@@ -222,10 +224,13 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
     if (waiting == 0) return;
     RemoveStaleWorkFolders();
     // One conversion for the whole batch: the same pictures in every package, and the
-    // memory of one decode, however many builds run.
+    // memory of one decode, however many builds run. Planned jobs bring theirs.
     std::shared_ptr<const StagedPictures> pictures;
     try {
-        pictures = StagePicturesOrDefaults(appDir, settings.icon, settings.border);
+        if (std::any_of(jobs.begin(), jobs.end(), [](const Job& job) {
+                return job.state == JobState::Waiting && !job.pictures;
+            }))
+            pictures = CheckPictures(appDir, settings.icon, settings.border);
     } catch (const std::exception& e) {
         for (Job& job : jobs) {
             if (job.state != JobState::Waiting) continue;
@@ -269,6 +274,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             } else if (result.kind == BuildOutcome::Skipped) {
                 job->state = JobState::Skipped;
                 job->reason = result.reason;
+                job->packageKept = true;
             } else if (observer.Cancelled()) {
                 job->state = JobState::Interrupted;
                 job->reason = "stopped by the interrupt";

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "builder/build_checks.h"
 #include "builder/build_paths.h"
 #include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
@@ -20,7 +21,6 @@ const char kChooseRomFirst[] = "Choose a GBA ROM first";
 
 namespace {
 
-constexpr const char* kBannerDefault = "Pellix";
 constexpr const char kDidNotStart[] = "The build did not start: ";
 constexpr const char kStopped[] = "The build stopped: ";
 
@@ -44,15 +44,11 @@ class PackageKept : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-bool IsBlankLine(const std::string& line) {
-    return line.find_first_not_of(' ') == std::string::npos;
-}
-
 // What a request comes to, every path absolute.
 struct Plan {
     std::string rom;
     std::string output;
-    std::string banner;
+    std::vector<std::string> titleLines;
     std::shared_ptr<const StagedPictures> pictures;
     DsInputs inputs;
 };
@@ -65,44 +61,23 @@ std::string InWork(const std::string& work, const std::string& relative) {
     return path;
 }
 
-// A custom picture: its absolute path when it names a file that is there, else `fallback`.
-// A relative name is found where the window's own checks find it, in the current folder.
-std::string PictureOrDefault(const std::string& text, const std::string& fallback) {
-    if (!files::FileExists(text)) return fallback;
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(files::ToPath(text), ec);
-    return ec ? fallback : absolute.u8string();
-}
-
 // Step 1: the request checked and pinned down before anything is touched.
 Plan Resolve(const BuildRequest& request, const std::string& app) {
-    if (app.find('"') != std::string::npos) {
-        throw BuildRefused("the installation folder " + app +
-                           " has a double quote in its name, which no command line can hold.");
+    CheckedRequest checked;
+    try {
+        checked = CheckRequest(request, app);
+    } catch (const InputRefused& e) {
+        throw BuildRefused(e.what(), request.rom.empty());
     }
-    const fs::path bin = files::ToPath(app) / "bin";
     Plan plan;
-    plan.rom = request.rom.empty() ? "" : paths::Absolute(request.rom, bin).u8string();
-    const std::string romProblem = RomRefusal(request.rom, plan.rom);
-    if (!romProblem.empty()) throw BuildRefused(romProblem, request.rom.empty());
+    plan.rom = checked.rom;
+    plan.output = checked.output;
+    plan.titleLines = checked.titleLines;
+    plan.pictures = checked.pictures;
     std::error_code ec;
-    plan.output =
-        paths::Absolute(OutputPath(request.outputFolder, request.rom), bin).u8string();
-    const std::string problem =
-        paths::OutputProblem(app, plan.output, !request.outputFolder.empty());
-    if (!problem.empty()) throw BuildRefused(problem);
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept(PackageExistsReason(plan.output));
-    plan.banner = BannerText(request.titles[0], request.titles[1], request.titles[2]);
-    plan.inputs = FindDsInputs(app);
-    plan.pictures = request.pictures;
-    if (!plan.pictures) {
-        try {
-            plan.pictures = StagePicturesOrDefaults(app, request.icon, request.border);
-        } catch (const std::runtime_error& e) {
-            throw BuildFailure(e.what());
-        }
-    }
+    plan.inputs = checked.inputs;
     return plan;
 }
 
@@ -194,8 +169,8 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
     RunTool(runner, app, work, "gbacrusher", "-l border.img.bin -o data" + sep + "border.lz7",
             {"data/border.lz7"});
     RunTool(runner, app, work, "ndstool",
-            "-c x.nds -7 7.bin -9 9.bin -d data -g \"QLMR\" \"12\" \"Quillmere\" -b icon.bmp " +
-                QuoteArgument(plan.banner),
+            "-c x.nds -7 7.bin -9 9.bin -d data -g \"QLMR\" \"12\" \"Quillmere\" " +
+                BannerArguments(plan.titleLines),
             {"x.nds"});
     RunTool(runner, app, work, "efs", "x.nds", {"x.nds"});
 }
@@ -241,30 +216,16 @@ std::string PackageExistsReason(const std::string& output) {
     return "the package " + output + " exists";
 }
 
-std::string RomRefusal(const std::string& romText, const std::string& romPath) {
-    if (romText.empty()) return kChooseRomFirst;
-    std::error_code ec;
-    const fs::path path = files::ToPath(romPath);
-    if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec)
-        return "the ROM " + romText + " is empty";
-    return "";
-}
-
-std::shared_ptr<const StagedPictures> StagePicturesOrDefaults(const std::string& appDir,
-                                                              const std::string& icon,
-                                                              const std::string& border) {
-    const std::string gfx = paths::WithoutTrailingSeparator(appDir) + paths::kSeparator + "gfx" +
-                            paths::kSeparator;
-    return StagePictures(PictureOrDefault(icon, gfx + "icon.bmp"),
-                         PictureOrDefault(border, gfx + "border.bmp"));
-}
-
-std::string BannerText(const std::string& line1, const std::string& line2,
-                       const std::string& line3) {
-    if (IsBlankLine(line1)) return kBannerDefault;
-    if (IsBlankLine(line2)) return line1;
-    if (IsBlankLine(line3)) return line1 + ";" + line2;
-    return line1 + ";" + line2 + ";" + line3;
+std::string BannerArguments(const std::vector<std::string>& lines) {
+    bool semicolonInLine = false;
+    for (const std::string& line : lines) semicolonInLine |= line.find(';') != std::string::npos;
+    const char separator = semicolonInLine ? '\n' : ';';
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += separator;
+        text += lines[i];
+    }
+    return (semicolonInLine ? "-bl icon.bmp " : "-b icon.bmp ") + QuoteArgument(text);
 }
 
 std::string OutputPath(const std::string& outputFolder, const std::string& romPath) {

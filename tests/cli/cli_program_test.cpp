@@ -120,8 +120,9 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         {{"--title", "a;b;c;d", "a.gba"}, "--title has 4 lines; a package shows at most 3"},
         {{"--title", "A;;C", "a.gba"},
          "--title: line 2 is blank, and a package shows no line after a blank one"},
-        {{"--title=A; ;C", "a.gba"},
-         "--title: line 2 is blank, and a package shows no line after a blank one"},
+        {{"--title=A; ;C", "a.gba"}, "--title: line 2 holds nothing but spaces"},
+        {{"--title", "   ", "a.gba"},
+         "--title: line 1 holds nothing but spaces; leave it empty for each ROM's name"},
         {{"--icon", "nothing.bmp", "a.gba"}, "--icon: no such file: nothing.bmp"},
         {{"--border", "sub", "a.gba"}, "--border: it is a folder: sub"},
         {{"-o", "a.gba", "a.gba"}, "--output: not a folder: a.gba"},
@@ -134,6 +135,14 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         EXPECT_EQ(run.err, "pellix-cli: " + row.message + "\nTry 'pellix-cli --help'.\n");
         EXPECT_EQ(run.out, "");
     }
+    EXPECT_FALSE(fs::exists(work_ / "a.nds"));
+    // A title no ROM can have refuses the batch as a wrong command line does.
+    const RunResult title =
+        RunProgram(Cli(), {"--title", std::string(129, 'x'), "a.gba"}, work_, Environment());
+    EXPECT_EQ(title.exitCode, 2);
+    EXPECT_EQ(title.err,
+              "pellix-cli: title line 1 is too long: it takes 129 UTF-16 units, and a "
+              "DS title holds 128\n");
     EXPECT_FALSE(fs::exists(work_ / "a.nds"));
 
     const RunResult help = RunProgram(Cli(), {"--help"}, work_);
@@ -213,7 +222,7 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
         EXPECT_NE(out.find(text), std::string::npos) << "no \"" << text << "\" in:\n" << out;
     };
     says("note     roms/huge.gba: This ROM is larger than 16MB. PSRAM will be disabled.\n");
-    says("FAILED   roms/locked.gba: cannot be read: permission denied\n");
+    says("FAILED   roms/locked.gba: the ROM roms/locked.gba cannot be read: permission denied\n");
     says("skipped  roms/old.gba: the package " + (work_ / "out" / "old.nds").u8string() +
          " exists (--force replaces it)\n");
     says("FAILED   roms/a/twin.gba: the package " + (work_ / "out" / "twin.nds").u8string() +

@@ -5,6 +5,7 @@
 #include "batch_report.h"
 #include "builder/app_directory.h"
 #include "builder/batch.h"
+#include "builder/build_checks.h"
 #include "builder/ds_inputs.h"
 #include "builder/shell_wait.h"
 #include "builder/standin_check.h"
@@ -37,7 +38,14 @@ int main(int argc, char** argv) {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt(&modShellWait::CancelAll);
         const BatchSettings settings = app::ToBatchSettings(options);
-        std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
+        std::vector<Job> jobs;
+        try {
+            jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
+        } catch (const InputRefused& e) {
+            // A title, a picture or a folder every ROM shares: no ROM could be built.
+            std::cerr << "pellix-cli: " << e.what() << "\n";
+            return 2;
+        }
         app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet,
                                   {}, console::TerminalColumns());
         report.Planned(jobs);
