@@ -19,6 +19,7 @@
 #include "gzip/gzip_member.h"
 #include "system/atomic_file.h"
 #include "system/files.h"
+#include "system/platform.h"
 
 namespace pellix::gzip {
 
@@ -513,7 +514,8 @@ void RunOnFolder(Run& run, const std::string& name) {
     std::vector<std::string> entries;
     std::error_code ec;
     // Named as GNU gzip names them, "folder/file", on every system.
-    const std::string folder = name.back() == '/' ? name : name + "/";
+    const char last = name.back();
+    const std::string folder = last == '/' || last == os::kPathSeparator ? name : name + "/";
     for (const auto& entry : fs::directory_iterator(fs::u8path(name), ec))
         entries.push_back(folder + entry.path().filename().u8string());
     if (ec) throw FileFailure{name, os::ErrorReason(ec)};
