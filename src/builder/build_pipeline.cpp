@@ -6,6 +6,7 @@
 
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
 #include "builder/work_folder.h"
 #include "system/command_line.h"
@@ -49,6 +50,7 @@ struct Plan {
     std::string output;
     std::vector<std::string> titleLines;
     std::shared_ptr<const StagedPictures> pictures;
+    DsInputs inputs;
 };
 
 // A path below the working folder, `relative` written with "/".
@@ -75,6 +77,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
     std::error_code ec;
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept(PackageExistsReason(plan.output));
+    plan.inputs = checked.inputs;
     return plan;
 }
 
@@ -241,7 +244,7 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     try {
         const Plan plan = Resolve(request, app);
         package = plan.output;
-        WorkFolder work(app, tempParent);
+        WorkFolder work(plan.inputs, tempParent);
         Stage(request, plan, work.path());
         RunPrograms(request, plan, app, work.path(), runner);
         Deliver(InWork(work.path(), "x.nds"), plan.output, request.replace);
@@ -249,6 +252,9 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     } catch (const BuildRefused& e) {
         return Result(BuildOutcome::Refused, package, e.what(),
                       e.plain ? e.what() : std::string(kDidNotStart) + e.what());
+    } catch (const DataNameClash& e) {
+        return Result(BuildOutcome::Refused, package, e.what(),
+                      std::string(kDidNotStart) + e.what());
     } catch (const PackageKept& e) {
         return Result(BuildOutcome::Skipped, package, e.what(),
                       std::string(kDidNotStart) + e.what());

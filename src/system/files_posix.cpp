@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
@@ -17,6 +18,17 @@
 #include "system/files.h"
 
 namespace pellix::os {
+
+std::string UserDataFolder() {
+    // The base directory specification: a relative XDG_DATA_HOME is to be ignored.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return data;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') return "";
+    std::string folder = home;
+    if (folder.back() != '/') folder += '/';
+    return folder + ".local/share";
+}
 
 std::string ExecutablePath() {
     std::vector<char> buffer(4096);
