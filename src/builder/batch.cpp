@@ -14,6 +14,7 @@
 
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
 #include "builder/staging_files.h"
@@ -41,9 +42,8 @@ std::shared_ptr<const StagedPictures> CheckShared(const BatchSettings& settings,
     if (nameAsLine1) titles[0] = "x";
     const TitleCheck title = CheckTitle(titles, nameAsLine1);
     if (!title.refusal.empty()) throw InputRefused(title.refusal);
-    const std::string data =
-        (files::ToPath(paths::WithoutTrailingSeparator(appDir)) / "bin" / "data").u8string();
-    std::string problem = DataFolderRefusal({data});
+    std::string problem =
+        DataFolderRefusal(FindDsInputs(paths::WithoutTrailingSeparator(appDir)).dataFolders);
     if (problem.empty() && !settings.outputFolder.empty())
         problem = OutputFolderRefusal(settings.outputFolder);
     if (!problem.empty()) throw InputRefused(problem);

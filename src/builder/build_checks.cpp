@@ -8,7 +8,9 @@
 #include <system_error>
 
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
+#include "builder/work_folder.h"
 #include "formats/banner.h"
 #include "system/atomic_file.h"
 
@@ -127,6 +129,22 @@ std::shared_ptr<const StagedPictures> CheckPictures(const std::string& appDir,
 }
 
 std::string DataFolderRefusal(const std::vector<std::string>& dataFolders) {
+    // A name found in two data folders, told before a batch starts; links to folders are
+    // not followed here (a loop would never end), the copy catches a clash below one.
+    for (std::size_t i = 1; i < dataFolders.size(); ++i) {
+        const fs::path later = files::ToPath(dataFolders[i]);
+        const fs::path earlier = files::ToPath(dataFolders[i - 1]);
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(later, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const fs::path relative = it->path().lexically_relative(later);
+            std::error_code statusError;
+            const fs::file_status there = fs::symlink_status(earlier / relative, statusError);
+            if (fs::exists(there) && !(fs::is_directory(there) && it->is_directory(statusError)))
+                return "cannot pack " + it->path().u8string() + ": " +
+                       DataClashReason((earlier / relative).u8string());
+        }
+    }
     for (const std::string& folder : dataFolders) {
         std::error_code ec;
         for (fs::directory_iterator it(files::ToPath(folder), ec), end; !ec && it != end;
@@ -178,7 +196,8 @@ CheckedRequest CheckRequest(const BuildRequest& request, const std::string& appD
     const TitleCheck title = CheckTitle(request.titles, false);
     if (!title.refusal.empty()) throw InputRefused(title.refusal);
     checked.titleLines = title.lines;
-    problem = DataFolderRefusal({(bin / "data").u8string()});
+    checked.inputs = FindDsInputs(app);
+    problem = DataFolderRefusal(checked.inputs.dataFolders);
     if (!problem.empty()) throw InputRefused(problem);
     checked.pictures =
         request.pictures ? request.pictures : CheckPictures(app, request.icon, request.border);

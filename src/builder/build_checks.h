@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "builder/build_pipeline.h"
+#include "builder/ds_inputs.h"
 #include "builder/picture_staging.h"
 
 namespace pellix {
@@ -63,8 +64,9 @@ std::shared_ptr<const StagedPictures> CheckPictures(const std::string& appDir,
                                                     const std::string& border);
 
 // Why the staging folders `dataFolders` (each packed whole into every package) cannot be
-// packed as they are, or "": an entry at the top of one is named like a file the build
-// writes there itself (paths::kBuildDataNames). A folder that is not there is no problem.
+// packed as they are, or "": a file of one would take the name of a file of the folder
+// before it, or an entry at the top of one is named like a file the build writes there
+// itself (paths::kBuildDataNames). A folder that is not there is no problem.
 std::string DataFolderRefusal(const std::vector<std::string>& dataFolders);
 
 // Why no package can be written into `folder`, or "": it is not there, not a folder, or
@@ -78,6 +80,7 @@ struct CheckedRequest {
     std::string output;
     std::vector<std::string> titleLines;  // as the banner shows them (TitleCheck::lines)
     std::shared_ptr<const StagedPictures> pictures;
+    DsInputs inputs;  // the DS images and data folders the build packs (FindDsInputs)
 };
 
 // Every check of one build, in the order a user fixes them: the installation, the ROM,

@@ -6,6 +6,7 @@
 
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
 #include "builder/work_folder.h"
 #include "system/command_line.h"
@@ -50,6 +51,7 @@ struct Plan {
     std::string output;
     std::vector<std::string> titleLines;
     std::shared_ptr<const StagedPictures> pictures;
+    DsInputs inputs;
 };
 
 // A path below the working folder, `relative` written with "/".
@@ -76,6 +78,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
     std::error_code ec;
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept(PackageExistsReason(plan.output));
+    plan.inputs = checked.inputs;
     return plan;
 }
 
@@ -232,7 +235,7 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
         const Plan plan = Resolve(request, app);
         package = plan.output;
         SweepLeftovers({files::ToPath(plan.output).parent_path().u8string()}, tempParent);
-        WorkFolder work(app, tempParent);
+        WorkFolder work(plan.inputs, tempParent);
         Stage(request, plan, work.path());
         RunPrograms(request, plan, app, work.path(), runner);
         // A stop that came while the last program ended delivers nothing either.
@@ -242,6 +245,9 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     } catch (const BuildRefused& e) {
         return Result(BuildOutcome::Refused, package, e.what(),
                       e.plain ? e.what() : std::string(kDidNotStart) + e.what());
+    } catch (const DataNameClash& e) {
+        return Result(BuildOutcome::Refused, package, e.what(),
+                      std::string(kDidNotStart) + e.what());
     } catch (const PackageKept& e) {
         return Result(BuildOutcome::Skipped, package, e.what(),
                       std::string(kDidNotStart) + e.what());

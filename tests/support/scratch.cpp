@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -69,6 +70,23 @@ std::set<std::string> FileNames(const fs::path& folder) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         names.insert(it->path().filename().u8string());
     return names;
+}
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::string& value)
+    : name_(std::move(name)) {
+#ifdef _WIN32
+    _putenv_s(name_.c_str(), value.c_str());
+#else
+    setenv(name_.c_str(), value.c_str(), 1);
+#endif
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+#ifdef _WIN32
+    _putenv_s(name_.c_str(), "");
+#else
+    unsetenv(name_.c_str());
+#endif
 }
 
 bool WaitFor(const std::function<bool()>& ready) {
