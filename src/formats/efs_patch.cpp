@@ -27,7 +27,7 @@ constexpr uint64_t kFnvPrime = 0x100000001b3ull;
 // Reads the whole file from its start and hashes it with `patch` in place of the bytes at
 // `patchAt` (the id and size fields).
 uint32_t HashWithPatch(std::FILE* file, uint64_t patchAt, const uint8_t (&patch)[8]) {
-    if (std::fseek(file, 0, SEEK_SET) != 0) throw FormatError("cannot read: " + ErrnoText(errno));
+    if (std::fseek(file, 0, SEEK_SET) != 0) throw FormatError("cannot read: " + os::ErrorReason(errno));
     std::vector<uint8_t> buffer(kScanChunk);
     uint64_t hash = kFnvOffset;
     uint64_t at = 0;
@@ -39,7 +39,7 @@ uint32_t HashWithPatch(std::FILE* file, uint64_t patchAt, const uint8_t (&patch)
             hash = (hash ^ byte) * kFnvPrime;
         }
     }
-    if (std::ferror(file)) throw FormatError("cannot read: " + ErrnoText(errno));
+    if (std::ferror(file)) throw FormatError("cannot read: " + os::ErrorReason(errno));
     return static_cast<uint32_t>(hash ^ (hash >> 32));
 }
 
