@@ -124,7 +124,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         const bool nameAlone = !settings.titleGiven ||
                                (settings.titles[0].empty() && settings.titles[1].empty() &&
                                 settings.titles[2].empty());
-        if (settings.fitTitles && nameAlone) {
+        if (settings.fitTitles && nameAlone && !FindTitle(settings.titleList, job.romPath)) {
             const FittedTitle fitted = FitTitle(choice.title1);
             for (std::size_t i = 0; i < fitted.lines.size(); ++i) job.titles[i] = fitted.lines[i];
             job.droppedWords = fitted.dropped;
@@ -133,6 +133,17 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
             job.titles[1] = settings.titles[1];
             job.titles[2] = settings.titles[2];
         }
+        if (const TitleEntry* entry = FindTitle(settings.titleList, job.romPath)) {
+            for (int i = 0; i < 3; ++i) job.titles[i] = entry->titles[i];
+            if (job.titles[0].empty()) job.titles[0] = choice.title1;
+            job.droppedWords.clear();
+        }
+        job.icon = settings.icons.Find(job.romPath);
+        job.ownIcon = !job.icon.empty();
+        if (!job.ownIcon) job.icon = settings.icon;
+        job.border = settings.borders.Find(job.romPath);
+        job.ownBorder = !job.border.empty();
+        if (!job.ownBorder) job.border = settings.border;
         job.romSize = fs::file_size(romPath, ec);
         if (ec) job.romSize = 0;
         job.psram = settings.psram && choice.psramAllowed;
@@ -215,26 +226,75 @@ BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
 
 }  // namespace
 
+std::vector<std::string> UnmatchedTitles(const std::vector<TitleEntry>& list,
+                                         const std::vector<Job>& jobs) {
+    std::set<std::string> names;
+    for (const Job& job : jobs) names.insert(NameKey(RomName(job.romPath)));
+    std::vector<std::string> unmatched;
+    for (const TitleEntry& entry : list)
+        if (names.count(NameKey(entry.name)) == 0)
+            unmatched.push_back("line " + std::to_string(entry.line) +
+                                ": no ROM of this batch is named " + entry.name);
+    return unmatched;
+}
+
+namespace {
+
+// Converts every picture the waiting jobs use, each distinct file once (the memory of one
+// decode at a time, however many builds run), and gives each job its pair. A job whose
+// picture cannot be used fails here, before any build starts.
+std::map<const Job*, std::shared_ptr<const StagedPictures>> PreparePictures(
+    std::vector<Job>& jobs, const std::string& appDir, BatchObserver& observer) {
+    std::map<std::string, std::pair<std::vector<std::uint8_t>, std::string>> icons, borders;
+    const auto convert = [](auto& known, const std::string& file, auto stage) -> const auto& {
+        auto found = known.find(file);
+        if (found != known.end()) return found->second;
+        std::pair<std::vector<std::uint8_t>, std::string> made;
+        try {
+            made.first = stage(file);
+        } catch (const std::exception& e) {
+            made.second = e.what();
+        }
+        return known.emplace(file, std::move(made)).first->second;
+    };
+    std::map<std::pair<std::string, std::string>, std::shared_ptr<const StagedPictures>> pairs;
+    std::map<const Job*, std::shared_ptr<const StagedPictures>> chosen;
+    for (Job& job : jobs) {
+        if (job.state != JobState::Waiting) continue;
+        const auto files = PictureFiles(appDir, job.icon, job.border);
+        auto& pair = pairs[files];
+        if (!pair) {
+            const auto& border = convert(borders, files.second, StageBorder);
+            const auto& icon = convert(icons, files.first, StageIcon);
+            if (!border.second.empty() || !icon.second.empty()) {
+                job.state = JobState::Failed;
+                job.reason = !border.second.empty() ? border.second : icon.second;
+                observer.Finished(job);
+                pairs.erase(files);
+                continue;
+            }
+            auto staged = std::make_shared<StagedPictures>();
+            staged->iconSource = files.first;
+            staged->borderSource = files.second;
+            staged->icon = icon.first;
+            staged->border = border.first;
+            pair = staged;
+        }
+        chosen[&job] = pair;
+    }
+    return chosen;
+}
+
+}  // namespace
+
 void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
               int parallel, BatchObserver& observer, const JobBuilder& build) {
     const auto waiting = std::count_if(jobs.begin(), jobs.end(),
                                        [](const Job& j) { return j.state == JobState::Waiting; });
     if (waiting == 0) return;
     RemoveStaleWorkFolders();
-    // One conversion for the whole batch: the same pictures in every package, and the
-    // memory of one decode, however many builds run.
-    std::shared_ptr<const StagedPictures> pictures;
-    try {
-        pictures = StagePicturesOrDefaults(appDir, settings.icon, settings.border);
-    } catch (const std::exception& e) {
-        for (Job& job : jobs) {
-            if (job.state != JobState::Waiting) continue;
-            job.state = JobState::Failed;
-            job.reason = e.what();
-            observer.Finished(job);
-        }
-        return;
-    }
+    const std::map<const Job*, std::shared_ptr<const StagedPictures>> pictures =
+        PreparePictures(jobs, appDir, observer);
 
     std::mutex mutex;
     std::condition_variable allDone;
@@ -254,7 +314,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             const auto start = std::chrono::steady_clock::now();
             BuildResult result;
             try {
-                result = build(RequestFor(*job, settings, pictures), appDir);
+                result = build(RequestFor(*job, settings, pictures.at(job)), appDir);
             } catch (const std::exception& e) {
                 result.reason = e.what();
             }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "builder/build_pipeline.h"
+#include "builder/rom_names.h"
 
 namespace pellix {
 
@@ -17,6 +18,12 @@ struct BatchSettings {
     std::string titles[3];     // when given; an empty line 1 stands for the ROM's name
     std::string icon;          // "" (or a file that is not there) for gfx/icon.bmp
     std::string border;        // "" (or a file that is not there) for gfx/border.bmp
+    // Pictures named like a ROM, which it takes before `icon` and `border`.
+    PictureFinder icons;
+    PictureFinder borders;
+    // Titles by ROM name, which a ROM takes before `titles` (an empty line 1 of an entry
+    // stands for the ROM's name).
+    std::vector<TitleEntry> titleList;
     bool psram = true;         // ROMs larger than kPsramLimit are built without it anyway
     bool compression = true;
     bool force = false;  // replace an existing package instead of skipping the ROM
@@ -40,6 +47,10 @@ struct Job {
     std::string outputFolder;  // absolute, as the build is given it
     std::string output;        // the package's absolute path
     std::string titles[3];
+    std::string icon;    // the picture found by name, else the batch's ("": the default)
+    std::string border;  // the same for the border
+    bool ownIcon = false;    // the icon was found by the ROM's name
+    bool ownBorder = false;  // the border was found by the ROM's name
     bool psram = true;
     std::int64_t romSize = 0;
     std::string notice;  // shown before the build, such as the PSRAM notice
@@ -75,6 +86,11 @@ class BatchObserver {
     virtual bool Cancelled() { return modShellWait::CancelRequested(); }
 };
 
+// The entries of `list` that name no ROM of `jobs`: "line 5: no ROM of this batch is
+// named X", one a line.
+std::vector<std::string> UnmatchedTitles(const std::vector<TitleEntry>& list,
+                                         const std::vector<Job>& jobs);
+
 // Builds one package; the default is Build with a runner that tries a program that could
 // not be started once more.
 using JobBuilder = std::function<BuildResult(const BuildRequest& request, const std::string& appDir)>;
@@ -82,8 +98,9 @@ using JobBuilder = std::function<BuildResult(const BuildRequest& request, const 
 BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir);
 
 // Builds the Waiting jobs with up to `parallel` builds at once, in the order given, and
-// settles each as Built, Failed, Skipped or Interrupted. The pictures are converted once,
-// before the first build, and shared by every build; working folders a killed build left
+// settles each as Built, Failed, Skipped or Interrupted. Each distinct picture is converted
+// once, before the first build, and shared by the builds that use it (a ROM whose picture
+// cannot be used fails with the reason); working folders a killed build left
 // behind are removed first. With `parallel` 1 the builds run on the calling thread, one
 // after another (a window's event pump then keeps it live). Once observer.Cancelled() is
 // true no further build starts and every job not built is Interrupted. Returns when no

@@ -247,13 +247,19 @@ std::string RomRefusal(const std::string& romText, const std::string& romPath) {
     return "";
 }
 
+std::pair<std::string, std::string> PictureFiles(const std::string& appDir,
+                                                 const std::string& icon,
+                                                 const std::string& border) {
+    const std::string gfx = paths::WithoutTrailingSeparator(appDir) + paths::kSeparator + "gfx" +
+                            paths::kSeparator;
+    return {PictureOrDefault(icon, gfx + "icon.bmp"), PictureOrDefault(border, gfx + "border.bmp")};
+}
+
 std::shared_ptr<const StagedPictures> StagePicturesOrDefaults(const std::string& appDir,
                                                               const std::string& icon,
                                                               const std::string& border) {
-    const std::string gfx = paths::WithoutTrailingSeparator(appDir) + paths::kSeparator + "gfx" +
-                            paths::kSeparator;
-    return StagePictures(PictureOrDefault(icon, gfx + "icon.bmp"),
-                         PictureOrDefault(border, gfx + "border.bmp"));
+    const auto [iconFile, borderFile] = PictureFiles(appDir, icon, border);
+    return StagePictures(iconFile, borderFile);
 }
 
 std::string BannerText(const std::string& line1, const std::string& line2,

@@ -114,6 +114,11 @@ std::shared_ptr<const StagedPictures> StagePicturesOrDefaults(const std::string&
                                                               const std::string& icon,
                                                               const std::string& border);
 
+// The files StagePicturesOrDefaults reads: {icon, border}, absolute.
+std::pair<std::string, std::string> PictureFiles(const std::string& appDir,
+                                                 const std::string& icon,
+                                                 const std::string& border);
+
 // The banner text handed to ndstool: "Pellix" when line 1 is blank, else line 1, then
 // line 2 and line 3 each after a ";" for as long as no blank line comes. A line is blank
 // when it holds nothing but spaces; the lines are used untrimmed.

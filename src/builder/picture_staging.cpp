@@ -76,13 +76,21 @@ std::shared_ptr<const StagedPictures> StagePictures(const std::string& iconPath,
     auto pictures = std::make_shared<StagedPictures>();
     pictures->iconSource = iconPath;
     pictures->borderSource = borderPath;
-    pictures->border = Convert("border", borderPath, [](const std::vector<uint8_t>& bytes) {
-        return formats::MakeBorderPicture(bytes.data(), bytes.size());
-    });
-    pictures->icon = Convert("icon", iconPath, [](const std::vector<uint8_t>& bytes) {
+    pictures->border = StageBorder(borderPath);
+    pictures->icon = StageIcon(iconPath);
+    return pictures;
+}
+
+std::vector<std::uint8_t> StageIcon(const std::string& iconPath) {
+    return Convert("icon", iconPath, [](const std::vector<uint8_t>& bytes) {
         return formats::MakeMenuIcon(bytes.data(), bytes.size());
     });
-    return pictures;
+}
+
+std::vector<std::uint8_t> StageBorder(const std::string& borderPath) {
+    return Convert("border", borderPath, [](const std::vector<uint8_t>& bytes) {
+        return formats::MakeBorderPicture(bytes.data(), bytes.size());
+    });
 }
 
 }  // namespace pellix

@@ -30,4 +30,8 @@ struct StagedPictures {
 std::shared_ptr<const StagedPictures> StagePictures(const std::string& iconPath,
                                                     const std::string& borderPath);
 
+// The icon.bmp and border.bmp bytes one picture gives, as StagePictures makes them.
+std::vector<std::uint8_t> StageIcon(const std::string& iconPath);
+std::vector<std::uint8_t> StageBorder(const std::string& borderPath);
+
 }  // namespace pellix

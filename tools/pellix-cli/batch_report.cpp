@@ -169,8 +169,10 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs) {
         err_.flush();
         return;
     }
-    int built = 0, failed = 0, skipped = 0, stopped = 0;
+    int built = 0, failed = 0, skipped = 0, stopped = 0, ownIcons = 0, ownBorders = 0;
     for (const Job& job : jobs) {
+        ownIcons += job.ownIcon ? 1 : 0;
+        ownBorders += job.ownBorder ? 1 : 0;
         switch (job.state) {
             case JobState::Built:
                 ++built;
@@ -194,6 +196,9 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs) {
     if (stopped) line += ", " + std::to_string(stopped) + " not built (interrupted)";
     if (start_ >= 0) line += ", in " + FormatDuration(clock_() - start_);
     out_ << line << ".\n";
+    if (ownIcons + ownBorders > 0)
+        out_ << "Found by name: " << ownIcons << (ownIcons == 1 ? " icon, " : " icons, ") << ownBorders
+             << (ownBorders == 1 ? " border.\n" : " borders.\n");
     if (failed + skipped > 0) {
         out_ << "Not built:\n";
         for (const Job& job : jobs)

@@ -19,6 +19,9 @@ enum class Opt {
     Title,
     Icon,
     Border,
+    Icons,
+    Borders,
+    Titles,
     Jobs,
     NoPsram,
     NoCompression,
@@ -41,6 +44,9 @@ constexpr OptionRule kOptions[] = {
     {"", "--title", Opt::Title, "title text"},
     {"", "--icon", Opt::Icon, "file"},
     {"", "--border", Opt::Border, "file"},
+    {"", "--icons", Opt::Icons, "folder"},
+    {"", "--borders", Opt::Borders, "folder"},
+    {"", "--titles", Opt::Titles, "file"},
     {"-j", "--jobs", Opt::Jobs, "number"},
     {"", "--no-psram", Opt::NoPsram, nullptr},
     {"", "--no-compression", Opt::NoCompression, nullptr},
@@ -78,19 +84,12 @@ void SplitTitle(const std::string& name, const std::string& text, CliOptions& op
     if (lines.size() > 3)
         throw UsageError(name + " has " + std::to_string(lines.size()) +
                          " lines; a package shows at most 3");
-    // The banner ends at its first blank line, so a blank line before one with text would
-    // lose that text without a word. A blank first line stands for the ROM's name.
-    const auto blank = [](const std::string& line) {
-        return line.find_first_not_of(' ') == std::string::npos;
-    };
-    if (blank(lines[0])) lines[0].clear();
-    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
-        if (blank(lines[i]) && !blank(lines.back()))
-            throw UsageError(name + ": line " + std::to_string(i + 1) +
-                             " is blank, and a package shows no line after a blank one");
-    }
+    // A blank first line stands for the ROM's name.
+    if (lines[0].find_first_not_of(' ') == std::string::npos) lines[0].clear();
     options.titleGiven = true;
     for (std::size_t i = 0; i < 3; ++i) options.titles[i] = i < lines.size() ? lines[i] : "";
+    const std::string problem = TitleLinesProblem(options.titles);
+    if (!problem.empty()) throw UsageError(name + ": " + problem);
 }
 
 void Apply(const OptionRule& rule, const std::string& name, const std::string& value,
@@ -108,6 +107,15 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
             break;
         case Opt::Border:
             options.border = value;
+            break;
+        case Opt::Icons:
+            options.iconFolder = value;
+            break;
+        case Opt::Borders:
+            options.borderFolder = value;
+            break;
+        case Opt::Titles:
+            options.titleList = value;
             break;
         case Opt::Jobs:
             options.jobs = ParseJobs(name, value);
@@ -200,13 +208,18 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 void CheckNamedFiles(const CliOptions& options) {
-    if (!options.outputFolder.empty()) {
-        const std::string problem = Problem(options.outputFolder, true);
-        if (!problem.empty())
-            throw UsageError("--output: " + problem + ": " + options.outputFolder);
+    const std::pair<const char*, const std::string*> folders[] = {
+        {"--output", &options.outputFolder},
+        {"--icons", &options.iconFolder},
+        {"--borders", &options.borderFolder}};
+    for (const auto& [name, path] : folders) {
+        if (path->empty()) continue;
+        const std::string problem = Problem(*path, true);
+        if (!problem.empty()) throw UsageError(std::string(name) + ": " + problem + ": " + *path);
     }
     const std::pair<const char*, const std::string*> files[] = {{"--icon", &options.icon},
-                                                                {"--border", &options.border}};
+                                                                {"--border", &options.border},
+                                                                {"--titles", &options.titleList}};
     for (const auto& [name, path] : files) {
         if (path->empty()) continue;
         const std::string problem = Problem(*path, false);
@@ -227,6 +240,23 @@ BatchSettings ToBatchSettings(const CliOptions& options) {
     for (int i = 0; i < 3; ++i) settings.titles[i] = options.titles[i];
     settings.icon = absolute(options.icon);
     settings.border = absolute(options.border);
+    try {
+        if (!options.iconFolder.empty()) settings.icons.AddFolder(absolute(options.iconFolder));
+        if (!options.borderFolder.empty())
+            settings.borders.AddFolder(absolute(options.borderFolder));
+    } catch (const std::runtime_error& e) {
+        throw UsageError(e.what());
+    }
+    if (!options.titleList.empty()) {
+        std::ifstream in(files::ToPath(options.titleList), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in && !in.eof()) throw UsageError("--titles: cannot be read: " + options.titleList);
+        try {
+            settings.titleList = ParseTitleList(text);
+        } catch (const TitleListError& e) {
+            throw UsageError("--titles: " + options.titleList + ", " + e.what());
+        }
+    }
     settings.psram = options.psram;
     settings.compression = options.compression;
     settings.force = options.force;
@@ -256,6 +286,11 @@ std::string UsageText(int defaultJobs) {
            "                        converted to 256 x 192 (default: " +
            gfx +
            "border.bmp)\n"
+           "      --icons DIR       for NAME.gba, the picture NAME.png, .bmp, .jpg, .jpeg or\n"
+           "                        .gif in DIR is its icon (before --icon)\n"
+           "      --borders DIR     the same for borders (before --border)\n"
+           "      --titles FILE     titles by ROM: a UTF-8 line per ROM, its name, then up to\n"
+           "                        three title lines, separated by tabs\n"
            "      --no-psram        PSRAM off (always off for ROMs larger than 16 MiB)\n"
            "      --no-compression  store the ROMs without packing them with gzip\n"
            "  -j, --jobs N          build N packages at once (default: " +

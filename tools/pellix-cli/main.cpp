@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     console::PrepareOutput();
     const int cores = console::ProcessorCount();
     app::CliOptions options;
+    BatchSettings settings;
     try {
         options = app::ParseCommandLine(console::Arguments(argc, argv));
         if (options.help) {
@@ -27,6 +28,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         app::CheckNamedFiles(options);
+        settings = app::ToBatchSettings(options);
     } catch (const app::UsageError& e) {
         std::cerr << "pellix-cli: " << e.what() << "\nTry 'pellix-cli --help'.\n";
         return 2;
@@ -35,8 +37,10 @@ int main(int argc, char** argv) {
     try {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt(&modShellWait::CancelAll);
-        const BatchSettings settings = app::ToBatchSettings(options);
         std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
+        for (const std::string& unmatched : UnmatchedTitles(settings.titleList, jobs))
+            std::cerr << "pellix-cli: warning: --titles " << options.titleList << ", " << unmatched
+                      << "\n";
         app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet,
                                   {}, console::TerminalColumns());
         report.Planned(jobs);
