@@ -30,6 +30,12 @@ namespace {
 
 using paths::FileKey;
 
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
 // Why `path` cannot be read as a ROM, or "" when it can.
 std::string RomProblem(const fs::path& path) {
     std::error_code ec;
@@ -84,7 +90,44 @@ modShellWait::RunResult RunRetryingStart(const std::string& commandLine,
 
 }  // namespace
 
+std::vector<BatchRom> CollectRoms(const std::vector<std::string>& args, bool recursive) {
+    std::vector<BatchRom> roms;
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        const fs::path folder = files::ToPath(arg);
+        if (!recursive || arg.empty() || !fs::is_directory(folder, ec)) {
+            roms.push_back({arg, "", ""});
+            continue;
+        }
+        std::vector<BatchRom> found;
+        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                            ec);
+        for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+            const fs::path& path = it->path();
+            if (Lower(path.extension().u8string()) != ".gba" || !it->is_regular_file(ec)) continue;
+            const std::string sub = path.parent_path().lexically_relative(folder).generic_u8string();
+            found.push_back({path.u8string(), sub == "." ? "" : sub, ""});
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const BatchRom& a, const BatchRom& b) { return a.path < b.path; });
+        if (ec) {
+            roms.push_back({arg, "", "cannot read the folder: " + files::ErrorReason(ec)});
+        } else if (found.empty()) {
+            roms.push_back({arg, "", "no .gba file below this folder"});
+        }
+        roms.insert(roms.end(), found.begin(), found.end());
+    }
+    return roms;
+}
+
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
+                           const std::string& appDir) {
+    std::vector<BatchRom> plain;
+    for (const std::string& rom : roms) plain.push_back({rom, "", ""});
+    return PlanBatch(plain, settings, appDir);
+}
+
+std::vector<Job> PlanBatch(const std::vector<BatchRom>& roms, const BatchSettings& settings,
                            const std::string& appDir) {
     std::vector<Job> jobs;
     // Each ROM's key, and the job that has it.
@@ -93,13 +136,16 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
                                       : fs::absolute(files::ToPath(settings.outputFolder), ec);
-    for (const std::string& rom : roms) {
+    for (const BatchRom& collected : roms) {
+        const std::string& rom = collected.path;
         Job job;
         job.rom = rom;
+        job.subfolder = collected.subfolder;
         const fs::path romPath =
             rom.empty() ? fs::path() : fs::absolute(files::ToPath(rom), ec).lexically_normal();
         job.romPath = romPath.u8string();
-        std::string problem = RomRefusal(rom, job.romPath);
+        std::string problem = collected.problem;
+        if (problem.empty()) problem = RomRefusal(rom, job.romPath);
         if (problem.empty()) problem = RomProblem(romPath);
         if (problem.empty()) {
             const auto [known, fresh] =
@@ -117,8 +163,10 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
 
         const RomChoice choice = ChooseRom(job.romPath);
         job.outputFolder =
-            settings.outputFolder.empty() ? choice.outputFolder
-                                          : paths::WithSeparator(outputFolder.u8string());
+            settings.outputFolder.empty()
+                ? choice.outputFolder
+                : paths::WithSeparator(
+                      (outputFolder / files::ToPath(job.subfolder)).lexically_normal().u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
         job.titles[0] = choice.title1;
         const bool nameAlone = !settings.titleGiven ||
@@ -138,10 +186,10 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
             if (job.titles[0].empty()) job.titles[0] = choice.title1;
             job.droppedWords.clear();
         }
-        job.icon = settings.icons.Find(job.romPath);
+        job.icon = settings.icons.Find(job.romPath, job.subfolder);
         job.ownIcon = !job.icon.empty();
         if (!job.ownIcon) job.icon = settings.icon;
-        job.border = settings.borders.Find(job.romPath);
+        job.border = settings.borders.Find(job.romPath, job.subfolder);
         job.ownBorder = !job.border.empty();
         if (!job.ownBorder) job.border = settings.border;
         job.romSize = fs::file_size(romPath, ec);
@@ -193,10 +241,14 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
             job.reason = PackageExistsReason(job.output);
             continue;
         }
-        const std::string folder = output.parent_path().u8string();
+        // A folder still to be made is judged by the nearest one there, where it will be.
+        fs::path existing = output.parent_path();
+        while (!fs::exists(existing, ec) && existing.has_relative_path())
+            existing = existing.parent_path();
+        const std::string folder = existing.u8string();
         auto known = folderProblems.find(folder);
         if (known == folderProblems.end())
-            known = folderProblems.emplace(folder, FolderProblem(output.parent_path())).first;
+            known = folderProblems.emplace(folder, FolderProblem(existing)).first;
         if (!known->second.empty()) {
             job.state = JobState::Failed;
             job.reason = known->second;
@@ -204,6 +256,19 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     }
     return jobs;
 }
+
+namespace {
+
+// Makes the package's folder and those above it as needed (a collection's subfolder).
+void MakeFolders(const std::string& folder) {
+    std::error_code ec;
+    const fs::path path = files::ToPath(folder);
+    if (fs::is_directory(path, ec)) return;
+    fs::create_directories(path, ec);
+    if (ec) throw std::runtime_error("cannot make the folder " + folder + ": " + files::ErrorReason(ec));
+}
+
+}  // namespace
 
 BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir) {
     return Build(request, appDir, ToolRunner(RunRetryingStart));
@@ -314,6 +379,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             const auto start = std::chrono::steady_clock::now();
             BuildResult result;
             try {
+                MakeFolders(job->outputFolder);
                 result = build(RequestFor(*job, settings, pictures.at(job)), appDir);
             } catch (const std::exception& e) {
                 result.reason = e.what();

@@ -40,9 +40,23 @@ enum class JobState {
     Interrupted,  // the run was stopped before this package was finished
 };
 
+// A ROM to build and the folder below the output folder its package goes into.
+struct BatchRom {
+    std::string path;       // as given
+    std::string subfolder;  // relative, "/"-separated; "" for the output folder itself
+    std::string problem;    // why it cannot be built, found while collecting; "" when none
+};
+
+// The ROMs that `args` name: each file as it is, and with `recursive` every file named
+// .gba (any case) below each folder, in name order, its subfolder the folder it lies in
+// relative to the folder given (links to folders are not followed, so no loop is walked).
+// A folder without any ROM below it is kept, with that problem. Never throws.
+std::vector<BatchRom> CollectRoms(const std::vector<std::string>& args, bool recursive);
+
 // One ROM of a batch and what became of it.
 struct Job {
     std::string rom;           // as given
+    std::string subfolder;     // below the output folder, as collected
     std::string romPath;       // absolute
     std::string outputFolder;  // absolute, as the build is given it
     std::string output;        // the package's absolute path
@@ -71,6 +85,10 @@ struct Job {
 // is skipped as given twice. Relative paths are taken from the current folder. Never
 // throws for a bad ROM.
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
+                           const std::string& appDir);
+// The same for collected ROMs: with an output folder each package goes into its ROM's
+// subfolder there, made when the build starts.
+std::vector<Job> PlanBatch(const std::vector<BatchRom>& roms, const BatchSettings& settings,
                            const std::string& appDir);
 
 // Told of the progress of RunBatch; calls never overlap.

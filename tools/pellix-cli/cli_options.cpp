@@ -27,6 +27,7 @@ enum class Opt {
     NoCompression,
     Force,
     FitTitles,
+    Recursive,
     Quiet,
     Help,
     Version
@@ -52,6 +53,7 @@ constexpr OptionRule kOptions[] = {
     {"", "--no-compression", Opt::NoCompression, nullptr},
     {"", "--force", Opt::Force, nullptr},
     {"", "--fit-titles", Opt::FitTitles, nullptr},
+    {"-r", "--recursive", Opt::Recursive, nullptr},
     {"-q", "--quiet", Opt::Quiet, nullptr},
     {"-h", "--help", Opt::Help, nullptr},
     {"", "--version", Opt::Version, nullptr},
@@ -131,6 +133,9 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
             break;
         case Opt::FitTitles:
             options.fitTitles = true;
+            break;
+        case Opt::Recursive:
+            options.recursive = true;
             break;
         case Opt::Quiet:
             options.quiet = true;
@@ -293,6 +298,8 @@ std::string UsageText(int defaultJobs) {
            "                        three title lines, separated by tabs\n"
            "      --no-psram        PSRAM off (always off for ROMs larger than 16 MiB)\n"
            "      --no-compression  store the ROMs without packing them with gzip\n"
+           "  -r, --recursive       build every .gba file below the folders given; with -o the\n"
+           "                        packages go into the same folders below DIR\n"
            "  -j, --jobs N          build N packages at once (default: " +
            std::to_string(defaultJobs) +
            ", the number of cores)\n"

@@ -19,7 +19,7 @@ class UsageError : public std::runtime_error {
 constexpr int kMaxJobs = 256;
 
 struct CliOptions {
-    std::vector<std::string> roms;  // in the order given
+    std::vector<std::string> roms;  // in the order given (folders too, with -r)
     std::string outputFolder;       // -o; "" puts each package beside its ROM
     bool titleGiven = false;        // --title was given
     std::string titles[3];          // its lines; an empty line 1 stands for the ROM's name
@@ -33,6 +33,7 @@ struct CliOptions {
     int jobs = 0;                   // -j; 0 for the number of cores
     bool force = false;             // --force
     bool fitTitles = false;         // --fit-titles
+    bool recursive = false;         // -r: folders among the ROMs stand for the ROMs below
     bool quiet = false;             // -q
     bool help = false;              // --help: show the usage and do nothing else
     bool version = false;           // --version: show the version and do nothing else

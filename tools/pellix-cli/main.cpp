@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
     try {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt(&modShellWait::CancelAll);
-        std::vector<Job> jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
+        std::vector<Job> jobs = PlanBatch(
+            CollectRoms(console::ExpandWildcards(options.roms), options.recursive), settings, appDir);
         for (const std::string& unmatched : UnmatchedTitles(settings.titleList, jobs))
             std::cerr << "pellix-cli: warning: --titles " << options.titleList << ", " << unmatched
                       << "\n";
