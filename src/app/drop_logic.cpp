@@ -215,6 +215,7 @@ std::string BatchSummary(const std::vector<Job>& jobs) {
                 if (!job.notice.empty()) builtLines += " (without PSRAM: larger than 16MB)";
                 builtLines += "\n";
                 break;
+            case JobState::UpToDate:  // a drop never asks for it
             case JobState::Interrupted:
             case JobState::Waiting:
                 skippedLines += "  " + name + "\n";

@@ -2,6 +2,7 @@
 #include "builder/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include <thread>
 
 #include "builder/build_paths.h"
+#include "builder/package_record.h"
 #include "builder/staging_files.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
@@ -124,10 +126,10 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
                            const std::string& appDir) {
     std::vector<BatchRom> plain;
     for (const std::string& rom : roms) plain.push_back({rom, "", ""});
-    return PlanBatch(plain, settings, appDir);
+    return PlanCollection(plain, settings, appDir);
 }
 
-std::vector<Job> PlanBatch(const std::vector<BatchRom>& roms, const BatchSettings& settings,
+std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSettings& settings,
                            const std::string& appDir) {
     std::vector<Job> jobs;
     // Each ROM's key, and the job that has it.
@@ -236,7 +238,7 @@ std::vector<Job> PlanBatch(const std::vector<BatchRom>& roms, const BatchSetting
             job.reason = "a folder is in the package's place: " + job.output;
             continue;
         }
-        if (fs::exists(status) && !settings.force) {
+        if (fs::exists(status) && !settings.force && !settings.update) {
             job.state = JobState::Skipped;
             job.reason = PackageExistsReason(job.output);
             continue;
@@ -261,6 +263,7 @@ namespace {
 
 // Makes the package's folder and those above it as needed (a collection's subfolder).
 void MakeFolders(const std::string& folder) {
+    if (folder.empty()) return;  // the installation's bin, for the build to judge
     std::error_code ec;
     const fs::path path = files::ToPath(folder);
     if (fs::is_directory(path, ec)) return;
@@ -284,7 +287,7 @@ BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
     for (int i = 0; i < 3; ++i) request.titles[i] = job.titles[i];
     request.psram = job.psram;
     request.compression = settings.compression;
-    request.replace = settings.force;
+    request.replace = settings.force || job.replace;
     request.pictures = pictures;
     return request;
 }
@@ -334,7 +337,7 @@ std::map<const Job*, std::shared_ptr<const StagedPictures>> PreparePictures(
             if (!border.second.empty() || !icon.second.empty()) {
                 job.state = JobState::Failed;
                 job.reason = !border.second.empty() ? border.second : icon.second;
-                observer.Finished(job);
+                observer.Settled(job);
                 pairs.erase(files);
                 continue;
             }
@@ -350,6 +353,78 @@ std::map<const Job*, std::shared_ptr<const StagedPictures>> PreparePictures(
     return chosen;
 }
 
+// Runs `task` on each index below `count`, on up to `parallel` threads.
+void ForEachAtOnce(std::size_t count, int parallel, const std::function<void(std::size_t)>& task) {
+    std::atomic<std::size_t> next{0};
+    const auto worker = [&] {
+        for (std::size_t i = next++; i < count; i = next++) task(i);
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < parallel && static_cast<std::size_t>(i) < count; ++i) {
+        try {
+            pool.emplace_back(worker);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    worker();
+    for (std::thread& thread : pool) thread.join();
+}
+
+// Settles the waiting jobs whose package is there: current ones as UpToDate, those changed
+// by hand as Skipped (unless forced); stale ones stay Waiting, to be replaced.
+void JudgePackages(std::vector<Job>& jobs, const BatchSettings& settings,
+                   const std::string& appDir, int parallel, BatchObserver& observer) {
+    std::vector<Job*> present;
+    std::error_code ec;
+    for (Job& job : jobs)
+        if (job.state == JobState::Waiting && fs::exists(files::ToPath(job.output), ec))
+            present.push_back(&job);
+    if (present.empty()) return;
+    std::uint64_t staged = 0;
+    try {
+        // The DS images and data files exactly as a build takes them.
+        WorkFolder work(paths::WithoutTrailingSeparator(appDir));
+        staged = StagedFilesDigest(work.path());
+    } catch (const std::exception& e) {
+        for (Job* job : present) {
+            job->state = JobState::Failed;
+            job->reason = e.what();
+            observer.Settled(*job);
+        }
+        return;
+    }
+    std::mutex mutex;
+    ForEachAtOnce(present.size(), parallel, [&](std::size_t i) {
+        Job& job = *present[i];
+        BuildRequest request = RequestFor(job, settings, nullptr);
+        request.icon = job.icon;
+        request.border = job.border;
+        PackageState state = PackageState::ChangedByHand;
+        std::string failure;
+        try {
+            state = JudgePackage(job.output, RequestDigest(request, appDir, staged));
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure.empty()) {
+            job.state = JobState::Failed;
+            job.reason = failure;
+        } else if (state == PackageState::Current) {
+            job.state = JobState::UpToDate;
+        } else if (state == PackageState::Stale || settings.force) {
+            job.replace = true;
+            return;
+        } else {
+            job.state = JobState::Skipped;
+            job.reason = "the package " + job.output +
+                         " was changed since it was built, or not built by Pellix";
+        }
+        observer.Settled(job);
+    });
+}
+
 }  // namespace
 
 void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
@@ -358,6 +433,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
                                        [](const Job& j) { return j.state == JobState::Waiting; });
     if (waiting == 0) return;
     RemoveStaleWorkFolders();
+    if (settings.update) JudgePackages(jobs, settings, appDir, parallel, observer);
     const std::map<const Job*, std::shared_ptr<const StagedPictures>> pictures =
         PreparePictures(jobs, appDir, observer);
 
@@ -443,7 +519,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
 
 int ExitStatus(const std::vector<Job>& jobs) {
     for (const Job& job : jobs)
-        if (job.state != JobState::Built) return 1;
+        if (job.state != JobState::Built && job.state != JobState::UpToDate) return 1;
     return 0;
 }
 

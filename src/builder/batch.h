@@ -30,6 +30,9 @@ struct BatchSettings {
     // A title that is the ROM's name alone is split into up to three lines that fit the
     // menu (FitTitle); a title given in any other way is kept as it is.
     bool fitTitles = false;
+    // A package that is there is rebuilt only when it would differ (its stamp names other
+    // inputs); one current is left as it is, one changed by hand is kept unless `force`.
+    bool update = false;
 };
 
 enum class JobState {
@@ -37,6 +40,7 @@ enum class JobState {
     Built,        // the package was delivered
     Failed,       // the ROM cannot be built, or its build failed
     Skipped,      // its package exists and --force was not given, or the ROM was given twice
+    UpToDate,     // with update: its package is current and was left as it is
     Interrupted,  // the run was stopped before this package was finished
 };
 
@@ -66,6 +70,7 @@ struct Job {
     bool ownIcon = false;    // the icon was found by the ROM's name
     bool ownBorder = false;  // the border was found by the ROM's name
     bool psram = true;
+    bool replace = false;  // its package is there and stale: the build replaces it
     std::int64_t romSize = 0;
     std::string notice;  // shown before the build, such as the PSRAM notice
     std::string droppedWords;  // words of the name that found no room in the fitted title
@@ -88,7 +93,7 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
                            const std::string& appDir);
 // The same for collected ROMs: with an output folder each package goes into its ROM's
 // subfolder there, made when the build starts.
-std::vector<Job> PlanBatch(const std::vector<BatchRom>& roms, const BatchSettings& settings,
+std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSettings& settings,
                            const std::string& appDir);
 
 // Told of the progress of RunBatch; calls never overlap.
@@ -97,6 +102,9 @@ class BatchObserver {
     virtual ~BatchObserver() = default;
     virtual void Started(const Job& job) = 0;
     virtual void Finished(const Job& job) = 0;
+    // A job settled without a build (its package current, or changed by hand, or its
+    // picture unusable): no Started came before.
+    virtual void Settled(const Job& job) { Finished(job); }
     // Called about twice a second while builds run in other threads, for a clock.
     virtual void Tick() {}
     // Whether the user has asked to stop; asked before each build starts. The default is
@@ -116,7 +124,9 @@ using JobBuilder = std::function<BuildResult(const BuildRequest& request, const 
 BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir);
 
 // Builds the Waiting jobs with up to `parallel` builds at once, in the order given, and
-// settles each as Built, Failed, Skipped or Interrupted. Each distinct picture is converted
+// settles each as Built, Failed, Skipped, UpToDate or Interrupted. With settings.update the
+// packages that are there are judged first, on up to `parallel` threads, from one working
+// folder's DS images and data files (see package_record.h). Each distinct picture is converted
 // once, before the first build, and shared by the builds that use it (a ROM whose picture
 // cannot be used fails with the reason); working folders a killed build left
 // behind are removed first. With `parallel` 1 the builds run on the calling thread, one
@@ -126,7 +136,8 @@ BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& 
 void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
               int parallel, BatchObserver& observer, const JobBuilder& build = BuildRetryingStarts);
 
-// The program's exit status for a finished batch: 0 when every package was built, else 1.
+// The program's exit status for a finished batch: 0 when every package was built or was
+// up to date, else 1.
 int ExitStatus(const std::vector<Job>& jobs);
 
 }  // namespace pellix

@@ -247,9 +247,9 @@ TEST_F(DropOnWindow, SeveralRomsAreBuiltOneAfterAnother) {
     EXPECT_EQ(view_.texts, before);
     EXPECT_EQ(goDuring, (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "Small.nds"), "package PU");
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "Big.nds"), "package NU");
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "other" / "Third.nds"), "package PU");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "Small.nds"), "package PU");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "Big.nds"), "package NU");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "other" / "Third.nds"), "package PU");
     EXPECT_EQ(view_.batch, (std::vector<std::string>{"started 3", "1/3 " + small, "2/3 " + big,
                                                      "3/3 " + other, "finished"}));
     ASSERT_EQ(view_.messages.size(), 4u);  // three refusals, then the summary
@@ -347,7 +347,7 @@ TEST_F(DropOnWindow, ADropAnswersAsTheCommandLineDoes) {
         }
     }
     EXPECT_EQ(test::ReadFile(inst_.roms() / "kept.nds"), "USER PACKAGE");
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "a.agb.nds"), "package PC");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "a.agb.nds"), "package PC");
 #ifndef _WIN32
     EXPECT_EQ(cli[0].state, JobState::Failed);
     EXPECT_EQ(cli[3].state, JobState::Failed);

@@ -13,6 +13,7 @@ namespace fs = std::filesystem;
 using pellix::BuildOutcome;
 using pellix::BuildResult;
 using pellix::test::ReadFile;
+using pellix::test::ReadPackageBody;
 using pellix::test::ReadToolLog;
 using pellix::test::TempDir;
 using pellix::test::WriteFile;
@@ -161,7 +162,7 @@ TEST_F(Pipeline, ABuildRunsTheFiveProgramsInAFolderOfItsOwnAndDeliversThePackage
         EXPECT_EQ(fs::path(call.back()).parent_path(), fs::canonical(temp_));
         EXPECT_EQ(fs::path(call.back()), fs::path(calls[0].back()));
     }
-    EXPECT_EQ(ReadFile(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
+    EXPECT_EQ(ReadPackageBody(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
     EXPECT_EQ(ReadFile(Delivered().string() + ".pellix-partial"), "USER FILE");
     EXPECT_EQ(Names(base_ / "my roms"), (std::vector<std::string>{"My Game.gba", "My Game.nds",
                                                                   "My Game.nds.pellix-partial"}));
@@ -307,7 +308,7 @@ TEST_F(Pipeline, WorkingFilesLeftInBinDataAreNeitherPackedNorTouched) {
     WriteFile(bin_ / "data" / "readme.txt", "KEEP");
     const BuildResult result = Build();
     ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
-    EXPECT_EQ(ReadFile(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
+    EXPECT_EQ(ReadPackageBody(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
     for (const auto& [name, bytes] : left) EXPECT_EQ(ReadFile(bin_ / "data" / name), bytes);
 }
 
@@ -531,13 +532,13 @@ TEST_F(Pipeline, NamesAsLongAsTheSystemAllowsAreBuilt) {
     request_.rom = rom.u8string();
     const BuildResult result = Build();
     ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
-    EXPECT_EQ(ReadFile(base_ / "my roms" / (base + ".nds")), kDefaultPackage);
+    EXPECT_EQ(ReadPackageBody(base_ / "my roms" / (base + ".nds")), kDefaultPackage);
 #endif
     // And a short name, whose temporary name is shorter than the usual one.
     WriteFile(base_ / "my roms" / "a.gba", "ROM BYTES");
     request_.rom = (base_ / "my roms" / "a.gba").u8string();
     ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
-    EXPECT_EQ(ReadFile(base_ / "my roms" / "a.nds"), kDefaultPackage);
+    EXPECT_EQ(ReadPackageBody(base_ / "my roms" / "a.nds"), kDefaultPackage);
 }
 
 TEST_F(Pipeline, AReadOnlyInstallationBuilds) {

@@ -28,6 +28,7 @@ enum class Opt {
     Force,
     FitTitles,
     Recursive,
+    Update,
     Quiet,
     Help,
     Version
@@ -54,6 +55,7 @@ constexpr OptionRule kOptions[] = {
     {"", "--force", Opt::Force, nullptr},
     {"", "--fit-titles", Opt::FitTitles, nullptr},
     {"-r", "--recursive", Opt::Recursive, nullptr},
+    {"-u", "--update", Opt::Update, nullptr},
     {"-q", "--quiet", Opt::Quiet, nullptr},
     {"-h", "--help", Opt::Help, nullptr},
     {"", "--version", Opt::Version, nullptr},
@@ -136,6 +138,9 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
             break;
         case Opt::Recursive:
             options.recursive = true;
+            break;
+        case Opt::Update:
+            options.update = true;
             break;
         case Opt::Quiet:
             options.quiet = true;
@@ -266,6 +271,7 @@ BatchSettings ToBatchSettings(const CliOptions& options) {
     settings.compression = options.compression;
     settings.force = options.force;
     settings.fitTitles = options.fitTitles;
+    settings.update = options.update;
     return settings;
 }
 
@@ -303,7 +309,10 @@ std::string UsageText(int defaultJobs) {
            "  -j, --jobs N          build N packages at once (default: " +
            std::to_string(defaultJobs) +
            ", the number of cores)\n"
-           "      --force           replace packages that exist (default: skip them)\n"
+           "  -u, --update          build a ROM only when its package is missing or would\n"
+           "                        differ; never replace one changed by hand\n"
+           "      --force           replace packages that exist (default: skip them), and\n"
+           "                        with --update those changed by hand\n"
            "      --fit-titles      split a title that is the ROM's name into up to three\n"
            "                        lines that fit the DS menu, at ' - ', '(' and spaces\n"
            "  -q, --quiet           print only the ROMs that failed or were skipped\n"

@@ -33,6 +33,7 @@ struct CliOptions {
     int jobs = 0;                   // -j; 0 for the number of cores
     bool force = false;             // --force
     bool fitTitles = false;         // --fit-titles
+    bool update = false;            // -u: only packages missing or stale
     bool recursive = false;         // -r: folders among the ROMs stand for the ROMs below
     bool quiet = false;             // -q
     bool help = false;              // --help: show the usage and do nothing else

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     try {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt(&modShellWait::CancelAll);
-        std::vector<Job> jobs = PlanBatch(
+        std::vector<Job> jobs = PlanCollection(
             CollectRoms(console::ExpandWildcards(options.roms), options.recursive), settings, appDir);
         for (const std::string& unmatched : UnmatchedTitles(settings.titleList, jobs))
             std::cerr << "pellix-cli: warning: --titles " << options.titleList << ", " << unmatched
