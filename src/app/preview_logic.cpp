@@ -47,6 +47,17 @@ int DesignPixels(int twips) {
     return twips / kTwipsPerPixelAt96Dpi;
 }
 
+// The menu entry in words: the title lines that hold text, then the icon.
+std::string SpokenEntry(const std::string (&titles)[3], const std::string& icon) {
+    std::string lines;
+    for (const std::string& line : titles) {
+        if (line.empty()) continue;
+        if (!lines.empty()) lines += "; ";
+        lines += line;
+    }
+    return "DS menu entry, title: " + (lines.empty() ? "none" : lines) + ", icon: " + icon;
+}
+
 }  // namespace
 
 std::string PictureLoadMessage(const std::string& path, const std::string& reason) {
@@ -173,10 +184,18 @@ void LoadPreview(PreviewView& view, const PreviewFacts& facts) {
                     IconOverBackground(PackageIcon(iconFile), background,
                                        DesignPixels(iconBox.left - backBox.left),
                                        DesignPixels(iconBox.top - backBox.top)));
+    // The user's icon by its file's name; otherwise the installation's default.
+    const std::string icon =
+        iconFile == facts.iconText ? files::BaseName(iconFile, "") : std::string("default");
+    view.SetAccessibleName(PreviewControl::picIcon, "Menu icon: " + icon);
+    view.SetAccessibleName(PreviewControl::picBG, SpokenEntry(facts.titles, icon));
 
     if (CustomBorderFile(facts.customizeCaption, facts.borderText)) {
         view.SetPicture(PreviewControl::picBorder,
                         TopScreenWithGameArea(PackageBorder(facts.borderText)));
+        view.SetAccessibleName(PreviewControl::picBorder,
+                               "Top screen, border: " + files::BaseName(facts.borderText, "") +
+                                   ", game area outlined");
         view.SetVisible(PreviewControl::picBorder, true);
         view.SetVisible(PreviewControl::note, false);
         view.SetClientSize(kPreviewBorderClientWidth, kPreviewBorderClientHeight);

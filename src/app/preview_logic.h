@@ -52,6 +52,8 @@ class PreviewView {
     // box's edges.
     virtual void SetPicture(PreviewControl box, const Image& image) = 0;
     virtual void SetText(PreviewControl label, const std::string& text) = 0;
+    // Names a picture for a screen reader by what it shows.
+    virtual void SetAccessibleName(PreviewControl box, const std::string& name) = 0;
     virtual void SetVisible(PreviewControl control, bool visible) = 0;
     // Sets the client area's size (twips), keeping the frame.
     virtual void SetClientSize(int widthTwips, int heightTwips) = 0;
@@ -110,7 +112,8 @@ Image TopScreenWithGameArea(const Image& border);
 // Fills a new preview from `facts`, in this order: position, background (gfx/preview.bmp of
 // the installation), choice of the icon file, the three title lines, the icon as the package
 // will hold it over the background; then, with a custom border, the top screen, the note
-// hidden, the window grown and centred again at its new size. Stops at the first picture
+// hidden, the window grown and centred again at its new size. Each picture is named by what
+// it shows, in words (the entry by its title lines and icon). Stops at the first picture
 // that cannot be loaded and throws PreviewPictureError.
 void LoadPreview(PreviewView& view, const PreviewFacts& facts);
 

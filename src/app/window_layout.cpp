@@ -95,6 +95,39 @@ const ControlDesign kPreviewControls[] = {
 #undef M
 #undef P
 
+// What the controls say beyond their captions: the name, the label that shows it, and the
+// notes drawn beside the control, nearest first. Controls without a row are named by their
+// captions.
+struct SpokenRow {
+    int id;
+    const char* name;
+    int label;
+    int notes[2];
+};
+
+#define C(id) static_cast<int>(MainControl::id)
+constexpr int kNone = kWindow;
+
+// clang-format off
+const SpokenRow kMainSpoken[] = {
+    {C(txtROM), "GBA ROM file", C(romLabel), {C(romHint), kNone}},
+    {C(cmdBrowseROM), "Browse for the GBA ROM file", kNone, {kNone, kNone}},
+    {C(txtOutput), "Output folder", C(outputLabel), {kNone, kNone}},
+    {C(cmdBrowseFolder), "Select the output folder", kNone, {kNone, kNone}},
+    {C(txtTitle1), "Game title, line 1", C(titleLabel), {kNone, kNone}},
+    {C(txtTitle2), "Game title, line 2", kNone, {kNone, kNone}},
+    {C(txtTitle3), "Game title, line 3", kNone, {kNone, kNone}},
+    {C(chkPSRAM), "Use PSRAM", C(psramLabel), {kNone, kNone}},
+    {C(chkCompression), "Use compression", C(compressionLabel), {kNone, kNone}},
+    {C(txtIcon), "Icon", C(iconLabel), {C(iconHint), C(customHint)}},
+    {C(cmdBrowseIcon), "Browse for the icon", kNone, {kNone, kNone}},
+    {C(txtBorder), "Border", C(borderLabel), {C(borderHint), C(customHint)}},
+    {C(cmdBrowseBorder), "Browse for the border", kNone, {kNone, kNone}},
+};
+// clang-format on
+
+#undef C
+
 const WindowDesign kMainWindow{"frmPellix",
                                kMainCaption,
                                8535,
@@ -134,6 +167,16 @@ bool ShownAtStart(const WindowDesign& window, int id) {
         if (!window.controls[id].visible) return false;
     }
     return true;
+}
+
+// Notes are read one after another; one without an end of its own gets a full stop.
+void AppendNote(std::string& description, const char* note) {
+    if (!description.empty()) {
+        const char last = description.back();
+        if (last != '.' && last != '!' && last != '?') description += '.';
+        description += ' ';
+    }
+    description += note;
 }
 
 }  // namespace
@@ -199,6 +242,21 @@ int StartFocus(const WindowDesign& window) {
         if (window.controls[id].enabled && ShownAtStart(window, id)) return id;
     }
     return kWindow;
+}
+
+SpokenControl Spoken(const WindowDesign& window, int id) {
+    SpokenControl spoken;
+    // The preview's only focusable control, "Close", is named by its caption, and its
+    // pictures by what they show (LoadPreview).
+    if (&window != &kMainWindow) return spoken;
+    for (const SpokenRow& row : kMainSpoken) {
+        if (row.id != id) continue;
+        spoken.name = row.name;
+        spoken.label = row.label;
+        for (int note : row.notes)
+            if (note != kNone) AppendNote(spoken.description, window.controls[note].caption);
+    }
+    return spoken;
 }
 
 }  // namespace pellix::app

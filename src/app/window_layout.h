@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace pellix::app {
@@ -203,6 +204,19 @@ std::vector<int> TabOrder(const WindowDesign& window);
 // The control that has the focus when the window starts: the first of TabOrder that is
 // visible and enabled at start, with its containers visible; kWindow when there is none.
 int StartFocus(const WindowDesign& window);
+
+// What a screen reader says for a control: the design fixes only what is drawn, and a
+// caption-less check box, a text box beside a label of another container or three buttons
+// all called "Browse..." say nothing useful by themselves.
+struct SpokenControl {
+    // The control's name; "" where its caption names it (it may change: "(+)" and "(-)").
+    std::string name;
+    // The notes drawn beside the control, read after its name; "" for none.
+    std::string description;
+    // The label that shows the name beside the control (a Qt buddy), or kWindow for none.
+    int label = kWindow;
+};
+SpokenControl Spoken(const WindowDesign& window, int id);
 
 // The design's non-client area of the main window (title bar included), in twips.
 constexpr int kMainFrameAbove = 465;

@@ -230,6 +230,15 @@ std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowDesign
             FitWrappedText(static_cast<QLabel*>(widget));
         widgets[i] = widget;
     }
+    // What a screen reader says: the name, the notes beside the control, and the label tied.
+    for (std::size_t i = 0; i < window.controlCount; ++i) {
+        const app::SpokenControl spoken = app::Spoken(window, static_cast<int>(i));
+        if (!spoken.name.empty()) widgets[i]->setAccessibleName(FromUtf8(spoken.name));
+        if (!spoken.description.empty())
+            widgets[i]->setAccessibleDescription(FromUtf8(spoken.description));
+        if (spoken.label != app::kWindow)
+            static_cast<QLabel*>(widgets.at(spoken.label))->setBuddy(widgets[i]);
+    }
     const std::vector<int> order = app::TabOrder(window);
     for (std::size_t i = 0; i + 1 < order.size(); ++i) {
         QWidget::setTabOrder(widgets[order[i]], widgets[order[i + 1]]);

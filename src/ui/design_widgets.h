@@ -37,7 +37,8 @@ QIcon DesignIcon(const app::WindowDesign& window);
 
 // Sets the window's title, colour and default font, and creates every control of `window`
 // in stacking order. Returns the widgets indexed by control id. The title labels and text
-// boxes show text as typed (no markup). Tab order follows the design.
+// boxes show text as typed (no markup). Tab order follows the design; each control gets the
+// name and description a screen reader says (app::Spoken), its label as its buddy.
 std::vector<QWidget*> BuildDesignedWindow(QWidget& host, const app::WindowDesign& window);
 
 }  // namespace pellix::ui

@@ -280,6 +280,17 @@ void frmPellix::showEvent(QShowEvent* event) {
 
 namespace {
 
+// Whether some of `widget` lies inside every container above it.
+bool InsideItsContainers(const QWidget* widget) {
+    QRect area = widget->rect();
+    for (const QWidget* at = widget; !at->isWindow() && at->parentWidget();
+         at = at->parentWidget()) {
+        area = area.translated(at->pos()).intersected(at->parentWidget()->rect());
+        if (area.isEmpty()) return false;
+    }
+    return true;
+}
+
 // The local files a drag carries, as UTF-8 paths; empty when it carries anything else.
 std::vector<std::string> DraggedFiles(const QMimeData* mime) {
     std::vector<std::string> paths;
@@ -292,6 +303,15 @@ std::vector<std::string> DraggedFiles(const QMimeData* mime) {
 }
 
 }  // namespace
+
+bool frmPellix::focusNextPrevChild(bool next) {
+    for (std::size_t tries = 0; tries < controls_.size(); ++tries) {
+        if (!QWidget::focusNextPrevChild(next)) return false;
+        const QWidget* focus = focusWidget();
+        if (!focus || InsideItsContainers(focus)) return true;
+    }
+    return true;
+}
 
 void frmPellix::dragEnterEvent(QDragEnterEvent* event) {
     if (!DraggedFiles(event->mimeData()).empty()) event->acceptProposedAction();

@@ -124,6 +124,9 @@ class frmPellix : public QWidget {
     // chooser still open is cancelled and its result dropped.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Tab and Shift+Tab pass over the controls the folded panel cuts away, as over hidden
+    // ones, so the focus is always where it can be seen.
+    bool focusNextPrevChild(bool next) override;
     // Local files may be dropped anywhere on the window.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;

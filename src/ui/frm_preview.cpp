@@ -64,6 +64,10 @@ void frmPreview::SetText(app::PreviewControl label, const std::string& text) {
     static_cast<QLabel*>(Control(label))->setText(FromUtf8(text));
 }
 
+void frmPreview::SetAccessibleName(app::PreviewControl box, const std::string& name) {
+    Control(box)->setAccessibleName(FromUtf8(name));
+}
+
 void frmPreview::SetVisible(app::PreviewControl control, bool visible) {
     Control(control)->setVisible(visible);
 }

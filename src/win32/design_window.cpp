@@ -9,6 +9,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "win32/accessible_text.h"
 #include "win32/dpi.h"
 #include "win32/event_pump.h"
 #include "win32/resource.h"
@@ -107,6 +108,7 @@ DesignWindow::DesignWindow(const app::WindowDesign& design, int idBase)
 
 DesignWindow::~DesignWindow() {
     if (hwnd_ != nullptr) {
+        ForgetSpokenText();
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);
     }
@@ -240,6 +242,27 @@ void DesignWindow::CreateControls() {
                            0);
         SetArtwork(control, row.picture, dpi_);
     }
+    // Names where neither a caption nor the child order gives one: the labels lie in the
+    // panels, most controls in the window, and rows run back to front.
+    for (std::size_t i = 0; i < design_.controlCount; ++i) {
+        const app::SpokenControl spoken = app::Spoken(design_, static_cast<int>(i));
+        if (!spoken.name.empty() || !spoken.description.empty())
+            SetSpokenText(static_cast<int>(i), spoken.name, spoken.description);
+    }
+}
+
+void DesignWindow::ForgetSpokenText() {
+    // The controls still exist; their annotations go before they do.
+    for (HWND control : spoken_) ClearAccessibleText(control);
+    spoken_.clear();
+}
+
+void DesignWindow::SetSpokenText(int id, const std::string& name, const std::string& description) {
+    HWND control = Control(id);
+    if (control == nullptr) return;
+    SetAccessibleText(control, name, description);
+    if (std::find(spoken_.begin(), spoken_.end(), control) == spoken_.end())
+        spoken_.push_back(control);
 }
 
 void DesignWindow::Relayout() {
@@ -473,6 +496,7 @@ LRESULT CALLBACK DesignWindow::Proc(HWND window, UINT message, WPARAM wParam, LP
         ++g_liveWindows;
     }
     auto* self = reinterpret_cast<DesignWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message == WM_DESTROY && self != nullptr) self->ForgetSpokenText();
     if (message == WM_NCDESTROY) {
         ForgetNavigation(window);
         const LRESULT result = ::DefWindowProcW(window, message, wParam, lParam);

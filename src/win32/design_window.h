@@ -64,6 +64,9 @@ class DesignWindow {
     bool ToggleCheckBox(int controlId);
     // Gives the focus to the control of row `id` as keyboard navigation does.
     void FocusRow(int id);
+    // What screen readers say for the control of row `id` (SetAccessibleText); kept until
+    // the window is destroyed.
+    void SetSpokenText(int id, const std::string& name, const std::string& description = {});
 
   private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -73,6 +76,7 @@ class DesignWindow {
     // fit its box at this DPI (faces and hinting differ from the design's).
     HFONT FittingFont(int id, const app::FontDesign& font);
     HWND ContainerWindow(int id) const;
+    void ForgetSpokenText();
     COLORREF BackOf(int id) const;      // a control's own or inherited background
     COLORREF BackBehind(int id) const;  // what shows around a button
     COLORREF WindowBack() const;
@@ -86,6 +90,7 @@ class DesignWindow {
     std::vector<app::TwipsRect> rects_;
     std::vector<bool> visible_;
     HWND lastFocus_ = nullptr;
+    std::vector<HWND> spoken_;  // controls given a name or description
     HICON bigIcon_ = nullptr;
     HICON smallIcon_ = nullptr;
     FontCache fonts_;

@@ -85,6 +85,10 @@ void PreviewWindow::SetText(PreviewControl label, const std::string& text) {
     SetControlText(static_cast<int>(label), text);
 }
 
+void PreviewWindow::SetAccessibleName(PreviewControl box, const std::string& name) {
+    SetSpokenText(static_cast<int>(box), name);
+}
+
 void PreviewWindow::SetVisible(PreviewControl control, bool visible) {
     SetControlVisible(static_cast<int>(control), visible);
 }

@@ -23,6 +23,7 @@ class FakePreviewView : public app::PreviewView {
     // "client 4080x4695", "show", "forward", "discard"
     std::vector<std::string> log;
     std::map<app::PreviewControl, app::Image> pictures;
+    std::map<app::PreviewControl, std::string> names;  // what a screen reader is told
     bool discarded = false;
 
     // The user closes the window.
@@ -34,6 +35,9 @@ class FakePreviewView : public app::PreviewView {
     void MoveTo(double left, double top) override;
     void SetPicture(app::PreviewControl box, const app::Image& image) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
+    void SetAccessibleName(app::PreviewControl box, const std::string& name) override {
+        names[box] = name;
+    }
     void SetVisible(app::PreviewControl control, bool visible) override;
     // Grows the outer size with the client area, as a front end does.
     void SetClientSize(int widthTwips, int heightTwips) override;

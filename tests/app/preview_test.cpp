@@ -194,6 +194,41 @@ TEST_F(Preview, CustomBorderAsTheTopScreen) {
     }
 }
 
+// Each picture is named by what it shows: the entry by its title lines and icon, the icon by
+// its file (the installation's is the default), the top screen by its border.
+TEST_F(Preview, PicturesAreNamedByWhatTheyShow) {
+    const std::string mine = inst_.MakeRom("mine.bmp");
+    WriteDsIcon(mine);
+    struct Case {
+        const char* caption;
+        std::string titles[3];
+        std::string entry, icon, border;
+    } const cases[] = {
+        {"Customize the NDS (+)",
+         {"One", "", "Three"},
+         "DS menu entry, title: One; Three, icon: default",
+         "Menu icon: default",
+         ""},
+        {"Customize the NDS (-)",
+         {"", "", ""},
+         "DS menu entry, title: none, icon: mine.bmp",
+         "Menu icon: mine.bmp",
+         "Top screen, border: mine.bmp, game area outlined"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caption);
+        app::PreviewFacts facts;
+        facts.customizeCaption = c.caption;
+        facts.iconText = facts.borderText = mine;
+        for (int i = 0; i < 3; ++i) facts.titles[i] = c.titles[i];
+        FakePreviewView view;
+        app::LoadPreview(view, facts);
+        EXPECT_EQ(view.names[PreviewControl::picBG], c.entry);
+        EXPECT_EQ(view.names[PreviewControl::picIcon], c.icon);
+        EXPECT_EQ(view.names[PreviewControl::picBorder], c.border);
+    }
+}
+
 // A picture that cannot be loaded stops the load at that step and is named in the message.
 TEST_F(Preview, UnloadablePictureStopsTheLoad) {
     const std::string damaged = inst_.MakeRom("damaged.bmp");  // no picture

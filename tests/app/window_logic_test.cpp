@@ -79,6 +79,48 @@ TEST(Design, TabOrderAndStartFocus) {
     EXPECT_EQ(app::StartFocus(altered), static_cast<int>(MainControl::txtTitle2));
 }
 
+// A screen reader tells every control that takes the focus from every other by its name
+// (its own, else its caption); a label is tied only to a control, and in the main window
+// every label is said: as the name of the control it is tied to, or in a description.
+TEST(Design, EveryFocusableControlHasANameOfItsOwn) {
+    for (const app::WindowDesign* window :
+         {&app::MainWindowDesign(), &app::PreviewWindowDesign()}) {
+        std::set<std::string> names;
+        std::set<int> said;
+        for (std::size_t i = 0; i < window->controlCount; ++i) {
+            const app::ControlDesign& row = window->controls[i];
+            const app::SpokenControl spoken = app::Spoken(*window, static_cast<int>(i));
+            SCOPED_TRACE(row.name);
+            if (!app::TakesFocus(row.kind)) {
+                EXPECT_TRUE(spoken.name.empty() && spoken.label == app::kWindow);
+                continue;
+            }
+            const std::string name = spoken.name.empty() ? row.caption : spoken.name;
+            EXPECT_FALSE(name.empty());
+            EXPECT_TRUE(names.insert(name).second) << name;
+            if (spoken.label != app::kWindow) {
+                EXPECT_EQ(window->controls[spoken.label].kind, app::ControlKind::Label);
+                said.insert(spoken.label);
+            }
+            for (std::size_t j = 0; j < window->controlCount; ++j)
+                if (window->controls[j].kind == app::ControlKind::Label &&
+                    spoken.description.find(window->controls[j].caption) != std::string::npos)
+                    said.insert(static_cast<int>(j));
+        }
+        if (window != &app::MainWindowDesign()) continue;
+        for (std::size_t i = 0; i < window->controlCount; ++i) {
+            if (window->controls[i].kind == app::ControlKind::Label) {
+                EXPECT_TRUE(said.count(static_cast<int>(i))) << window->controls[i].name;
+            }
+        }
+    }
+    // Notes are read one after another, each ending as a sentence.
+    EXPECT_EQ(
+        app::Spoken(app::MainWindowDesign(), static_cast<int>(MainControl::txtBorder)).description,
+        "The border image - 256x192, 24 bit color. Leave textboxes blank for "
+        "default/original pictures.");
+}
+
 // The fold values agree with the design: folding returns to the start layout, and the
 // bottom banner ends at the client area's bottom edge in both states.
 TEST(Design, PanelValuesMatchTheLayout) {

@@ -568,6 +568,37 @@ class MainWindowTest : public QObject {
         QCOMPARE(seen, without.size());
     }
 
+    // Keyboard only, panel folded: from the ROM box Tab reaches the ROM's "Browse...", Space
+    // chooses, Tab reaches "Go...", Space builds. Every stop on the way can be seen.
+    void keyboardOnlyBuild() {
+        Installation inst;
+        QTemporaryDir roms;
+        const QString rom = MakeFile(roms, "Keys.gba", 4096);
+        frmPellix& w = *window_;
+        w.SetToolRunner(inst.FakeRunner());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.txtROM));
+        const auto tabTo = [](QWidget* target) {
+            for (int i = 0; i < 20 && QApplication::focusWidget() != target; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* at = QApplication::focusWidget();
+                QVERIFY2(!at->visibleRegion().isEmpty(), qPrintable(at->objectName()));
+            }
+        };
+        fakes_->nextFile = rom.toStdString();
+        tabTo(w.cmdBrowseROM);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.cmdBrowseROM));
+        QTest::keyClick(w.cmdBrowseROM, Qt::Key_Space);
+        QCOMPARE(w.txtROM->text(), rom);
+        tabTo(w.cmdGo);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.cmdGo));
+        QTest::keyClick(w.cmdGo, Qt::Key_Space);
+        QVERIFY(!fakes_->messages.isEmpty());
+        QCOMPARE(fakes_->messages.last(), QString("Complete!"));
+        QVERIFY(QFile::exists(roms.filePath("Keys.nds")));
+    }
+
     void folderChoiceFeedsTheOutputPath() {
         frmPellix& w = *window_;
         w.txtROM->setText("/games/Name.gba");
