@@ -10,6 +10,8 @@
 #include "builder/rom_names.h"
 #include "builder/staging_files.h"
 #include "app/window_layout.h"
+#include "builder/build_checks.h"
+#include "builder/staging_files.h"
 
 namespace pellix::app {
 
@@ -188,7 +190,12 @@ std::vector<Job> RunDropBatch(const std::vector<std::string>& roms, const DropBa
     settings.border = window.border;
     settings.compression = window.compression;
     for (const std::string& icon : window.icons) settings.icons.AddFile(icon);
-    std::vector<Job> jobs = PlanBatch(roms, settings, appDir);
+    std::vector<Job> jobs;
+    try {
+        jobs = PlanBatch(roms, settings, appDir);
+    } catch (const InputRefused& e) {
+        throw std::runtime_error(std::string("None of the ROMs was built: ") + e.what());
+    }
     ProgressObserver observer(progress, std::count_if(jobs.begin(), jobs.end(), [](const Job& j) {
                                   return j.state == JobState::Waiting;
                               }));
@@ -213,6 +220,7 @@ std::string BatchSummary(const std::vector<Job>& jobs) {
                 ++built;
                 builtLines += "  " + name + " -> " + job.output;
                 if (!job.notice.empty()) builtLines += " (without PSRAM: larger than 16MB)";
+                if (!job.titleNotice.empty()) builtLines += " (its name cut to fit the title)";
                 builtLines += "\n";
                 break;
             case JobState::UpToDate:  // a drop never asks for it

@@ -4,25 +4,24 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
-#include <random>
 #include <set>
 #include <system_error>
 #include <thread>
 
+#include "builder/build_checks.h"
 #include "builder/build_paths.h"
 #include "builder/package_record.h"
-#include "builder/staging_files.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
+#include "builder/staging_files.h"
 #include "builder/title_width.h"
 #include "builder/work_folder.h"
+#include "system/file_identity.h"
 
 namespace fs = std::filesystem;
 
@@ -38,42 +37,25 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// Why `path` cannot be read as a ROM, or "" when it can.
-std::string RomProblem(const fs::path& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (!fs::exists(status)) return "no such file";
-    if (fs::is_directory(status)) return "it is a folder, not a ROM";
-    // A device or a pipe could block the open below, or never end.
-    if (!fs::is_regular_file(status)) return "it is not a file";
-    errno = 0;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        const int error = errno != 0 ? errno : EACCES;
-        return "cannot be read: " + files::ErrorReason({error, std::generic_category()});
-    }
-    return "";
-}
-
-// Why no file can be made in `folder`, or "" when one can: a file is made there and
-// removed again, since nothing short of that tells on every system.
-std::string FolderProblem(const fs::path& folder) {
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return "the folder " + folder.u8string() + " does not exist";
-    std::random_device device;
-    const fs::path probe = folder / (".pellix-probe-" + std::to_string(device()));
-    errno = 0;
-    {
-        std::ofstream file(probe, std::ios::binary);
-        if (file) {
-            file.close();
-            fs::remove(probe, ec);
-            return "";
-        }
-    }
-    const int error = errno != 0 ? errno : EACCES;
-    return "cannot write into the folder " + folder.u8string() + ": " +
-           files::ErrorReason({error, std::generic_category()});
+// What every ROM of the batch shares, checked before any ROM is looked at; throws
+// InputRefused. Returns the pictures, decoded and converted once.
+std::shared_ptr<const StagedPictures> CheckShared(const BatchSettings& settings,
+                                                  const std::string& appDir) {
+    std::string titles[3];
+    if (settings.titleGiven)
+        for (int i = 0; i < 3; ++i) titles[i] = settings.titles[i];
+    // Any name stands in for the ROMs': the typed lines are judged alike for each.
+    const bool nameAsLine1 = titles[0].empty();
+    if (nameAsLine1) titles[0] = "x";
+    const TitleCheck title = CheckTitle(titles, nameAsLine1);
+    if (!title.refusal.empty()) throw InputRefused(title.refusal);
+    const std::string data =
+        (files::ToPath(paths::WithoutTrailingSeparator(appDir)) / "bin" / "data").u8string();
+    std::string problem = DataFolderRefusal({data});
+    if (problem.empty() && !settings.outputFolder.empty())
+        problem = OutputFolderRefusal(settings.outputFolder);
+    if (!problem.empty()) throw InputRefused(problem);
+    return CheckPictures(appDir, settings.icon, settings.border);
 }
 
 // Runs a program of a build, trying a start that failed once more after a moment: with
@@ -130,10 +112,13 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
 }
 
 std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSettings& settings,
-                           const std::string& appDir) {
+                                const std::string& appDir) {
+    const std::shared_ptr<const StagedPictures> pictures = CheckShared(settings, appDir);
     std::vector<Job> jobs;
     // Each ROM's key, and the job that has it.
     std::map<std::string, std::pair<std::string, std::string>> romKeys;
+    // Each ROM's file, and the ROM as given: a hard link has a key of its own.
+    std::vector<std::pair<os::FileIdentity, std::string>> romFiles;
     std::error_code ec;
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
@@ -148,19 +133,24 @@ std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSe
         job.romPath = romPath.u8string();
         std::string problem = collected.problem;
         if (problem.empty()) problem = RomRefusal(rom, job.romPath);
-        if (problem.empty()) problem = RomProblem(romPath);
         if (problem.empty()) {
             const auto [known, fresh] =
                 romKeys.emplace(FileKey(romPath), std::make_pair(rom, job.romPath));
-            if (!fresh) {
-                // The same path twice is built once; the same file under another name (a
-                // link, say) is told, since the user may have meant another ROM.
-                if (known->second.second == job.romPath) continue;
+            // The same path twice is built once.
+            if (!fresh && known->second.second == job.romPath) continue;
+            const os::FileIdentity identity = os::IdentifyFile(job.romPath);
+            std::string first = fresh ? "" : known->second.first;
+            for (const auto& [file, given] : romFiles)
+                if (first.empty() && file.SameFileAs(identity)) first = given;
+            if (!first.empty()) {
+                // The same file under another name (a link of either kind) is told, since
+                // the user may have meant another ROM.
                 job.state = JobState::Skipped;
-                job.reason = "the same ROM as " + known->second.first + ", given twice";
+                job.reason = "the same ROM as " + first + ", given twice";
                 jobs.push_back(job);
                 continue;
             }
+            romFiles.emplace_back(identity, rom);
         }
 
         const RomChoice choice = ChooseRom(job.romPath);
@@ -170,30 +160,46 @@ std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSe
                 : paths::WithSeparator(
                       (outputFolder / files::ToPath(job.subfolder)).lexically_normal().u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
-        job.titles[0] = choice.title1;
+        // The whole name, so that a cut to fit the typed lines is told.
+        std::string titles[3] = {choice.name, "", ""};
+        // The name stands as line 1 unless a typed line 1 replaces it or it is fitted.
+        bool nameAsLine1 = !settings.titleGiven || settings.titles[0].empty();
         const bool nameAlone = !settings.titleGiven ||
                                (settings.titles[0].empty() && settings.titles[1].empty() &&
                                 settings.titles[2].empty());
-        if (settings.fitTitles && nameAlone && !FindTitle(settings.titleList, job.romPath)) {
+        const TitleEntry* listed = FindTitle(settings.titleList, job.romPath);
+        if (listed) {
+            // The list's lines as typed; an empty line 1 stands for the name.
+            for (int i = 0; i < 3; ++i)
+                if (i > 0 || !listed->titles[0].empty()) titles[i] = listed->titles[i];
+            nameAsLine1 = listed->titles[0].empty();
+        } else if (settings.fitTitles && nameAlone) {
             const FittedTitle fitted = FitTitle(choice.title1);
-            for (std::size_t i = 0; i < fitted.lines.size(); ++i) job.titles[i] = fitted.lines[i];
+            for (std::size_t i = 0; i < fitted.lines.size() && i < 3; ++i)
+                titles[i] = fitted.lines[i];
             job.droppedWords = fitted.dropped;
+            nameAsLine1 = fitted.lines.size() <= 1;
         } else if (settings.titleGiven) {
-            if (!settings.titles[0].empty()) job.titles[0] = settings.titles[0];
-            job.titles[1] = settings.titles[1];
-            job.titles[2] = settings.titles[2];
+            if (!settings.titles[0].empty()) titles[0] = settings.titles[0];
+            titles[1] = settings.titles[1];
+            titles[2] = settings.titles[2];
         }
-        if (const TitleEntry* entry = FindTitle(settings.titleList, job.romPath)) {
-            for (int i = 0; i < 3; ++i) job.titles[i] = entry->titles[i];
-            if (job.titles[0].empty()) job.titles[0] = choice.title1;
-            job.droppedWords.clear();
-        }
+        const TitleCheck title = CheckTitle(titles, nameAsLine1);
+        for (std::size_t i = 0; i < 3; ++i)
+            job.titles[i] = i < title.lines.size() ? title.lines[i] : "";
+        job.titleNotice = title.notice;
+        if (problem.empty() && !title.refusal.empty())
+            problem = listed ? "--titles line " + std::to_string(listed->line) + ": " + title.refusal
+                             : title.refusal;
+        // Pictures found by name are converted when the build is near (RunBatch), so that
+        // a run that finds every package current decodes none; the batch's own are here.
         job.icon = settings.icons.Find(job.romPath, job.subfolder);
         job.ownIcon = !job.icon.empty();
         if (!job.ownIcon) job.icon = settings.icon;
         job.border = settings.borders.Find(job.romPath, job.subfolder);
         job.ownBorder = !job.border.empty();
         if (!job.ownBorder) job.border = settings.border;
+        if (!job.ownIcon && !job.ownBorder) job.pictures = pictures;
         job.romSize = fs::file_size(romPath, ec);
         if (ec) job.romSize = 0;
         job.psram = settings.psram && choice.psramAllowed;
@@ -241,6 +247,7 @@ std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSe
         if (fs::exists(status) && !settings.force && !settings.update) {
             job.state = JobState::Skipped;
             job.reason = PackageExistsReason(job.output);
+            job.packageKept = true;
             continue;
         }
         // A folder still to be made is judged by the nearest one there, where it will be.
@@ -250,7 +257,7 @@ std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSe
         const std::string folder = existing.u8string();
         auto known = folderProblems.find(folder);
         if (known == folderProblems.end())
-            known = folderProblems.emplace(folder, FolderProblem(existing)).first;
+            known = folderProblems.emplace(folder, OutputFolderRefusal(folder)).first;
         if (!known->second.empty()) {
             job.state = JobState::Failed;
             job.reason = known->second;
@@ -280,7 +287,7 @@ BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& 
 namespace {
 
 BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
-                        const std::shared_ptr<const StagedPictures>& pictures) {
+                        const std::shared_ptr<const StagedPictures>& batchPictures) {
     BuildRequest request;
     request.rom = job.romPath;
     request.outputFolder = job.outputFolder;
@@ -288,7 +295,7 @@ BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
     request.psram = job.psram;
     request.compression = settings.compression;
     request.replace = settings.force || job.replace;
-    request.pictures = pictures;
+    request.pictures = job.pictures ? job.pictures : batchPictures;
     return request;
 }
 
@@ -308,49 +315,20 @@ std::vector<std::string> UnmatchedTitles(const std::vector<TitleEntry>& list,
 
 namespace {
 
-// Converts every picture the waiting jobs use, each distinct file once (the memory of one
-// decode at a time, however many builds run), and gives each job its pair. A job whose
-// picture cannot be used fails here, before any build starts.
-std::map<const Job*, std::shared_ptr<const StagedPictures>> PreparePictures(
-    std::vector<Job>& jobs, const std::string& appDir, BatchObserver& observer) {
-    std::map<std::string, std::pair<std::vector<std::uint8_t>, std::string>> icons, borders;
-    const auto convert = [](auto& known, const std::string& file, auto stage) -> const auto& {
-        auto found = known.find(file);
-        if (found != known.end()) return found->second;
-        std::pair<std::vector<std::uint8_t>, std::string> made;
-        try {
-            made.first = stage(file);
-        } catch (const std::exception& e) {
-            made.second = e.what();
-        }
-        return known.emplace(file, std::move(made)).first->second;
-    };
-    std::map<std::pair<std::string, std::string>, std::shared_ptr<const StagedPictures>> pairs;
-    std::map<const Job*, std::shared_ptr<const StagedPictures>> chosen;
+// Converts the pictures of the waiting jobs that have none yet (those found by name), each
+// distinct file once, before any build starts. A job whose picture cannot be used fails.
+void PreparePictures(std::vector<Job>& jobs, const std::string& appDir, BatchObserver& observer) {
+    PictureChecks checks(appDir);
     for (Job& job : jobs) {
-        if (job.state != JobState::Waiting) continue;
-        const auto files = PictureFiles(appDir, job.icon, job.border);
-        auto& pair = pairs[files];
-        if (!pair) {
-            const auto& border = convert(borders, files.second, StageBorder);
-            const auto& icon = convert(icons, files.first, StageIcon);
-            if (!border.second.empty() || !icon.second.empty()) {
-                job.state = JobState::Failed;
-                job.reason = !border.second.empty() ? border.second : icon.second;
-                observer.Settled(job);
-                pairs.erase(files);
-                continue;
-            }
-            auto staged = std::make_shared<StagedPictures>();
-            staged->iconSource = files.first;
-            staged->borderSource = files.second;
-            staged->icon = icon.first;
-            staged->border = border.first;
-            pair = staged;
+        if (job.state != JobState::Waiting || job.pictures) continue;
+        try {
+            job.pictures = checks.For(job.icon, job.border);
+        } catch (const InputRefused& e) {
+            job.state = JobState::Failed;
+            job.reason = e.what();
+            observer.Settled(job);
         }
-        chosen[&job] = pair;
     }
-    return chosen;
 }
 
 // Runs `task` on each index below `count`, on up to `parallel` threads.
@@ -434,8 +412,24 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
     if (waiting == 0) return;
     RemoveStaleWorkFolders();
     if (settings.update) JudgePackages(jobs, settings, appDir, parallel, observer);
-    const std::map<const Job*, std::shared_ptr<const StagedPictures>> pictures =
-        PreparePictures(jobs, appDir, observer);
+    PreparePictures(jobs, appDir, observer);
+    // One conversion for the whole batch: the same pictures in every package, and the
+    // memory of one decode, however many builds run. Planned jobs bring theirs.
+    std::shared_ptr<const StagedPictures> pictures;
+    try {
+        if (std::any_of(jobs.begin(), jobs.end(), [](const Job& job) {
+                return job.state == JobState::Waiting && !job.pictures;
+            }))
+            pictures = CheckPictures(appDir, settings.icon, settings.border);
+    } catch (const std::exception& e) {
+        for (Job& job : jobs) {
+            if (job.state != JobState::Waiting) continue;
+            job.state = JobState::Failed;
+            job.reason = e.what();
+            observer.Finished(job);
+        }
+        return;
+    }
 
     std::mutex mutex;
     std::condition_variable allDone;
@@ -456,7 +450,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             BuildResult result;
             try {
                 MakeFolders(job->outputFolder);
-                result = build(RequestFor(*job, settings, pictures.at(job)), appDir);
+                result = build(RequestFor(*job, settings, pictures), appDir);
             } catch (const std::exception& e) {
                 result.reason = e.what();
             }
@@ -471,6 +465,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             } else if (result.kind == BuildOutcome::Skipped) {
                 job->state = JobState::Skipped;
                 job->reason = result.reason;
+                job->packageKept = true;
             } else if (observer.Cancelled()) {
                 job->state = JobState::Interrupted;
                 job->reason = "stopped by the interrupt";

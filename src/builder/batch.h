@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,23 +73,34 @@ struct Job {
     bool psram = true;
     bool replace = false;  // its package is there and stale: the build replaces it
     std::int64_t romSize = 0;
-    std::string notice;  // shown before the build, such as the PSRAM notice
+    std::string notice;        // shown before the build, such as the PSRAM notice
+    std::string titleNotice;   // the ROM's name was cut to fit the title; "" when not
     std::string droppedWords;  // words of the name that found no room in the fitted title
+    // The icon and border converted (shared by the jobs that use the same pictures); when
+    // not set, RunBatch converts `icon` and `border` (each distinct file once).
+    std::shared_ptr<const StagedPictures> pictures;
     JobState state = JobState::Waiting;
     std::string reason;            // why it failed or was skipped
+    bool packageKept = false;      // Skipped because its package exists (force replaces it)
     std::int64_t packageSize = 0;  // when built
     double seconds = 0;            // how long its build took
 };
 
 // Decides each ROM's package and settings, by the rules a ROM chosen in the window sets
-// off, and settles at once the ROMs that cannot be built: no ROM, a missing, empty or
-// unreadable ROM, a folder, an output folder that cannot be written or lies in the
-// installation `appDir`, a package that exists (skipped unless settings.force), a ROM whose
-// package would be another ROM of the batch, and ROMs that would make the same package as
-// another (all of them fail: which ROM would win is no choice to make for the user). A ROM
-// named twice under one name is built once; under another name (a link, say) the second
-// is skipped as given twice. Relative paths are taken from the current folder. Never
-// throws for a bad ROM.
+// off, after checking up front what every ROM shares (build_checks.h): a typed title that
+// does not fit, a picture that cannot be used, a staging folder holding a name the build
+// needs, or an output folder (settings.outputFolder) that cannot be written throws
+// InputRefused, for the whole batch, before anything is built. The pictures are decoded
+// and converted there, once, and every job gets them. Then it settles at once the ROMs
+// that cannot be built (RomRefusal: none, missing, a folder, empty, too large,
+// unreadable), an output folder that cannot be written or lies in the installation
+// `appDir`, a package that exists (skipped unless settings.force), a ROM whose package
+// would be another ROM of the batch, and ROMs that would make the same package as another
+// (all of them fail: which ROM would win is no choice to make for the user). A ROM named
+// twice under one name is built once; under another name (a symbolic or a hard link) the
+// second is skipped as given twice. Each ROM's name as line 1 is cut to the room the
+// typed lines leave (told in Job::titleNotice). Relative paths are taken from the current
+// folder. Never throws for a bad ROM.
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
                            const std::string& appDir);
 // The same for collected ROMs: with an output folder each package goes into its ROM's

@@ -10,6 +10,35 @@ namespace fs = std::filesystem;
 
 namespace pellix::paths {
 
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x != y && !(kIgnoreCase && std::tolower(x) == std::tolower(y))) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool IsBuildDataName(const std::string& name) {
+    for (const char* own : kBuildDataNames)
+        if (SameName(name, own)) return true;
+    return false;
+}
+
+bool IsBuildLeftover(const std::string& name) {
+    // A writer's temporary file is its final name, a dot, eight hex digits and ".tmp".
+    constexpr std::size_t kTag = 13;  // ".1a2b3c4d.tmp"
+    if (name.size() <= kTag || name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
+    if (name[name.size() - kTag] != '.') return false;
+    for (std::size_t i = name.size() - kTag + 1; i < name.size() - 4; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+    return IsBuildDataName(name.substr(0, name.size() - kTag));
+}
+
 fs::path Absolute(const std::string& path, const fs::path& base) {
     fs::path p = files::ToPath(path);
     if (p.is_relative()) p = base / p;

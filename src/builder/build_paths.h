@@ -14,11 +14,24 @@ constexpr bool kIgnoreCase = os::kPathsIgnoreCase;
 // The variable that names the temporary folder, for a user whose folder cannot be written.
 constexpr const char* kTemporaryFolderVariable = os::kWindows ? "TMP" : "TMPDIR";
 
-// Whether `c` separates path components here ("/" everywhere, "\" too on Windows, and
-// both when names are split, as BaseName does).
+// Whether `c` separates path components here: "/" everywhere, "\" too on Windows. On
+// other systems a backslash is a character of a name like any other.
 inline bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
+    return c == '/' || (os::kWindows && c == '\\');
 }
+
+// The names a build writes into the top of its data folder, which the user's files of
+// bin/data may therefore not have.
+constexpr const char* kBuildDataNames[] = {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"};
+
+// Whether the data-folder entry `name` is one of kBuildDataNames (ignoring case where
+// names do).
+bool IsBuildDataName(const std::string& name);
+
+// Whether the data-folder entry `name` is a working file our own programs leave behind
+// when stopped midway: what gzip and the other writers write under before renaming
+// ("game.gz.1a2b3c4d.tmp"), or a build's working folder. Such files are never packed.
+bool IsBuildLeftover(const std::string& name);
 
 // `path` made absolute: a relative one is taken from `base` (itself absolute), so the
 // result never depends on the process's current directory.

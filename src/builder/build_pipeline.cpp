@@ -3,14 +3,14 @@
 
 #include <filesystem>
 #include <stdexcept>
-#include <tuple>
 
+#include "builder/build_checks.h"
 #include "builder/build_paths.h"
 #include "builder/package_record.h"
-#include "system/command_line.h"
-#include "system/files.h"
 #include "builder/staging_files.h"
 #include "builder/work_folder.h"
+#include "system/command_line.h"
+#include "system/files.h"
 
 namespace fs = std::filesystem;
 
@@ -21,7 +21,6 @@ const char kChooseRomFirst[] = "Choose a GBA ROM first";
 
 namespace {
 
-constexpr const char* kBannerDefault = "Pellix";
 constexpr const char kDidNotStart[] = "The build did not start: ";
 constexpr const char kStopped[] = "The build stopped: ";
 
@@ -45,15 +44,11 @@ class PackageKept : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-bool IsBlankLine(const std::string& line) {
-    return line.find_first_not_of(' ') == std::string::npos;
-}
-
 // What a request comes to, every path absolute.
 struct Plan {
     std::string rom;
     std::string output;
-    std::string banner;
+    std::vector<std::string> titleLines;
     std::shared_ptr<const StagedPictures> pictures;
 };
 
@@ -65,43 +60,22 @@ std::string InWork(const std::string& work, const std::string& relative) {
     return path;
 }
 
-// A custom picture: its absolute path when it names a file that is there, else `fallback`.
-// A relative name is found where the window's own checks find it, in the current folder.
-std::string PictureOrDefault(const std::string& text, const std::string& fallback) {
-    if (!files::FileExists(text)) return fallback;
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(files::ToPath(text), ec);
-    return ec ? fallback : absolute.u8string();
-}
-
 // Step 1: the request checked and pinned down before anything is touched.
 Plan Resolve(const BuildRequest& request, const std::string& app) {
-    if (app.find('"') != std::string::npos) {
-        throw BuildRefused("the installation folder " + app +
-                           " has a double quote in its name, which no command line can hold.");
+    CheckedRequest checked;
+    try {
+        checked = CheckRequest(request, app);
+    } catch (const InputRefused& e) {
+        throw BuildRefused(e.what(), request.rom.empty());
     }
-    const fs::path bin = files::ToPath(app) / "bin";
     Plan plan;
-    plan.rom = request.rom.empty() ? "" : paths::Absolute(request.rom, bin).u8string();
-    const std::string romProblem = RomRefusal(request.rom, plan.rom);
-    if (!romProblem.empty()) throw BuildRefused(romProblem, request.rom.empty());
+    plan.rom = checked.rom;
+    plan.output = checked.output;
+    plan.titleLines = checked.titleLines;
+    plan.pictures = checked.pictures;
     std::error_code ec;
-    plan.output =
-        paths::Absolute(OutputPath(request.outputFolder, request.rom), bin).u8string();
-    const std::string problem =
-        paths::OutputProblem(app, plan.output, !request.outputFolder.empty());
-    if (!problem.empty()) throw BuildRefused(problem);
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept(PackageExistsReason(plan.output));
-    plan.banner = BannerText(request.titles[0], request.titles[1], request.titles[2]);
-    plan.pictures = request.pictures;
-    if (!plan.pictures) {
-        try {
-            plan.pictures = StagePicturesOrDefaults(app, request.icon, request.border);
-        } catch (const std::runtime_error& e) {
-            throw BuildFailure(e.what());
-        }
-    }
     return plan;
 }
 
@@ -193,8 +167,8 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
     RunTool(runner, app, work, "gbacrusher", "-l border.img.bin -o data" + sep + "border.lz7",
             {"data/border.lz7"});
     RunTool(runner, app, work, "ndstool",
-            "-c x.nds -7 7.bin -9 9.bin -d data -g \"QLMR\" \"12\" \"Quillmere\" -b icon.bmp " +
-                QuoteArgument(plan.banner),
+            "-c x.nds -7 7.bin -9 9.bin -d data -g \"QLMR\" \"12\" \"Quillmere\" " +
+                BannerArguments(plan.titleLines),
             {"x.nds"});
     // The stamp goes in before efs records the package's size, and is sealed after it.
     AppendStamp(InWork(work, "x.nds"), inputs);
@@ -208,7 +182,7 @@ PackageInputs InputsOf(const BuildRequest& request, const Plan& plan, std::uint6
     inputs.rom = plan.rom;
     inputs.icon = plan.pictures->iconSource;
     inputs.border = plan.pictures->borderSource;
-    inputs.banner = plan.banner;
+    inputs.titleLines = plan.titleLines;
     inputs.psram = request.psram;
     inputs.compression = request.compression;
     return inputs;
@@ -255,36 +229,16 @@ std::string PackageExistsReason(const std::string& output) {
     return "the package " + output + " exists";
 }
 
-std::string RomRefusal(const std::string& romText, const std::string& romPath) {
-    if (romText.empty()) return kChooseRomFirst;
-    std::error_code ec;
-    const fs::path path = files::ToPath(romPath);
-    if (fs::is_regular_file(path, ec) && fs::file_size(path, ec) == 0 && !ec)
-        return "the ROM " + romText + " is empty";
-    return "";
-}
-
-std::pair<std::string, std::string> PictureFiles(const std::string& appDir,
-                                                 const std::string& icon,
-                                                 const std::string& border) {
-    const std::string gfx = paths::WithoutTrailingSeparator(appDir) + paths::kSeparator + "gfx" +
-                            paths::kSeparator;
-    return {PictureOrDefault(icon, gfx + "icon.bmp"), PictureOrDefault(border, gfx + "border.bmp")};
-}
-
-std::shared_ptr<const StagedPictures> StagePicturesOrDefaults(const std::string& appDir,
-                                                              const std::string& icon,
-                                                              const std::string& border) {
-    const auto [iconFile, borderFile] = PictureFiles(appDir, icon, border);
-    return StagePictures(iconFile, borderFile);
-}
-
-std::string BannerText(const std::string& line1, const std::string& line2,
-                       const std::string& line3) {
-    if (IsBlankLine(line1)) return kBannerDefault;
-    if (IsBlankLine(line2)) return line1;
-    if (IsBlankLine(line3)) return line1 + ";" + line2;
-    return line1 + ";" + line2 + ";" + line3;
+std::string BannerArguments(const std::vector<std::string>& lines) {
+    bool semicolonInLine = false;
+    for (const std::string& line : lines) semicolonInLine |= line.find(';') != std::string::npos;
+    const char separator = semicolonInLine ? '\n' : ';';
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += separator;
+        text += lines[i];
+    }
+    return (semicolonInLine ? "-bl icon.bmp " : "-b icon.bmp ") + QuoteArgument(text);
 }
 
 std::string OutputPath(const std::string& outputFolder, const std::string& romPath) {
@@ -296,14 +250,16 @@ std::uint64_t RequestDigest(const BuildRequest& request, const std::string& appD
     const std::string app = paths::WithoutTrailingSeparator(appDir);
     Plan plan;
     plan.rom = paths::Absolute(request.rom, files::ToPath(app) / "bin").u8string();
-    plan.banner = BannerText(request.titles[0], request.titles[1], request.titles[2]);
+    // The lines and picture files exactly as the check stage gives them to a build.
+    plan.titleLines = CheckTitle(request.titles, false).lines;
     auto sources = std::make_shared<StagedPictures>();
     if (request.pictures) {
         sources->iconSource = request.pictures->iconSource;
         sources->borderSource = request.pictures->borderSource;
     } else {
-        std::tie(sources->iconSource, sources->borderSource) =
-            PictureFiles(app, request.icon, request.border);
+        const auto [icon, border] = PictureSources(app, request.icon, request.border);
+        sources->iconSource = icon.path;
+        sources->borderSource = border.path;
     }
     plan.pictures = sources;
     return InputsDigest(InputsOf(request, plan, stagedFiles));

@@ -7,6 +7,7 @@
 #include <string>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "builder/picture_staging.h"
 #include "builder/shell_wait.h"
@@ -19,7 +20,7 @@ namespace pellix {
 struct BuildRequest {
     std::string rom;           // the ROM file, as typed
     std::string outputFolder;  // "" delivers into the installation's bin folder
-    std::string titles[3];     // the banner's lines (see BannerText)
+    std::string titles[3];     // the banner's lines (see BannerLines in build_checks.h)
     std::string icon;          // a custom icon; "" or a file that is not there: gfx/icon.bmp
     std::string border;        // a custom border; "" or missing: gfx/border.bmp
     bool psram = true;         // the first mode letter, P or N
@@ -85,8 +86,9 @@ class ToolRunner {
     Function run_;
 };
 
-// One build of the installation at `appDir` (no trailing separator): checks the request,
-// converts the pictures (unless the request brings them), makes a private working folder
+// One build of the installation at `appDir` (no trailing separator): checks the request
+// (CheckRequest, build_checks.h: the ROM, title, pictures, staging folder and output
+// folder, before anything is written or run), makes a private working folder
 // below `tempParent` (the system's temporary folder when "") holding copies of bin/7.bin,
 // bin/9.bin and the user's files of bin/data, stages the ROM, border, icon and mode file
 // there, runs gzip (when compression is on), grit, gbacrusher, ndstool and efs from bin
@@ -111,27 +113,11 @@ std::uint64_t RequestDigest(const BuildRequest& request, const std::string& appD
 // Why a package at `output`, which may not be replaced, was not built.
 std::string PackageExistsReason(const std::string& output);
 
-// Why the ROM `romText` (absolute: `romPath`) cannot be built before anything is tried,
-// or "": no ROM at all is kChooseRomFirst; an empty file is "the ROM ... is empty".
-std::string RomRefusal(const std::string& romText, const std::string& romPath);
-
-// The icon and border a build of the installation `appDir` uses, converted: a custom
-// picture when `icon` or `border` names a file that is there, else gfx/icon.bmp and
-// gfx/border.bmp. Throws std::runtime_error as StagePictures does.
-std::shared_ptr<const StagedPictures> StagePicturesOrDefaults(const std::string& appDir,
-                                                              const std::string& icon,
-                                                              const std::string& border);
-
-// The files StagePicturesOrDefaults reads: {icon, border}, absolute.
-std::pair<std::string, std::string> PictureFiles(const std::string& appDir,
-                                                 const std::string& icon,
-                                                 const std::string& border);
-
-// The banner text handed to ndstool: "Pellix" when line 1 is blank, else line 1, then
-// line 2 and line 3 each after a ";" for as long as no blank line comes. A line is blank
-// when it holds nothing but spaces; the lines are used untrimmed.
-std::string BannerText(const std::string& line1, const std::string& line2,
-                       const std::string& line3);
+// The arguments that hand the banner's `lines` (BannerLines) and the staged icon to
+// ndstool: the classic -b icon.bmp "Line 1;Line 2", or, when a line holds a ';' of its
+// own, -bl icon.bmp with the lines separated by line breaks (our ndstool's form, in which
+// a ';' is a character of its line).
+std::string BannerArguments(const std::vector<std::string>& lines);
 
 // Where the package goes (paths::OutputPath).
 std::string OutputPath(const std::string& outputFolder, const std::string& romPath);

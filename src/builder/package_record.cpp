@@ -88,7 +88,8 @@ std::uint64_t InputsDigest(const PackageInputs& inputs) {
     }
     if (inputs.compression)
         digest.AddNumber(static_cast<std::uint64_t>(os::Inspect(inputs.rom).mtime));
-    digest.AddText(inputs.banner);
+    digest.AddNumber(inputs.titleLines.size());
+    for (const std::string& line : inputs.titleLines) digest.AddText(line);
     digest.AddNumber((inputs.psram ? 1 : 0) | (inputs.compression ? 2 : 0));
     return digest.Value();
 }

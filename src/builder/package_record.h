@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace pellix {
 
@@ -18,7 +19,7 @@ struct PackageInputs {
     std::string rom;                // the ROM file, absolute
     std::string icon;               // the icon file the build converts, absolute
     std::string border;             // the border file, absolute
-    std::string banner;             // the title as handed to ndstool (BannerText)
+    std::vector<std::string> titleLines;  // the lines the banner shows (BannerLines)
     bool psram = true;
     bool compression = true;
 };

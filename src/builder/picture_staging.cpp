@@ -52,9 +52,11 @@ std::vector<uint8_t> ReadPicture(const std::string& role, const std::string& pat
 }
 
 template <typename Make>
-std::vector<uint8_t> Convert(const std::string& role, const std::string& source, Make make) {
+std::vector<uint8_t> Convert(const std::string& role, const PictureSource& picture, Make make) {
+    const std::string& source = picture.path;
     std::vector<uint8_t> bytes = ReadPicture(role, source);
-    if (formats::DetectPicture(bytes.data(), bytes.size()) == formats::PictureKind::Unknown)
+    if (!picture.chosen &&
+        formats::DetectPicture(bytes.data(), bytes.size()) == formats::PictureKind::Unknown)
         return bytes;
     try {
         const std::lock_guard<std::mutex> lock(g_decodeMutex);
@@ -71,24 +73,24 @@ std::vector<uint8_t> Convert(const std::string& role, const std::string& source,
 
 }  // namespace
 
-std::shared_ptr<const StagedPictures> StagePictures(const std::string& iconPath,
-                                                    const std::string& borderPath) {
+std::shared_ptr<const StagedPictures> StagePictures(const PictureSource& icon,
+                                                    const PictureSource& border) {
     auto pictures = std::make_shared<StagedPictures>();
-    pictures->iconSource = iconPath;
-    pictures->borderSource = borderPath;
-    pictures->border = StageBorder(borderPath);
-    pictures->icon = StageIcon(iconPath);
+    pictures->iconSource = icon.path;
+    pictures->borderSource = border.path;
+    pictures->border = StageBorder(border);
+    pictures->icon = StageIcon(icon);
     return pictures;
 }
 
-std::vector<std::uint8_t> StageIcon(const std::string& iconPath) {
-    return Convert("icon", iconPath, [](const std::vector<uint8_t>& bytes) {
+std::vector<std::uint8_t> StageIcon(const PictureSource& icon) {
+    return Convert("icon", icon, [](const std::vector<uint8_t>& bytes) {
         return formats::MakeMenuIcon(bytes.data(), bytes.size());
     });
 }
 
-std::vector<std::uint8_t> StageBorder(const std::string& borderPath) {
-    return Convert("border", borderPath, [](const std::vector<uint8_t>& bytes) {
+std::vector<std::uint8_t> StageBorder(const PictureSource& border) {
+    return Convert("border", border, [](const std::vector<uint8_t>& bytes) {
         return formats::MakeBorderPicture(bytes.data(), bytes.size());
     });
 }

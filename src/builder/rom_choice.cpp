@@ -1,7 +1,9 @@
 // What choosing a ROM proposes: output folder, title line 1 and whether PSRAM is offered.
 #include "builder/rom_choice.h"
 
+#include "builder/build_checks.h"
 #include "builder/staging_files.h"
+#include "formats/banner.h"
 
 namespace pellix {
 
@@ -12,7 +14,9 @@ RomChoice ChooseRom(const std::string& romPath) {
     choice.romPath = romPath;
     const std::string fileName = files::BaseName(romPath, "");
     choice.outputFolder = romPath.substr(0, romPath.size() - fileName.size());
-    choice.title1 = files::BaseName(romPath, ".gba");
+    // A name is no typed title: what the banner cannot show of it is made readable or cut.
+    choice.name = formats::ReadableText(files::BaseName(romPath, ".gba"));
+    choice.title1 = formats::CutToUnits(choice.name, kTitleRoom);
     choice.size = files::FileSizeOrZero(romPath);
     choice.psramAllowed = choice.size <= kPsramLimit;
     return choice;

@@ -16,7 +16,11 @@ extern const char kRomTooLarge[];
 struct RomChoice {
     std::string romPath;       // as chosen
     std::string outputFolder;  // the folder part of romPath, trailing separator kept ("" if none)
-    std::string title1;        // the file name less ".gba" (any case)
+    // The file name less ".gba" (any case), as a banner can show it: bytes that are not
+    // UTF-8 read as Windows-1252 (formats::ReadableText).
+    std::string name;
+    std::string title1;  // the name, cut to a DS title's room
+
     std::int64_t size = 0;     // the ROM's size; 0 when it cannot be read
     bool psramAllowed = true;  // false when size > kPsramLimit: PSRAM is disabled and off
 };

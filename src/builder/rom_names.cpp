@@ -133,10 +133,11 @@ std::vector<TitleEntry> ParseTitleList(const std::string& text) {
             throw TitleListError(where + entry.name + " has " + std::to_string(fields.size() - 1) +
                                  " title lines; a package shows at most 3");
         for (std::size_t i = 1; i < fields.size(); ++i) {
-            if (fields[i].find(';') != std::string::npos)
-                throw TitleListError(where + "a title cannot hold \";\", which separates the "
-                                             "menu's lines");
-            entry.titles[i - 1] = IsBlank(fields[i]) ? "" : fields[i];
+            // Spaces alone would vanish without a word; only an empty line 1 asks for the name.
+            if (!fields[i].empty() && IsBlank(fields[i]))
+                throw TitleListError(where + entry.name + ": title line " + std::to_string(i) +
+                                     " holds nothing but spaces");
+            entry.titles[i - 1] = fields[i];
         }
         const std::string problem = TitleLinesProblem(entry.titles);
         if (!problem.empty()) throw TitleListError(where + entry.name + ": title " + problem);

@@ -54,9 +54,8 @@ class TitleListError : public std::runtime_error {
 // Reads a title list: UTF-8 text (a byte order mark is passed over), one ROM a line, the
 // ROM's name, then one to three title lines, separated by tabs; blank lines are passed
 // over and "\r\n" ends a line as "\n" does. Throws TitleListError ("line 4: ...") for text
-// that is not UTF-8, a line with no title or more than three, a title holding ";" (which
-// separates the menu's lines), a blank title line before one with text, or a name listed
-// twice.
+// that is not UTF-8, a line with no title or more than three, a title line of spaces alone,
+// an empty title line before one with text, or a name listed twice.
 std::vector<TitleEntry> ParseTitleList(const std::string& text);
 
 // The entry for the ROM at `romPath`, or nullptr.

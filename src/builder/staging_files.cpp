@@ -1,6 +1,8 @@
 // The staging file helpers: copy, test, measure, delete and numbered binary writes.
 #include "builder/staging_files.h"
 
+#include "builder/build_paths.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -53,8 +55,10 @@ std::string BaseName(const std::string& path, const std::string& extension) {
     if (EndsWithNoCase(path, extension)) work.resize(path.size() - extension.size());
     // The last separator of the whole path decides, so a path that is nothing but the
     // extension after a separator gives "".
-    const std::size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) return work;
+    std::size_t slash = path.size();
+    while (slash > 0 && !paths::IsSeparator(path[slash - 1])) --slash;
+    if (slash == 0) return work;
+    --slash;
     if (slash + 1 >= work.size()) return "";
     return work.substr(slash + 1);
 }

@@ -27,8 +27,8 @@ using os::ErrorReason;
 // Converts a path string (UTF-8) to a filesystem path.
 std::filesystem::path ToPath(const std::string& path);
 
-// The last component of `path` (after the last "/" or "\"), less `extension` when the
-// path ends with it (compared without regard to case). Never fails.
+// The last component of `path` (after the last separator, paths::IsSeparator), less `extension`
+// when the path ends with it (compared without regard to case). Never fails.
 std::string BaseName(const std::string& path, const std::string& extension);
 
 // Copies `source` to `destination`, replacing a file that is there, and returns whether

@@ -26,14 +26,11 @@ constexpr char kLockSuffix[] = ".lock";
 const std::string kWhereToWork =
     std::string("; set ") + paths::kTemporaryFolderVariable + " to a folder you can write";
 
-// What a build itself writes into data/, and what gzip writes while it packs "game" (its
-// temporary name is game.gz. and eight characters and .tmp). An interrupted build of an
-// earlier version may have left them in bin/data; none of them belongs in a package.
+// What a build itself writes into data/, and our programs' temporary files. The check
+// before a build refuses a user's file of a build name, so these are leftovers of an
+// interrupted build or of an earlier version; none of them belongs in a package.
 bool IsBuildDataFile(const std::string& name) {
-    for (const char* file : {"game", "game.gz", "game.gba", "border.lz7", "mode.txt"})
-        if (name == file) return true;
-    return name.rfind("game.gz.", 0) == 0 && name.size() > 12 &&
-           name.compare(name.size() - 4, 4, ".tmp") == 0;
+    return paths::IsBuildDataName(name) || paths::IsBuildLeftover(name);
 }
 
 // A working folder or its lock, wherever the temporary folder is (even inside bin/data).

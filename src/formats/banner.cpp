@@ -69,11 +69,11 @@ void CheckIcon(const Picture& icon) {
     }
 }
 
-std::u16string BannerTitle(const std::string& utf8) {
+std::u16string BannerTitle(const std::string& utf8, bool semicolonBreaks) {
     std::u16string units;
     for (size_t i = 0; i < utf8.size();) {
         const char32_t cp = NextCodePoint(utf8, i);
-        if (cp == U';') {
+        if (cp == U';' && semicolonBreaks) {
             units.push_back(nds::kTitleLineBreak);
         } else if (cp >= 0x10000) {
             units.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
@@ -89,9 +89,77 @@ std::u16string BannerTitle(const std::string& utf8) {
     return units;
 }
 
-std::vector<uint8_t> MakeBanner(const Picture& icon, const std::string& utf8Text) {
+namespace {
+
+// Windows-1252 for the bytes 0x80 to 0x9F; 0 where it has no character.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+size_t UnitsOf(char32_t cp) {
+    return cp >= 0x10000 ? 2 : 1;
+}
+
+}  // namespace
+
+std::string ReadableText(const std::string& bytes) {
+    std::string out;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t start = i;
+        char32_t cp;
+        try {
+            cp = NextCodePoint(bytes, i);
+        } catch (const FormatError&) {
+            const auto byte = static_cast<uint8_t>(bytes[start]);
+            i = start + 1;
+            cp = byte >= 0xA0 ? byte : kCp1252High[byte - 0x80];
+            if (cp == 0) cp = 0xFFFD;
+        }
+        if (cp < 0x20 || cp == 0x7F) cp = U' ';
+        AppendUtf8(out, cp);
+    }
+    return out;
+}
+
+size_t BannerUnits(const std::string& utf8) {
+    size_t units = 0;
+    for (size_t i = 0; i < utf8.size();) units += UnitsOf(NextCodePoint(utf8, i));
+    return units;
+}
+
+std::string CutToUnits(const std::string& utf8, size_t units) {
+    size_t taken = 0;
+    for (size_t i = 0; i < utf8.size();) {
+        const size_t start = i;
+        taken += UnitsOf(NextCodePoint(utf8, i));
+        if (taken > units) return utf8.substr(0, start);
+    }
+    return utf8;
+}
+
+std::vector<uint8_t> MakeBanner(const Picture& icon, const std::string& utf8Text,
+                                bool semicolonBreaks) {
     CheckIcon(icon);
-    const std::u16string title = BannerTitle(utf8Text);
+    const std::u16string title = BannerTitle(utf8Text, semicolonBreaks);
 
     std::vector<uint8_t> banner(nds::kBannerSize, 0);
     put_u16le(&banner[nds::kBannerVersion], nds::kBannerVersionValue);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -10,14 +11,31 @@
 
 namespace pellix::formats {
 
-// Decodes UTF-8 banner text to UTF-16, turning each ';' into a line break (U+000A).
+// Decodes UTF-8 banner text to UTF-16, a line break (U+000A) ending each line. A ';'
+// ends a line too, unless `semicolonBreaks` is false: then it is a character of its line.
 // Throws FormatError when the text is not valid UTF-8 or needs more than 128 units.
-std::u16string BannerTitle(const std::string& utf8);
+std::u16string BannerTitle(const std::string& utf8, bool semicolonBreaks = true);
+
+// `bytes` as UTF-8 a banner can show: valid UTF-8 stays as it is; a byte that is not
+// part of valid UTF-8 is read as the Windows-1252 character it stands for (U+FFFD for the
+// five codes that have none), so a name written by an older system reads as it was meant
+// ("caf\xe9" becomes "café"); a control character, a line break included, becomes a space,
+// so a line stays one line.
+std::string ReadableText(const std::string& bytes);
+
+// The UTF-16 units the valid UTF-8 `utf8` takes in a banner.
+std::size_t BannerUnits(const std::string& utf8);
+
+// The longest start of the valid UTF-8 `utf8` that takes at most `units` UTF-16 units,
+// cut between characters.
+std::string CutToUnits(const std::string& utf8, std::size_t units);
 
 // Builds the 0x840-byte version 1 banner from a 32 x 32 paletted icon (1, 4 or 8 bits
-// per pixel, indices 0..15) and UTF-8 text, the same title in all six languages.
-// Throws FormatError naming what is wrong with the icon or the text.
-std::vector<uint8_t> MakeBanner(const Picture& icon, const std::string& utf8Text);
+// per pixel, indices 0..15) and UTF-8 text (lines as BannerTitle reads them), the same
+// title in all six languages. Throws FormatError naming what is wrong with the icon or
+// the text.
+std::vector<uint8_t> MakeBanner(const Picture& icon, const std::string& utf8Text,
+                                bool semicolonBreaks = true);
 
 // Checks that `icon` can be a DS menu icon as it is: 32 x 32 pixels with a palette
 // (1, 4 or 8 bits per pixel), every pixel using index 0 to 15. Throws FormatError

@@ -37,7 +37,7 @@ std::vector<Entry> ListFolder(const fs::path& folder) {
         Entry entry;
         entry.path = it->path();
         entry.name = entry.path.filename().u8string();
-        if (entry.name.empty() || entry.name[0] == '.') continue;
+        if (entry.name.empty() || entry.name == "." || entry.name == "..") continue;
         const fs::file_status status = it->status(ec);
         if (ec) throw FileError(Shown(entry.path), ErrorText(ec));
         if (fs::is_directory(status)) {

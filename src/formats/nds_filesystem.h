@@ -32,7 +32,8 @@ struct NdsFileSystem {
 // An empty file system: the root directory alone.
 NdsFileSystem EmptyFileSystem();
 
-// Scans `folder` into a file system. Names starting with '.' are skipped; each folder's
+// Scans `folder` into a file system, every entry included (names starting with '.' too:
+// whatever the folder holds was put there to be packed); each folder's
 // entries are sorted by plain byte comparison, and directory and file ids are given in
 // that sorted depth-first walk, so the result does not depend on the disk.
 // Throws FileError naming the entry for an unreadable folder, an entry that is neither a

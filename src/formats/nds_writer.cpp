@@ -189,7 +189,7 @@ void WriteNds(const NdsRequest& request) {
             throw FileError(request.icon, e.what());
         }
         try {
-            banner = MakeBanner(icon, request.bannerText);
+            banner = MakeBanner(icon, request.bannerText, !request.semicolonIsText);
         } catch (const FormatError& e) {
             throw FileError(request.output, e.what());
         }

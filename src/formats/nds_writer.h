@@ -55,7 +55,8 @@ struct NdsRequest {
     NdsGameInfo info;
     bool withBanner = false;
     std::string icon;        // banner icon, a 32 x 32 paletted bitmap
-    std::string bannerText;  // UTF-8; ';' starts a new line
+    std::string bannerText;  // UTF-8; a line break, and a ';' unless semicolonIsText, starts a line
+    bool semicolonIsText = false;
 };
 
 // Writes the package. All inputs are read and checked first; the data is then written to

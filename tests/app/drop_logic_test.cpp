@@ -362,7 +362,7 @@ TEST(Drop, SummaryLayout) {
     jobs[0].rom = "/r/a.gba";
     jobs[0].state = JobState::Built;
     jobs[0].output = "/r/a.nds";
-    jobs[1].rom = R"(C:\r\b.gba)";
+    jobs[1].rom = "/r/b.gba";
     jobs[1].state = JobState::Failed;
     jobs[1].reason = "gzip failed.";
     jobs[2].rom = "/r/c.gba";

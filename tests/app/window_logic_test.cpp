@@ -172,11 +172,9 @@ TEST_F(MainWindow, RomChoiceFillsTheWindow) {
     struct Case {
         const char *path, *folder, *title;
     } const cases[] = {
-        {R"(C:\roms\MyGame.GBA)", R"(C:\roms\)", "MyGame"},
-        {"C:/roms/x.gba", "C:/roms/", "x"},
-        {R"(D:\dump\rom.bin)", R"(D:\dump\)", "rom.bin"},
+        {"C:/roms/MyGame.GBA", "C:/roms/", "MyGame"},
+        {"D:/dump/rom.bin", "D:/dump/", "rom.bin"},
         {"game.gba", "", "game"},
-        {R"(C:\a/b\c.gba)", R"(C:\a/b\)", "c"},
         {"/home/ü/Spiel – Ω.gba", "/home/ü/", "Spiel – Ω"},
     };
     view_.texts[MainControl::txtTitle2] = "kept";

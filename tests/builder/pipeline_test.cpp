@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <map>
 
+#include "builder/build_checks.h"
 #include "builder/staging_files.h"
+#include "formats/bitmap_writer.h"
+#include "system/command_line.h"
+#include "system/platform.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -208,47 +212,61 @@ TEST_F(Pipeline, TheModeFileAndTheRomFollowTheRequest) {
     ExpectNothingLeft();
 }
 
-TEST_F(Pipeline, BannerTextTable) {
+TEST_F(Pipeline, BannerLinesAndTheirArgumentsTable) {
     struct Case {
         const char* l1;
         const char* l2;
         const char* l3;
-        const char* banner;
+        std::string arguments;  // after -b or -bl
     };
     const Case cases[] = {
-        {"", "Two", "Three", "Pellix"}, {"   ", "Two", "Three", "Pellix"},
-        {"One", "", "Three", "One"},    {"One", "  ", "Three", "One"},
-        {"One", "Two", "", "One;Two"},  {"One", "Two", "Three", "One;Two;Three"},
-        {"\t", "", "", "\t"},           {"  One", " Two ", "Three  ", "  One; Two ;Three  "},
-        {"A;B", "C", "", "A;B;C"},
+        {"", "Two", "Three", R"(-b icon.bmp "Pellix")"},
+        {"   ", "Two", "Three", R"(-b icon.bmp "Pellix")"},
+        {"One", "", "Three", R"(-b icon.bmp "One")"},
+        {"One", "  ", "Three", R"(-b icon.bmp "One")"},
+        {"One", "Two", "", R"(-b icon.bmp "One;Two")"},
+        {"One", "Two", "Three", R"(-b icon.bmp "One;Two;Three")"},
+        {"\t", "", "", "-b icon.bmp \"\t\""},
+        {"  One", " Two ", "Three  ", R"(-b icon.bmp "  One; Two ;Three  ")"},
+        // A ';' typed inside a line stays in it.
+        {"Teil 1; Teil 2", "Zeile", "", "-bl icon.bmp \"Teil 1; Teil 2\nZeile\""},
+        {"semi;colon", "", "", "-bl icon.bmp \"semi;colon\""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(pellix::BannerText(c.l1, c.l2, c.l3), c.banner) << c.l1 << "|" << c.l2;
+    for (const auto& c : cases) {
+        EXPECT_EQ(pellix::BannerArguments(pellix::BannerLines(c.l1, c.l2, c.l3)), c.arguments)
+            << c.l1 << "|" << c.l2;
+    }
 }
 
 TEST_F(Pipeline, ATitleWithQuotesAndSemicolonsArrivesIntact) {
     request_.titles[0] = R"(The "Best" Game\)";
     request_.titles[1] = "part 2; more";
     ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
-    const auto calls = ReadToolLog(bin_);
-    ASSERT_EQ(calls.size(), 5u);
-    EXPECT_EQ(calls[3].at(15), R"(The "Best" Game\;part 2; more)");
-    EXPECT_EQ(calls[3].size(), 17u);  // name, 15 arguments, working directory
+    ASSERT_EQ(commands_.size(), 5u);
+    const std::vector<std::string> ndstool = pellix::SplitCommandLine(commands_[3]);
+    ASSERT_EQ(ndstool.size(), 16u);  // the program and 15 arguments
+    EXPECT_EQ(ndstool[13], "-bl");
+    EXPECT_EQ(ndstool[15], "The \"Best\" Game\\\npart 2; more");
 }
 
 TEST_F(Pipeline, OutputPathTable) {
     struct Case {
-        std::string folder, rom, path;
+        std::string folder, rom, onWindows, elsewhere;  // elsewhere "\\" is part of a name
     };
     const Case cases[] = {
-        {R"(C:\out\)", R"(C:\roms\MyGame.GBA)", R"(C:\out\MyGame.nds)"},
-        {R"(E:\out)", R"(D:\x\Game.gba)", R"(E:\out)" + kSep + "Game.nds"},
-        {"C:/out/", R"(D:\x\Game.gba)", "C:/out/Game.nds"},
-        {"/home/ana/out", "/roms/Game.gba", "/home/ana/out" + kSep + "Game.nds"},
-        {"", R"(D:\x\Game.gba)", "Game.nds"},
-        {R"(E:\out\)", R"(D:\x\game.bin)", R"(E:\out\game.bin.nds)"},
+        {R"(C:\out\)", R"(C:\roms\MyGame.GBA)", R"(C:\out\MyGame.nds)",
+         R"(C:\out\/C:\roms\MyGame.nds)"},
+        {R"(E:\out)", "D:/x/Game.gba", R"(E:\out\Game.nds)", R"(E:\out/Game.nds)"},
+        {"C:/out/", "D:/x/Game.gba", "C:/out/Game.nds", "C:/out/Game.nds"},
+        {"/home/ana/out", "/roms/Game.gba", "/home/ana/out" + kSep + "Game.nds",
+         "/home/ana/out/Game.nds"},
+        {"", "D:/x/Game.gba", "Game.nds", "Game.nds"},
+        {"E:/out/", "D:/x/game.bin", "E:/out/game.bin.nds", "E:/out/game.bin.nds"},
+        {"out", R"(a\x.gba)", R"(out\x.nds)", R"(out/a\x.nds)"},
     };
-    for (const auto& c : cases) EXPECT_EQ(pellix::OutputPath(c.folder, c.rom), c.path);
+    for (const auto& c : cases)
+        EXPECT_EQ(pellix::OutputPath(c.folder, c.rom),
+                  pellix::os::kWindows ? c.onWindows : c.elsewhere);
 }
 
 TEST_F(Pipeline, AnEmptyOutputFolderDeliversIntoBin) {
@@ -259,30 +277,35 @@ TEST_F(Pipeline, AnEmptyOutputFolderDeliversIntoBin) {
 }
 
 TEST_F(Pipeline, CustomPicturesCountWhenTheFileIsThere) {
-    WriteFile(base_ / "my icon.bmp", "CUSTOM ICON");
-    WriteFile(base_ / "my border.bmp", "CUSTOM BORDER");
+    // Pictures the DS takes as they are, so they reach the programs byte for byte.
+    namespace formats = pellix::formats;
+    const auto icon = formats::EncodeBitmap(
+        formats::MakePalettedPicture(32, 32, 4, std::vector<formats::Rgb8>(16)));
+    const auto border = formats::EncodeBitmap(formats::MakeRgbPicture(256, 192, {1, 2, 3}));
+    WriteFile(base_ / "my icon.bmp", std::string(icon.begin(), icon.end()));
+    WriteFile(base_ / "my border.bmp", std::string(border.begin(), border.end()));
     struct Case {
         std::string icon, border;
-        const char* stagedIcon;
-        const char* packedBorder;
+        std::string stagedIcon, stagedBorder;
     };
     const Case cases[] = {
-        {(base_ / "my icon.bmp").u8string(), (base_ / "my border.bmp").u8string(), "CUSTOM ICON",
-         "LZ:IMG:CUSTOM BORDER"},
-        {"", "", "DEFAULT ICON", "LZ:IMG:DEFAULT BORDER"},
+        {(base_ / "my icon.bmp").u8string(), (base_ / "my border.bmp").u8string(),
+         std::string(icon.begin(), icon.end()), std::string(border.begin(), border.end())},
+        {"", "", "DEFAULT ICON", "DEFAULT BORDER"},
         {(base_ / "no icon.bmp").u8string(), (base_ / "none.bmp").u8string(), "DEFAULT ICON",
-         "LZ:IMG:DEFAULT BORDER"},
+         "DEFAULT BORDER"},
     };
-    std::string stagedIcon;
+    std::string stagedIcon, stagedBorder;
     duringTool_ = [&](const std::string& tool, const std::string& dir) {
         if (tool == "ndstool") stagedIcon = ReadFile(fs::u8path(dir) / "icon.bmp");
+        if (tool == "grit") stagedBorder = ReadFile(fs::u8path(dir) / "border.bmp");
     };
     for (const auto& c : cases) {
         request_.icon = c.icon;
         request_.border = c.border;
         ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
         EXPECT_EQ(stagedIcon, c.stagedIcon);
-        EXPECT_NE(ReadFile(Delivered()).find(c.packedBorder), std::string::npos);
+        EXPECT_EQ(stagedBorder, c.stagedBorder);
     }
 }
 
@@ -293,22 +316,29 @@ TEST_F(Pipeline, ARelativeCustomPictureIsFoundInTheCurrentFolder) {
     request_.border = "my border.bmp";
     const BuildResult result = Build();
     fs::current_path(before);
-    ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
-    EXPECT_NE(ReadFile(Delivered()).find("LZ:IMG:CUSTOM BORDER"), std::string::npos);
+    // Found, and judged: it is no picture.
+    EXPECT_EQ(result.reason, "cannot use " + (base_ / "my border.bmp").u8string() +
+                                 " as border: not a bitmap, PNG, JPEG or GIF picture");
 }
 
-TEST_F(Pipeline, WorkingFilesLeftInBinDataAreNeitherPackedNorTouched) {
-    // What an interrupted build of an earlier version, or our gzip stopped by a signal,
-    // left in the staging folder.
+TEST_F(Pipeline, EveryFileOfBinDataIsPackedButOurOwnLeftovers) {
+    // What our gzip or another of our writers stopped by a signal left in the staging
+    // folder is ours, not the user's; a file whose name starts with a dot is the user's.
     const std::map<std::string, std::string> left = {
-        {"game.gz", "STALE"},      {"game.gba", "STALE"},        {"mode.txt", "XXXXXXXX"},
-        {"game", "STALE"},         {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"},
-        {"border.lz7", "STALE"}};
+        {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"}, {"border.lz7.0badf00d.tmp", "STALE"}};
     for (const auto& [name, bytes] : left) WriteFile(bin_ / "data" / name, bytes);
     WriteFile(bin_ / "data" / "readme.txt", "KEEP");
+    WriteFile(bin_ / "data" / ".settings", "MINE");
+    WriteFile(bin_ / "data" / "game.txt", "MINE TOO");
     const BuildResult result = Build();
     ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
-    EXPECT_EQ(ReadPackageBody(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
+    EXPECT_EQ(ReadPackageBody(Delivered()),
+              ".settings 4 MINE\n"
+              "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
+              "game.gz 12 GZ:ROM BYTES\n"
+              "game.txt 8 MINE TOO\n"
+              "mode.txt 2 PC\n"
+              "readme.txt 4 KEEP\n");
     for (const auto& [name, bytes] : left) EXPECT_EQ(ReadFile(bin_ / "data" / name), bytes);
 }
 
@@ -323,10 +353,6 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
         return [=] { WriteFile(bin_ / file, line); };
     };
     const std::vector<FailureCase> cases = {
-        {"missing ROM",
-         [&] { fs::remove(romFile_); },
-         {},
-         "cannot copy the ROM {rom} to {work}/data/game: no such file"},
         {"gzip fails",
          control("fail-gzip", "1 gzip: data/game: unexpected end of file"),
          {"gzip"},
@@ -335,18 +361,7 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
          control("skip-gzip", ""),
          {"gzip"},
          "gzip ended without leaving {work}/data/game.gz."},
-        {"gzip missing",
-         [&] { fs::remove(bin_ / ("gzip" + kExe)); },
-         {},
-         "cannot start gzip: "},
-        {"border missing",
-         [&] { fs::remove(app_ / "gfx" / "border.bmp"); },
-         {},
-         "cannot read the border {app}/gfx/border.bmp: no such file"},
-        {"icon missing",
-         [&] { fs::remove(app_ / "gfx" / "icon.bmp"); },
-         {},
-         "cannot read the icon {app}/gfx/icon.bmp: no such file"},
+        {"gzip missing", [&] { fs::remove(bin_ / ("gzip" + kExe)); }, {}, "cannot start gzip: "},
         {"grit fails",
          control("fail-grit", "2 grit: border.bmp: not a bitmap or PNG picture"),
          {"gzip", "grit"},
@@ -363,11 +378,6 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
          control("fail-efs", "1 efs: x.nds: no EFS section found"),
          {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
          "efs failed (exit status 1).\nefs: x.nds: no EFS section found"},
-        {"output folder missing",
-         [&] { request_.outputFolder = (base_ / "gone").u8string(); },
-         {"gzip", "grit", "gbacrusher", "ndstool", "efs"},
-         "cannot copy the package {work}/x.nds to {root}/gone/My Game.nds: "
-         "the folder {root}/gone does not exist"},
         {"disk full staging the ROM",
          [] { g_fullDiskAt = "game"; },
          {},
@@ -430,51 +440,100 @@ TEST_F(Pipeline, AFailureStopsTheBuildCleansUpAndSaysWhy) {
     }
 }
 
+// Every refusal of the checks before a build, word for word: it names the user's own file
+// or line, and comes before any program runs or anything is written.
 TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
-    WriteFile(base_ / "empty.gba", "");
-    fs::create_directories(bin_ / "data" / "sub");
     struct Case {
         const char* name;
-        std::string rom, outputFolder;
-        std::string message;
+        std::function<void()> arrange;
+        std::string message;  // after "The build did not start: ", with {root}, {bin}, {app}
     };
-    const std::string staging = "is in the staging folder " + bin_.u8string() + kSep +
-                                "data, whose whole content goes into every package. Choose a "
-                                "folder outside it.";
-    const std::string inBin = "is in the installation's folder " + bin_.u8string() +
-                              ", which holds its programs. Choose a folder outside it.";
-    const std::string romOut = (base_ / "my roms").u8string();
-    const std::string dataOut = (bin_ / "data").u8string();
+    const auto rom = [this](const char* name, std::uintmax_t size) {
+        const fs::path path = base_ / "my roms" / name;
+        WriteFile(path, "");
+        fs::resize_file(path, size);
+        request_.rom = path.u8string();
+    };
+    const auto output = [this](const fs::path& folder) {
+        request_.outputFolder = folder.u8string();
+    };
+    const std::string staging =
+        ", whose whole content goes into every package. Choose a folder outside it.";
+    const std::string longLine = std::string(120, 'a') + "\xF0\x9F\x8E\xAE";  // 122 units
     const std::vector<Case> cases = {
-        {"no ROM", "", romOut, "Choose a GBA ROM first"},
-        {"an empty ROM", (base_ / "empty.gba").u8string(), romOut,
-         "The build did not start: the ROM " + (base_ / "empty.gba").u8string() + " is empty"},
-        {"into bin/data", romFile_.u8string(), dataOut,
-         "The build did not start: the output file " + dataOut + kSep + "My Game.nds " + staging},
-        {"below bin/data", romFile_.u8string(), (bin_ / "data" / "sub").u8string(),
-         "The build did not start: the output file " + (bin_ / "data" / "sub").u8string() + kSep +
-             "My Game.nds " + staging},
-        {"bin/data by a relative name", romFile_.u8string(), "data",
-         "The build did not start: the output file " + dataOut + kSep + "My Game.nds " + staging},
-        {"bin/data by a roundabout name", romFile_.u8string(),
-         (bin_ / "data" / ".." / "data").u8string(),
-         "The build did not start: the output file " + (bin_ / "data" / ".." / "data").u8string() +
-             kSep + "My Game.nds " + staging},
-        {"bin named", romFile_.u8string(), bin_.u8string(),
-         "The build did not start: the output file " + bin_.u8string() + kSep + "My Game.nds " +
-             inBin},
+        {"no ROM", [&] { request_.rom = ""; }, ""},
+        {"a ROM not found", [&] { request_.rom = (base_ / "Mein Spiel .gba").u8string(); },
+         "the ROM {root}/Mein Spiel .gba was not found"},
+        {"a folder as ROM", [&] { request_.rom = (base_ / "my roms").u8string(); },
+         "the ROM {root}/my roms is a folder, not a file"},
+        {"an empty ROM", [&] { rom("empty.gba", 0); }, "the ROM {roms}/empty.gba is empty"},
+        {"a ROM over 32 MiB", [&] { rom("b.gba", (32u << 20) + 1); },
+         "the ROM {roms}/b.gba is larger than 32 MiB, the most a GBA ROM can be"},
+        {"an output folder not there", [&] { output(base_ / "gone"); },
+         "the output folder {root}/gone does not exist"},
+        {"into bin/data", [&] { output(bin_ / "data"); },
+         "the output file {bin}/data/My Game.nds is in the staging folder {bin}/data" + staging},
+        {"bin/data by a relative name", [&] { request_.outputFolder = "data"; },
+         "the output file {bin}/data/My Game.nds is in the staging folder {bin}/data" + staging},
+        {"below bin/data by a roundabout name", [&] { output(bin_ / "data" / ".." / "data"); },
+         "the output file {bin}/data/../data/My Game.nds is in the staging folder {bin}/data" +
+             staging},
+        {"bin named", [&] { output(bin_); },
+         "the output file {bin}/My Game.nds is in the installation's folder {bin}, which holds "
+         "its programs. Choose a folder outside it."},
+        {"a typed line too long", [&] { request_.titles[0] = std::string(129, 'x'); },
+         "title line 1 is too long: it takes 129 UTF-16 units, and a DS title holds 128"},
+        {"lines too long together",
+         [&] {
+             request_.titles[1] = longLine;
+             request_.titles[2] = "Zeile";
+         },
+         "title line 2 is too long: it takes 122 of the 120 UTF-16 units left after line 1 (a "
+         "DS title holds 128, line breaks included)"},
+        {"an icon that is no picture",
+         [&] {
+             WriteFile(base_ / "e.png", "");
+             request_.icon = (base_ / "e.png").u8string();
+         },
+         "cannot use {root}/e.png as icon: not a bitmap, PNG, JPEG or GIF picture"},
+        {"a border that is no picture",
+         [&] {
+             WriteFile(base_ / "b.png", "\x89PNG\r\n\x1a\n random");
+             request_.border = (base_ / "b.png").u8string();
+         },
+         "cannot use {root}/b.png as border: corrupt PNG picture: it does not start with a header "
+         "chunk"},
+        {"a default picture missing", [&] { fs::remove(app_ / "gfx" / "icon.bmp"); },
+         "cannot read the icon {app}/gfx/icon.bmp: no such file"},
+        {"a name of the build's in bin/data", [&] { WriteFile(bin_ / "data" / "mode.txt", "PU"); },
+         "the staging folder {bin}/data holds mode.txt, a name the build needs for a file of its "
+         "own. Rename or move it."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        request_.rom = c.rom;
-        request_.outputFolder = c.outputFolder;
+        Install(root_.path() / c.name);
+        c.arrange();
+        binBefore_ = Names(bin_);
         const BuildResult result = Build();
+        std::string message = c.message;
+        for (std::size_t at = message.find('}'); at != std::string::npos;
+             at = message.find('}', at + 1))
+            for (std::size_t i = at + 1; i < message.size() && message[i] != ' '; ++i)
+                if (message[i] == '/') message[i] = kSep[0];
+        const std::map<std::string, std::string> vars = {{"{bin}", bin_.u8string()},
+                                                         {"{app}", app_.u8string()},
+                                                         {"{roms}", (base_ / "my roms").u8string()},
+                                                         {"{root}", base_.u8string()}};
+        for (const auto& [key, value] : vars)
+            for (std::size_t at; (at = message.find(key)) != std::string::npos;)
+                message.replace(at, key.size(), value);
         EXPECT_EQ(result.kind, BuildOutcome::Refused);
-        EXPECT_EQ(result.message, c.message);
+        EXPECT_EQ(result.message, message.empty() ? pellix::kChooseRomFirst
+                                                  : "The build did not start: " + message);
         EXPECT_TRUE(ToolsRun().empty());
         ExpectNothingLeft();
+        EXPECT_FALSE(fs::exists(Delivered()));
     }
-    EXPECT_FALSE(fs::exists(bin_ / "data" / "My Game.nds"));
 }
 
 TEST_F(Pipeline, ADeliveryThatCannotReplaceTheOutputKeepsNoPartialFile) {

@@ -25,7 +25,7 @@ TEST(TitleList, LinesAreReadOrRefusedWithTheirNumber) {
         {"\xEF\xBB\xBFZelda\tThe Minish Cap\r\n\r\nMetroid.GBA\tMetroid\tZero Mission\t(USA)\n",
          "Zelda|The Minish Cap||@1\nMetroid|Metroid|Zero Mission|(USA)@3\n"},
         {"Wars\t\tBlack Hole Rising\n   \n", "Wars||Black Hole Rising|@1\n"},
-        {"Caf\xC3\xA9\tCaf\xC3\xA9 Deluxe", "Caf\xC3\xA9|Caf\xC3\xA9 Deluxe||@1\n"},
+        {"Caf\xC3\xA9\tCaf\xC3\xA9; Deluxe", "Caf\xC3\xA9|Caf\xC3\xA9; Deluxe||@1\n"},
     };
     for (const auto& [text, expected] : good) EXPECT_EQ(Describe(ParseTitleList(text)), expected);
 
@@ -33,8 +33,8 @@ TEST(TitleList, LinesAreReadOrRefusedWithTheirNumber) {
         {"A\tx\n\nB\n", "line 3: B has no title"},
         {"A\t1\t2\t3\t4", "line 1: A has 4 title lines; a package shows at most 3"},
         {"\tTitle", "line 1: no ROM name before the first tab"},
-        {"A\tOne;Two", "line 1: a title cannot hold \";\""},
-        {"A\tOne\t \tThree", "line 1: A: title line 2 is blank"},
+        {"A\tOne\t \tThree", "line 1: A: title line 2 holds nothing but spaces"},
+        {"A\tOne\t\tThree", "line 1: A: title line 2 is blank"},
         {"A\tx\nB\t\xC3(\n", "line 2: the text is not UTF-8"},
         {"A\tx\na.gba\ty", os::kPathsIgnoreCase ? "line 2: a is listed already, on line 1"
                                                 : ""},

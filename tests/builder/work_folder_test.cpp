@@ -11,9 +11,10 @@
 #include <sys/stat.h>
 #endif
 
-#include "system/command_line.h"
-#include "builder/staging_files.h"
+#include "builder/build_paths.h"
 #include "builder/shell_wait.h"
+#include "builder/staging_files.h"
+#include "system/command_line.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -175,6 +176,9 @@ TEST_F(WorkFolderTest, StaleFoldersAreToldByTheirLock) {
     WriteFile(root_.path() / "a.gba", "ROM");
     fs::create_directories(app_ / "gfx");
     for (const char* picture : {"icon.bmp", "border.bmp"}) WriteFile(app_ / "gfx" / picture, "x");
+    // A build refuses to start beside files named as its own.
+    for (const char* left : pellix::paths::kBuildDataNames)
+        fs::remove(app_ / "bin" / "data" / left);
     const fs::path ready = root_.path() / "ready";
     pellix::modShellWait::RunResult probe;
     // The probe runs with this test's parent as its temporary folder.

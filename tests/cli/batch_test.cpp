@@ -8,12 +8,13 @@
 #include <sstream>
 #include <thread>
 
-#include "builder/batch.h"
 #include "batch_report.h"
-#include "cli_options.h"
-#include "system/platform.h"
-#include "support/scratch.h"
+#include "builder/batch.h"
+#include "builder/build_checks.h"
 #include "builder/shell_wait.h"
+#include "cli_options.h"
+#include "support/scratch.h"
+#include "system/platform.h"
 #include "test_support.h"
 
 namespace pellix::app {
@@ -46,8 +47,8 @@ TEST(CommandLine, OptionsMeanWhatTheySay) {
         {{"--title", "One;Two;Three", "a.gba"},
          "roms=a.gba| out= icon= border= title=One/Two/Three j=0"},
         {{"--title=;Collection", "a.gba"}, "roms=a.gba| out= icon= border= title=/Collection/ j=0"},
-        {{"--title", "   ;B", "a.gba"}, "roms=a.gba| out= icon= border= title=/B/ j=0"},
         {{"--title", "A;B;", "a.gba"}, "roms=a.gba| out= icon= border= title=A/B/ j=0"},
+        {{"--title", "A;B;C;", "a.gba"}, "roms=a.gba| out= icon= border= title=A/B/C j=0"},
         {{"-j4", "--jobs", "3", "a.gba", "-j", "7"}, "roms=a.gba| out= icon= border= j=7"},
         {{"--icon", "i.bmp", "--border=b.png", "a.gba"},
          "roms=a.gba| out= icon=i.bmp border=b.png j=0"},
@@ -106,6 +107,8 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     settings.titles[1] = "Collection";
     Rom("empty.gba", 0);
     fs::create_directories(dir_ / "inst" / "bin");
+    fs::create_directories(dir_ / "inst" / "gfx");
+    for (const char* picture : {"icon.bmp", "border.bmp"}) Rom(fs::path("inst") / "gfx" / picture);
     const std::string app = (dir_ / "inst").u8string();
     const std::vector<Job> plain =
         PlanBatch({"good.gba", "Big.GBA", "./good.gba", "missing.gba", "folder.gba", "",
@@ -128,19 +131,30 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     ASSERT_EQ(plain.size(), 8u);  // good.gba named twice is one ROM
     ASSERT_EQ(intoOut.size(), 3u);
 #ifndef _WIN32
-    EXPECT_EQ(PlanBatch({"/dev/null"}, settings, app)[0].reason, "it is not a file");
-    // Under a second name the same ROM is said to be given twice, not silently dropped.
+    EXPECT_EQ(PlanBatch({"/dev/null"}, settings, app)[0].reason,
+              "the ROM /dev/null is not a file (a pipe, socket or device)");
     fs::create_symlink(dir_ / "good.gba", dir_ / "alias.gba");
-    const std::vector<Job> linked = PlanBatch({"good.gba", "alias.gba"}, settings, app);
-    ASSERT_EQ(linked.size(), 2u);
-    EXPECT_EQ(linked[1].state, JobState::Skipped);
-    EXPECT_EQ(linked[1].reason, "the same ROM as good.gba, given twice");
+#else
+    fs::copy_file(dir_ / "good.gba", dir_ / "alias.gba");
 #endif
+    // Under a second name, a link of either kind, the same ROM is said to be given twice,
+    // not silently dropped, and not as a package --force would replace.
+    fs::create_hard_link(dir_ / "good.gba", dir_ / "hard.gba");
+    const std::vector<Job> linked =
+        PlanBatch({"good.gba", "hard.gba", "Big.GBA", "alias.gba"}, settings, app);
+    ASSERT_EQ(linked.size(), 4u);
+    for (std::size_t i : {1, 3}) {
+        if (os::kWindows && i == 3) continue;  // a copy there, no link
+        EXPECT_EQ(linked[i].state, JobState::Skipped) << linked[i].rom;
+        EXPECT_EQ(linked[i].reason, "the same ROM as good.gba, given twice");
+        EXPECT_FALSE(linked[i].packageKept);
+    }
+    EXPECT_EQ(linked[2].state, JobState::Waiting);
     const Row rows[] = {
         {plain[0], JobState::Waiting, ""},
         {plain[1], JobState::Waiting, ""},
-        {plain[2], JobState::Failed, "no such file"},
-        {plain[3], JobState::Failed, "it is a folder, not a ROM"},
+        {plain[2], JobState::Failed, "the ROM missing.gba was not found"},
+        {plain[3], JobState::Failed, "the ROM folder.gba is a folder, not a file"},
         {plain[4], JobState::Failed, "Choose a GBA ROM first"},
         {plain[5], JobState::Failed,
          "the package " + (dir_ / "game.nds").u8string() + " would replace a ROM of this batch"},
@@ -153,9 +167,9 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
          "the package " + out + "twin.nds would also be made from b/twin.gba; none of them"},
         {intoOut[1], JobState::Failed,
          "the package " + out + "twin.nds would also be made from a/twin.gba"},
-        {intoOut[2], JobState::Skipped,
-         "the package " + out + "kept.nds exists"},
+        {intoOut[2], JobState::Skipped, "the package " + out + "kept.nds exists"},
     };
+    EXPECT_TRUE(intoOut[2].packageKept);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.job.rom);
         EXPECT_EQ(row.job.state, row.state);
@@ -173,6 +187,34 @@ TEST_F(Plan, EachRomIsSettledByItsOwnFaultsOnly) {
     settings.force = true;
     settings.outputFolder = "out";
     EXPECT_EQ(PlanBatch({"kept.gba"}, settings, app)[0].state, JobState::Waiting);
+    // A long name is cut to what the typed lines leave, and the cut is told.
+    const std::string name(200, 'n');
+    Rom(name + ".gba");
+    const Job named = PlanBatch({name + ".gba"}, settings, app)[0];
+    EXPECT_EQ(named.titles[0], std::string(117, 'n'));  // 128, less "Collection" and a break
+    EXPECT_NE(named.titleNotice, "");
+}
+
+// What every ROM shares is checked before any ROM, and refuses the batch as a whole.
+TEST_F(Plan, AProblemEveryRomSharesRefusesTheWholeBatch) {
+    fs::create_directories(dir_ / "inst" / "bin" / "data");
+    fs::create_directories(dir_ / "inst" / "gfx");
+    for (const char* picture : {"icon.bmp", "border.bmp"}) Rom(fs::path("inst") / "gfx" / picture);
+    Rom("e.png", 0);
+    const std::string app = (dir_ / "inst").u8string();
+    const std::function<void(BatchSettings&)> problems[] = {
+        [](BatchSettings& s) {
+            s.titleGiven = true;
+            s.titles[1] = std::string(127, 'x');  // the name needs one more, and a line break
+        },
+        [&](BatchSettings& s) { s.icon = (dir_ / "e.png").u8string(); },
+        [&](BatchSettings&) { Rom(fs::path("inst") / "bin" / "data" / "game.gz"); },
+    };
+    for (const auto& arrange : problems) {
+        BatchSettings settings;
+        arrange(settings);
+        EXPECT_THROW(PlanBatch({"missing.gba", "folder.gba"}, settings, app), InputRefused);
+    }
 }
 
 // Runs a batch of `count` jobs through a stand-in build, recording what happens.
@@ -339,6 +381,7 @@ TEST(Report, LinesSizesTimesAndEstimate) {
     for (Job& job : jobs) job.romSize = 1024 * 1024;
     jobs[3].state = JobState::Skipped;
     jobs[3].reason = "the package x.nds exists";
+    jobs[3].packageKept = true;
     report.Planned(jobs);
     report.Started(jobs[0]);
     EXPECT_LT(report.SecondsLeft(), 0);
@@ -364,6 +407,10 @@ TEST(Report, LinesSizesTimesAndEstimate) {
               "         ndstool: bad icon\n"
               "  r3: the package x.nds exists (--force replaces it)\n");
     EXPECT_EQ(err.str(), "");
+    Job twice = Jobs(1)[0];
+    twice.state = JobState::Skipped;
+    twice.reason = "the same ROM as a.gba, given twice";
+    EXPECT_EQ(JobLine(twice), "skipped  r0: the same ROM as a.gba, given twice");
     EXPECT_EQ(ProgressLine(5, 20, 2, 12, 42.4),
               "[######------------------]  5/20  2 building  12.0 s  about 42.4 s left");
 
@@ -396,6 +443,7 @@ TEST(Report, LinesSizesTimesAndEstimate) {
     }
     two[1].state = JobState::Skipped;
     two[1].reason = "exists";
+    two[1].packageKept = true;
     two[0].state = JobState::Waiting;
     ConsoleReport quiet(quietOut, quietErr, true, true, [&] { return now; });
     quiet.Planned(two);

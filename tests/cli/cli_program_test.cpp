@@ -102,7 +102,7 @@ fs::path PellixCli::root_;
 TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
     WriteBytes(work_ / "a.gba", MakeRomLike(4096, 1));
     fs::create_directory(work_ / "sub");
-    WriteFile(work_ / "list.txt", "a\tA\nb\tB;C\n");
+    WriteFile(work_ / "list.txt", "a\tA\nb\t1\t2\t3\t4\n");
     struct Row {
         std::vector<std::string> args;
         std::string message;
@@ -119,8 +119,9 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         {{"--title", "a;b;c;d", "a.gba"}, "--title has 4 lines; a package shows at most 3"},
         {{"--title", "A;;C", "a.gba"},
          "--title: line 2 is blank, and a package shows no line after a blank one"},
-        {{"--title=A; ;C", "a.gba"},
-         "--title: line 2 is blank, and a package shows no line after a blank one"},
+        {{"--title=A; ;C", "a.gba"}, "--title: line 2 holds nothing but spaces"},
+        {{"--title", "   ", "a.gba"},
+         "--title: line 1 holds nothing but spaces; leave it empty for each ROM's name"},
         {{"--icon", "nothing.bmp", "a.gba"}, "--icon: no such file: nothing.bmp"},
         {{"--border", "sub", "a.gba"}, "--border: it is a folder: sub"},
         {{"-o", "a.gba", "a.gba"}, "--output: not a folder: a.gba"},
@@ -128,7 +129,7 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         {{"--icons", "a.gba", "a.gba"}, "--icons: not a folder: a.gba"},
         {{"--titles", "sub", "a.gba"}, "--titles: it is a folder: sub"},
         {{"--titles", "list.txt", "a.gba"},
-         "--titles: list.txt, line 2: a title cannot hold \";\", which separates the menu's lines"},
+         "--titles: list.txt, line 2: b has 4 title lines; a package shows at most 3"},
     };
     for (const Row& row : rows) {
         const RunResult run = RunProgram(Cli(), row.args, work_, Environment());
@@ -137,6 +138,14 @@ TEST_F(PellixCli, AWrongCommandLineIsNamedAndBuildsNothing) {
         EXPECT_EQ(run.err, "pellix-cli: " + row.message + "\nTry 'pellix-cli --help'.\n");
         EXPECT_EQ(run.out, "");
     }
+    EXPECT_FALSE(fs::exists(work_ / "a.nds"));
+    // A title no ROM can have refuses the batch as a wrong command line does.
+    const RunResult title =
+        RunProgram(Cli(), {"--title", std::string(129, 'x'), "a.gba"}, work_, Environment());
+    EXPECT_EQ(title.exitCode, 2);
+    EXPECT_EQ(title.err,
+              "pellix-cli: title line 1 is too long: it takes 129 UTF-16 units, and a "
+              "DS title holds 128\n");
     EXPECT_FALSE(fs::exists(work_ / "a.nds"));
 
     const RunResult help = RunProgram(Cli(), {"--help"}, work_);
@@ -217,7 +226,7 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
         EXPECT_NE(out.find(text), std::string::npos) << "no \"" << text << "\" in:\n" << out;
     };
     says("note     roms/huge.gba: This ROM is larger than 16MB. PSRAM will be disabled.\n");
-    says("FAILED   roms/locked.gba: cannot be read: permission denied\n");
+    says("FAILED   roms/locked.gba: the ROM roms/locked.gba cannot be read: permission denied\n");
     says("skipped  roms/old.gba: the package " + (work_ / "out" / "old.nds").u8string() +
          " exists (--force replaces it)\n");
     says("FAILED   roms/a/twin.gba: the package " + (work_ / "out" / "twin.nds").u8string() +

@@ -123,8 +123,8 @@ TEST(ContentDigest, GivesXxh64InAnyPieces) {
 
 TEST(PackageStamp, ReadsBackOnlyFromItsOwnBytes) {
     const auto bytes = EncodeStamp({0x0123456789ABCDEFULL, 0xFEDCBA9876543210ULL});
-    std::vector<std::uint8_t> package(100, 0xFF);
-    package.insert(package.end(), bytes.begin(), bytes.end());
+    std::vector<std::uint8_t> package(100 + kStampSize, 0xFF);
+    std::copy(bytes.begin(), bytes.end(), package.end() - kStampSize);
     const auto stamp = DecodeStamp(package.data(), package.size());
     ASSERT_TRUE(stamp);
     EXPECT_EQ(stamp->inputs, 0x0123456789ABCDEFULL);
@@ -190,8 +190,6 @@ class NdsWriterTest : public ::testing::Test {
         WriteFile(dir / "data/Z/y", "yy");
         WriteFile(dir / "data/Z/sub/q", "");
         WriteFile(dir / "data/a/c", "c");
-        WriteFile(dir / "data/.hidden", "never packed");
-        WriteFile(dir / "data/Z/.git/x", "never packed");
         request.output = dir / "x.nds";
         request.arm9 = dir / "9.bin";
         request.arm7 = dir / "7.bin";
@@ -265,6 +263,16 @@ TEST_F(NdsWriterTest, WritesNameAndAllocationTablesInSortedDepthFirstOrder) {
     EXPECT_EQ(std::string(nds.begin() + 0x8800, nds.begin() + 0x8803), "aaa");
     EXPECT_EQ(std::string(nds.begin() + 0x8A00, nds.begin() + 0x8A02), "yy");
     EXPECT_EQ(nds[0x8C00], 'c');
+}
+
+TEST(NdsFileSystem, EveryEntryIsPackedThoseStartingWithADotToo) {
+    TempDir dir;
+    WriteFile(dir / "data/.hidden", "mine");
+    WriteFile(dir / "data/.git/x", "mine too");
+    WriteFile(dir / "data/a", "a");
+    std::vector<std::string> paths;
+    for (const NdsFsFile& file : ScanFolder(dir / "data").files) paths.push_back(file.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{".hidden", "a", ".git/x"}));
 }
 
 TEST_F(NdsWriterTest, ReaderTakesThePackageApartAgain) {

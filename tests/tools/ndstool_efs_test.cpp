@@ -86,6 +86,15 @@ TEST_F(ToolsTest, CreatesAPackageThatEfsPatchesAndTheReadersShow) {
     EXPECT_LE(differing, 4u);
 }
 
+TEST_F(ToolsTest, LinesByLineBreaksKeepTheirSemicolons) {
+    std::vector<std::string> args = Create("Teil 1; Teil 2\nZeile \xC3\x9F");
+    args[12] = "-bl";
+    const auto made = Ndstool(args);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    const NdsPackage package = ReadNdsFile((dir / "x.nds").string());
+    EXPECT_EQ(package.banner.titles[1], u"Teil 1; Teil 2\nZeile \u00DF");
+}
+
 TEST_F(ToolsTest, GameInfoArgumentsAreOptionalUntilTheNextOption) {
     ASSERT_EQ(
         Ndstool({"-c", "x.nds", "-7", "7.bin", "-9", "9.bin", "-g", "QLMR", "-b", "icon.bmp", "T"})

@@ -162,7 +162,7 @@ TEST_F(WholeBuild, ReferencePicturesInThePackageMatchTheirConversion) {
         testing::WriteSideBySide(std::string(dir) + "/package-icons.png", rows);
 }
 
-TEST_F(WholeBuild, APictureThatCannotBeUsedStopsTheBuildWithItsReason) {
+TEST_F(WholeBuild, APictureThatCannotBeUsedIsRefusedBeforeTheBuildWithItsReason) {
     const Bytes photo = testing::EncodeJpeg(testing::PhotoLike(64, 48));
     const Bytes cutJpeg(photo.begin(), photo.begin() + static_cast<long>(photo.size() / 2));
     const Bytes badge = testing::EncodePng(testing::AlphaBadge());
@@ -174,17 +174,15 @@ TEST_F(WholeBuild, APictureThatCannotBeUsedStopsTheBuildWithItsReason) {
         Bytes icon;
         std::string borderName;
         Bytes border;
-        std::string message;  // after "The build stopped: ", {icon} and {border} the paths
+        std::string message;  // after "The build did not start: ", {icon} and {border} the paths
     } cases[] = {
         {"icon cut short", "cut.png", cutPng, "border.bmp", fine,
          "cannot use {icon} as icon: corrupt PNG picture: a chunk runs past the end of the "
          "file"},
         {"border cut short", "icon.png", badge, "cut.jpg", cutJpeg,
          "cannot use {border} as border: truncated JPEG picture: it ends before its end marker"},
-        {"icon of no known kind, judged by ndstool", "notes.txt", Bytes{'h', 'i'}, "border.bmp",
-         fine,
-         "ndstool failed (exit status 1).\nndstool: icon.bmp: the icon must be a Windows "
-         "bitmap (.bmp) with a palette"},
+        {"icon of no known kind", "notes.txt", Bytes{'h', 'i'}, "border.bmp", fine,
+         "cannot use {icon} as icon: not a bitmap, PNG, JPEG or GIF picture"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -193,8 +191,8 @@ TEST_F(WholeBuild, APictureThatCannotBeUsedStopsTheBuildWithItsReason) {
         settings_.icon = (root_ / c.iconName).string();
         settings_.border = (root_ / c.borderName).string();
         const BuildResult result = pellix::Build(settings_, app_.string());
-        EXPECT_EQ(result.kind, BuildOutcome::Failed);
-        std::string message = "The build stopped: " + c.message;
+        EXPECT_EQ(result.kind, BuildOutcome::Refused);
+        std::string message = "The build did not start: " + c.message;
         for (const auto& [key, value] :
              {std::pair{std::string("{icon}"), settings_.icon}, {"{border}", settings_.border}})
             if (const size_t at = message.find(key); at != std::string::npos)

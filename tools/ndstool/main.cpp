@@ -15,7 +15,7 @@ namespace {
 const char kUsage[] =
     "usage: ndstool -c FILE.nds -9 ARM9.bin -7 ARM7.bin [-d FOLDER] [-g CODE [MAKER [TITLE "
     "[VERSION]]]]"
-    " [-b ICON.bmp TEXT] | -i FILE.nds | -l FILE.nds";
+    " [-b ICON.bmp TEXT | -bl ICON.bmp LINES] | -i FILE.nds | -l FILE.nds";
 
 int Usage() {
     std::fprintf(stderr, "%s\n", kUsage);
@@ -65,9 +65,12 @@ int main(int argc, char** argv) {
             optional(i, request.info.makerCode);
             optional(i, request.info.title);
             optional(i, romVersion);
-        } else if (a == "-b") {
+        } else if (a == "-b" || a == "-bl") {
+            // -b takes the classic "Line 1;Line 2"; -bl takes lines separated by line
+            // breaks, so that a ';' can be part of a line.
             if (i + 2 >= args.size()) return Usage();
             request.withBanner = true;
+            request.semicolonIsText = a == "-bl";
             request.icon = args[++i];
             request.bannerText = args[++i];
         } else {

@@ -76,7 +76,7 @@ std::string CutTitles(const std::vector<Job>& jobs) {
 
 // Why a job was not built; a kept package is replaced by this program's --force.
 static std::string Reason(const Job& job) {
-    return job.state == JobState::Skipped ? job.reason + " (--force replaces it)" : job.reason;
+    return job.packageKept ? job.reason + " (--force replaces it)" : job.reason;
 }
 
 std::string JobLine(const Job& job) {
@@ -124,6 +124,8 @@ void ConsoleReport::Planned(const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
         if (job.state == JobState::Waiting && !quiet_) {
             if (!job.notice.empty()) out_ << "note     " << job.rom << ": " << job.notice << "\n";
+            if (!job.titleNotice.empty())
+                out_ << "note     " << job.rom << ": " << job.titleNotice << "\n";
             if (!job.droppedWords.empty())
                 out_ << "note     " << job.rom << ": the title has no room for \""
                      << job.droppedWords << "\"\n";

@@ -85,15 +85,29 @@ void SplitTitle(const std::string& name, const std::string& text, CliOptions& op
         if (end == std::string::npos) break;
         start = end + 1;
     }
+    // A ';' that ends the text ends its last line and starts none: "a;" is "a", and
+    // "a;b;c;" three lines.
+    while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
     if (lines.size() > 3)
         throw UsageError(name + " has " + std::to_string(lines.size()) +
                          " lines; a package shows at most 3");
-    // A blank first line stands for the ROM's name.
-    if (lines[0].find_first_not_of(' ') == std::string::npos) lines[0].clear();
+    // A line of spaces alone would vanish without a word (or, as line 1, give way to
+    // the ROM's name); only an empty line 1 asks for the name.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!lines[i].empty() && lines[i].find_first_not_of(' ') == std::string::npos)
+            throw UsageError(name + ": line " + std::to_string(i + 1) +
+                             " holds nothing but spaces" +
+                             (i == 0 ? "; leave it empty for each ROM's name" : ""));
+    }
+    // The banner ends at its first empty line, so an empty line before one with text
+    // would lose that text without a word.
+    for (std::size_t i = 1; i + 1 < lines.size(); ++i) {
+        if (lines[i].empty())
+            throw UsageError(name + ": line " + std::to_string(i + 1) +
+                             " is blank, and a package shows no line after a blank one");
+    }
     options.titleGiven = true;
     for (std::size_t i = 0; i < 3; ++i) options.titles[i] = i < lines.size() ? lines[i] : "";
-    const std::string problem = TitleLinesProblem(options.titles);
-    if (!problem.empty()) throw UsageError(name + ": " + problem);
 }
 
 void Apply(const OptionRule& rule, const std::string& name, const std::string& value,

@@ -2,13 +2,14 @@
 #include <exception>
 #include <iostream>
 
+#include "batch_report.h"
 #include "builder/app_directory.h"
 #include "builder/batch.h"
-#include "batch_report.h"
-#include "cli_options.h"
-#include "system/console.h"
+#include "builder/build_checks.h"
 #include "builder/shell_wait.h"
 #include "builder/standin_check.h"
+#include "cli_options.h"
+#include "system/console.h"
 
 using namespace pellix;
 
@@ -37,8 +38,16 @@ int main(int argc, char** argv) {
     try {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt(&modShellWait::CancelAll);
-        std::vector<Job> jobs = PlanCollection(
-            CollectRoms(console::ExpandWildcards(options.roms), options.recursive), settings, appDir);
+        std::vector<Job> jobs;
+        try {
+            jobs = PlanCollection(
+                CollectRoms(console::ExpandWildcards(options.roms), options.recursive), settings,
+                appDir);
+        } catch (const InputRefused& e) {
+            // A title, a picture or a folder every ROM shares: no ROM could be built.
+            std::cerr << "pellix-cli: " << e.what() << "\n";
+            return 2;
+        }
         for (const std::string& unmatched : UnmatchedTitles(settings.titleList, jobs))
             std::cerr << "pellix-cli: warning: --titles " << options.titleList << ", " << unmatched
                       << "\n";
