@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "builder/staging_files.h"
+#include "system/atomic_file.h"
 
 namespace fs = std::filesystem;
 
@@ -30,7 +31,9 @@ bool IsBuildDataName(const std::string& name) {
 }
 
 bool IsBuildLeftover(const std::string& name) {
-    // A writer's temporary file is its final name, a dot, eight hex digits and ".tmp".
+    if (os::IsTemporaryName(name)) return true;
+    // Our other writers name a temporary file as its final name, a dot, eight hex digits
+    // and ".tmp".
     constexpr std::size_t kTag = 13;  // ".1a2b3c4d.tmp"
     if (name.size() <= kTag || name.compare(name.size() - 4, 4, ".tmp") != 0) return false;
     if (name[name.size() - kTag] != '.') return false;

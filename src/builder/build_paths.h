@@ -30,7 +30,8 @@ bool IsBuildDataName(const std::string& name);
 
 // Whether the data-folder entry `name` is a working file our own programs leave behind
 // when stopped midway: what gzip and the other writers write under before renaming
-// ("game.gz.1a2b3c4d.tmp"), or a build's working folder. Such files are never packed.
+// (os::AtomicFile's ".px1a2b3c4d", or the final name, a dot, eight hex digits and ".tmp",
+// as in "border.lz7.1a2b3c4d.tmp"). Such files are never packed.
 bool IsBuildLeftover(const std::string& name);
 
 // `path` made absolute: a relative one is taken from `base` (itself absolute), so the

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -11,9 +12,10 @@
 #include <new>
 #include <system_error>
 
-#include "gzip/deflate_engine.h"
 #include "formats/file_bytes.h"
 #include "formats/format_error.h"
+#include "gzip/deflate_engine.h"
+#include "gzip/gzip_format.h"
 #include "gzip/gzip_member.h"
 #include "system/atomic_file.h"
 #include "system/files.h"
@@ -31,11 +33,19 @@ using formats::FormatError;
 using Mode = GzipOptions::Mode;
 using Names = GzipOptions::Names;
 
-// A failure of one file: `file` is the name the message starts with.
+// A file that is not done: `file` is the name the message starts with. As with GNU gzip, a
+// warning (exit status 2) leaves the file alone, an error (1) fails it, and a damaged or
+// cut-short stream ends the whole run.
 struct FileFailure {
+    enum class Severity { kWarning, kError, kEndsRun };
     std::string file;
     std::string cause;
+    Severity severity = Severity::kError;
 };
+using Severity = FileFailure::Severity;
+
+// Thrown after a failure that ends the run has been reported.
+struct RunEnded {};
 
 // Where one run keeps its streams, its seam and how it is going.
 struct Run {
@@ -43,9 +53,10 @@ struct Run {
     Disk& disk;
     Console& console;
     int status = 0;
-    // -l over several files ends with their totals.
-    uint64_t listedPacked = 0, listedUnpacked = 0, listedPayload = 0;
-    int listed = 0;
+    // -l prints a heading before the first file it lists, and totals. The header bytes
+    // are the last file's, counted out of the ratio (0 for several members), as gzip does.
+    uint64_t listedPacked = 0, listedUnpacked = 0, headerBytes = 0;
+    bool listed = false;
 
     void Warn(const std::string& file, const std::string& what) {
         if (!options.quiet) std::fprintf(console.err, "gzip: %s: %s\n", file.c_str(), what.c_str());
@@ -69,10 +80,17 @@ struct Suffix {
 };
 
 std::vector<Suffix> KnownSuffixes(const GzipOptions& options) {
-    std::vector<Suffix> known = {{Lower(options.suffix), ""}, {".gz", ""}, {".tgz", ".tar"},
-                                 {".taz", ".tar"},           {"-gz", ""}, {".z", ""},
-                                 {"-z", ""},                 {"_z", ""}};
-    if (options.suffix.empty()) known.erase(known.begin());
+    std::vector<Suffix> known = {{".gz", ""}, {".z", ""}, {".taz", ".tar"}, {".tgz", ".tar"},
+                                 {"-gz", ""}, {"-z", ""}, {"_z", ""}};
+    const std::string own = Lower(options.suffix);
+    if (own.empty()) return known;
+    // -S SUF is tried first, unless it is the end of one of the others (-S z): then last,
+    // so that "a.gz" still unpacks to "a".
+    const bool tail = std::any_of(known.begin(), known.end(), [&](const Suffix& s) {
+        return own.size() < s.packed.size() &&
+               s.packed.compare(s.packed.size() - own.size(), own.size(), own) == 0;
+    });
+    known.insert(tail ? known.end() : known.begin(), Suffix{own, ""});
     return known;
 }
 
@@ -91,7 +109,9 @@ std::string UnpackedName(const GzipOptions& options, const std::string& name) {
     const std::vector<Suffix> known = KnownSuffixes(options);
     const Suffix* s = KnownSuffix(known, name);
     if (!s) return {};
-    return name.substr(0, name.size() - s->packed.size()) + s->unpacked;
+    const std::string stem = name.substr(0, name.size() - s->packed.size());
+    // Only a lower-case .tgz or .taz becomes .tar, as in GNU gzip.
+    return name.compare(stem.size(), std::string::npos, s->packed) == 0 ? stem + s->unpacked : stem;
 }
 
 // "-66.7%": how much smaller the deflate data is than what it holds, as gzip shows it.
@@ -124,8 +144,8 @@ struct InputFile {
     InputFile(const std::string& name, bool anyKind) {
         const os::FileFacts facts = os::Inspect(name);
         if (facts.exists && !facts.regular && !facts.folder && !anyKind)
-            throw FileFailure{name, "not a regular file, left alone"};
-        if (facts.folder) throw FileFailure{name, "is a folder"};
+            throw FileFailure{name, "not a regular file, left alone", Severity::kWarning};
+        if (facts.folder) throw FileFailure{name, "is a folder, left alone", Severity::kWarning};
         file = os::OpenForReading(name);
         if (!file) throw FileFailure{name, os::ErrorReason(errno)};
     }
@@ -195,12 +215,17 @@ void Complete(Run& run, os::AtomicFile& out, const std::string& like, int64_t mt
 
 void WriteStdout(Run& run, const uint8_t* data, size_t size) {
     if (!run.disk.Write(run.console.out, data, size))
-        throw FileFailure{"stdout", "cannot write: " + os::ErrorReason(errno)};
+        throw FileFailure{"stdout", "cannot write: " + os::ErrorReason(errno), Severity::kEndsRun};
 }
 
 void FlushStdout(Run& run) {
     if (!run.disk.Flush(run.console.out))
-        throw FileFailure{"stdout", "cannot write: " + os::ErrorReason(errno)};
+        throw FileFailure{"stdout", "cannot write: " + os::ErrorReason(errno), Severity::kEndsRun};
+}
+
+// Whether the output goes to standard output: -c, and -t and -l, which write none.
+bool ToStdout(const GzipOptions& o) {
+    return o.toStdout || o.mode == Mode::kTest || o.mode == Mode::kList;
 }
 
 // The whole input packed into one member; `name` for messages.
@@ -218,57 +243,152 @@ Bytes Pack(Run& run, const std::string& name, const Bytes& input, const MemberIn
     }
 }
 
-// Unpacks `in` into `write`; warns about ignored trailing bytes.
-UnpackReport Unpack(Run& run, const std::string& name, std::FILE* in, const WriteBytes& write) {
+// Unpacks `in` into `write` (`starts` is told before the first byte); warns about bytes
+// after the last member as gzip does: garbage always, zeros with -v. Standard input is
+// unpacked to standard output even without -c.
+UnpackReport Unpack(Run& run, const std::string& name, std::FILE* in, const WriteBytes& write,
+                    const UnpackStarts& starts = nullptr, bool standardInput = false) {
+    const bool toStdout = standardInput || ToStdout(run.options);
     const GzipOptions& o = run.options;
     const ReadBytes read = [&](uint8_t* into, size_t size) {
         const size_t got = std::fread(into, 1, size, in);
-        if (got == 0 && std::ferror(in)) throw FileFailure{name, "cannot read: " + os::ErrorReason(errno)};
+        if (got == 0 && std::ferror(in))
+            throw FileFailure{name, "cannot read: " + os::ErrorReason(errno), Severity::kEndsRun};
         return got;
     };
+    // -cdf and -tf pass on what is not gzip; -lf only takes it as GNU gzip -f does.
+    const Reading reading = !o.force || !toStdout   ? Reading::kStrict
+                            : o.mode == Mode::kList ? Reading::kForced
+                                                    : Reading::kPassThrough;
     UnpackReport report;
     try {
-        report = UnpackStream(read, write, UINT64_MAX,
-                              o.mode == Mode::kUnpack && o.toStdout && o.force);
+        report = UnpackStream(read, write, UINT64_MAX, reading, starts);
+    } catch (const DamagedStream& e) {
+        throw FileFailure{name, e.what(), Severity::kEndsRun};
     } catch (const FormatError& e) {
         throw FileFailure{name, e.what()};
     } catch (const std::bad_alloc&) {
         throw FileFailure{name, "not enough memory to unpack"};
     }
-    if (report.garbageSize > 0) run.Warn(name, "decompression OK, trailing garbage ignored");
+    if (report.trailing == Trailing::kGarbage)
+        run.Warn(name, "decompression OK, trailing garbage ignored");
+    if (report.trailing == Trailing::kZeros && o.verbose)
+        run.Warn(name, "decompression OK, trailing zero bytes ignored");
     return report;
+}
+
+// The time a packed header can hold for a file of time `mtime`, with a warning when it
+// cannot hold its own: 0 means "no time" in the format, so a file of 1970-01-01 00:00:00
+// gets a warning too.
+uint32_t StorableTime(Run& run, const std::string& name, int64_t mtime) {
+    if (mtime > 0 && mtime <= INT64_C(0xFFFFFFFF)) return static_cast<uint32_t>(mtime);
+    run.Warn(name, "file time out of range for gzip format, stored as 0");
+    return 0;
 }
 
 void PackStream(Run& run) {
     if (!run.options.force && os::IsTerminal(run.console.out))
-        throw FileFailure{"stdout", "packed data not written to a terminal (-f forces it)"};
+        throw FileFailure{"stdout", "packed data not written to a terminal (-f forces it)",
+                          Severity::kEndsRun};
+    // Standard input redirected from a file gives its time, as in GNU gzip; a pipe none.
+    const os::FileFacts facts = os::InspectOpen(run.console.in);
     const Bytes input = ReadAll(run.console.in, "stdin", run.options.maxSize);
-    const Bytes packed = Pack(run, "stdin", input, MemberInfo{});
+    MemberInfo info;
+    if (facts.regular && run.options.names != Names::kNone)
+        info.mtime = StorableTime(run, "stdin", facts.mtime);
+    const Bytes packed = Pack(run, "stdin", input, info);
     WriteStdout(run, packed.data(), packed.size());
     FlushStdout(run);
+}
+
+// Prints -l's totals line as gzip does: only once something with a size was listed.
+void ListTotals(Run& run) {
+    const GzipOptions& o = run.options;
+    if (run.listedPacked == 0 || run.listedUnpacked == 0) return;
+    if (o.verbose) std::fprintf(run.console.out, "%28s", "");
+    if (o.verbose || !o.quiet)
+        std::fprintf(run.console.out, "%19ju %19ju ", static_cast<uintmax_t>(run.listedPacked),
+                     static_cast<uintmax_t>(run.listedUnpacked));
+    std::fprintf(
+        run.console.out, "%s (totals)\n",
+        Ratio(run.listedPacked - std::min(run.headerBytes, run.listedPacked), run.listedUnpacked)
+            .c_str());
+}
+
+// -l: the stream is unpacked to count what it holds (the length in the last trailer is
+// only the size modulo 4 GiB, and that of the last member alone), then listed as gzip
+// lists it: "method crc date time" first with -v, the stored name with -N. Like GNU gzip,
+// a stream followed by other bytes is not listed, only the totals so far.
+void ListStream(Run& run, const std::string& name, std::FILE* in, const std::string& shown,
+                int64_t fileTime, const UnpackStarts& starts = nullptr) {
+    const GzipOptions& o = run.options;
+    run.headerBytes = 0;
+    const UnpackReport report = Unpack(run, name, in, [](const uint8_t*, size_t) {}, starts);
+    if (report.trailing != Trailing::kNothing) return ListTotals(run);
+    if (!run.listed && !o.quiet) {
+        if (o.verbose) std::fprintf(run.console.out, "method  crc     date  time  ");
+        std::fprintf(run.console.out, "%19s %19s  ratio uncompressed_name\n", "compressed",
+                     "uncompressed");
+    }
+    run.listed = true;
+    std::string named = shown;
+    int64_t time = fileTime;
+    if (o.names == Names::kRestore) {
+        // The stored name in the file's own folder.
+        const std::string stored = fs::u8path(report.first.name).filename().u8string();
+        if (!stored.empty()) named = shown.substr(0, shown.find_last_of("/\\") + 1) + stored;
+        if (report.time != 0) time = report.time;
+    }
+    if (o.verbose) {
+        static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                              "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+        std::fprintf(run.console.out, "defla %08x ", static_cast<unsigned>(report.lastCrc));
+        const std::time_t t = static_cast<std::time_t>(time);
+        const std::tm* local = time >= 0 ? std::localtime(&t) : nullptr;
+        if (local)
+            std::fprintf(run.console.out, "%s%3d %02d:%02d ", kMonths[local->tm_mon],
+                         local->tm_mday, local->tm_hour, local->tm_min);
+        else
+            std::fprintf(run.console.out, "??? ?? ??:?? ");
+    }
+    run.headerBytes = report.members == 1 ? report.firstHeaderSize + format::kTrailerSize : 0;
+    const uint64_t packed = report.packedSize;
+    std::fprintf(run.console.out, "%19ju %19ju %s %s\n", static_cast<uintmax_t>(packed),
+                 static_cast<uintmax_t>(report.unpackedSize),
+                 Ratio(packed - std::min(run.headerBytes, packed), report.unpackedSize).c_str(),
+                 named.c_str());
+    run.listedPacked += packed;
+    run.listedUnpacked += report.unpackedSize;
 }
 
 void RunOnStreams(Run& run) {
     const GzipOptions& o = run.options;
     if (o.mode == Mode::kPack) return PackStream(run);
-    if (o.mode == Mode::kList) throw FileFailure{"stdin", "cannot list standard input"};
-    if (!o.force && os::IsTerminal(run.console.in))
-        throw FileFailure{"stdin", "packed data not read from a terminal (-f forces it)"};
-    if (o.mode == Mode::kTest) {
-        Unpack(run, "stdin", run.console.in, [](const uint8_t*, size_t) {});
-        return;
+    if (o.mode != Mode::kList && !o.force && os::IsTerminal(run.console.in))
+        throw FileFailure{"stdin", "packed data not read from a terminal (-f forces it)",
+                          Severity::kEndsRun};
+    // Standard input that does not start as gzip ends the run, as in GNU gzip.
+    bool started = false;
+    const UnpackStarts starts = [&](const UnpackReport&) { started = true; };
+    try {
+        if (o.mode == Mode::kList) {
+            const os::FileFacts facts = os::InspectOpen(run.console.in);
+            return ListStream(run, "stdin", run.console.in, "stdout",
+                              facts.regular ? facts.mtime : -1, starts);
+        }
+        if (o.mode == Mode::kTest) {
+            Unpack(
+                run, "stdin", run.console.in, [](const uint8_t*, size_t) {}, starts, true);
+            return;
+        }
+        Unpack(
+            run, "stdin", run.console.in,
+            [&](const uint8_t* data, size_t size) { WriteStdout(run, data, size); }, starts, true);
+    } catch (FileFailure& failure) {
+        if (!started) failure.severity = Severity::kEndsRun;
+        throw;
     }
-    Unpack(run, "stdin", run.console.in,
-           [&](const uint8_t* data, size_t size) { WriteStdout(run, data, size); });
     FlushStdout(run);
-}
-
-// The time a packed header can hold for `name`, with a warning when it cannot hold its own.
-uint32_t StorableTime(Run& run, const std::string& name) {
-    const int64_t mtime = os::Inspect(name).mtime;
-    if (mtime >= 0 && mtime <= INT64_C(0xFFFFFFFF)) return static_cast<uint32_t>(mtime);
-    run.Warn(name, "file time out of range for gzip format, stored as 0");
-    return 0;
 }
 
 void RemoveInput(Run& run, const std::string& name, const std::string& output) {
@@ -279,25 +399,36 @@ void RemoveInput(Run& run, const std::string& name, const std::string& output) {
                                     ", but cannot remove it: " + os::ErrorReason(ec)};
 }
 
+[[noreturn]] void Exists(const std::string& output) {
+    throw FileFailure{output, "already exists; not replaced (-f replaces it)", Severity::kWarning};
+}
+
 void PackFile(Run& run, const std::string& name) {
     const GzipOptions& o = run.options;
-    const std::vector<Suffix> known = KnownSuffixes(o);
-    if (const Suffix* s = KnownSuffix(known, name))
-        throw FileFailure{name, "already has the " + s->packed + " suffix, left alone"};
-    const std::string output = name + o.suffix;
     const bool toFile = !o.toStdout;
+    const std::vector<Suffix> known = KnownSuffixes(o);
+    if (const Suffix* s = KnownSuffix(known, name); s && toFile && !o.force) {
+        // A note, not a warning: GNU gzip leaves the exit status alone, and -r walks past
+        // packed files without a word.
+        if (o.verbose || (!o.recursive && !o.quiet))
+            std::fprintf(run.console.err, "gzip: %s: already has the %s suffix, left alone\n",
+                         name.c_str(), s->packed.c_str());
+        return;
+    }
+    const std::string output = name + o.suffix;
     // Refused before the work, and checked again before the rename.
-    if (toFile && !o.force && os::Inspect(output).exists)
-        throw FileFailure{output, "already exists; not replaced (-f replaces it)"};
-    if (toFile && os::Inspect(output).folder) throw FileFailure{output, "is a folder"};
+    if (toFile && os::Inspect(output).folder)
+        throw FileFailure{output, "is a folder", Severity::kWarning};
+    if (toFile && !o.force && os::Inspect(output).exists) Exists(output);
     if (!toFile && !o.force && os::IsTerminal(run.console.out))
-        throw FileFailure{"stdout", "packed data not written to a terminal (-f forces it)"};
+        throw FileFailure{"stdout", "packed data not written to a terminal (-f forces it)",
+                          Severity::kEndsRun};
 
     const Bytes input = ReadInput(name, o.toStdout, o.maxSize);
     MemberInfo info;
     if (o.names != Names::kNone) {
         info.name = fs::u8path(name).filename().u8string();
-        info.mtime = StorableTime(run, name);
+        info.mtime = StorableTime(run, name, os::Inspect(name).mtime);
     }
     // The output's temporary file is made first: its name is taken before the work, and a
     // stop during the work removes it.
@@ -320,12 +451,22 @@ void PackFile(Run& run, const std::string& name) {
 
 void UnpackFile(Run& run, const std::string& name) {
     const GzipOptions& o = run.options;
-    const bool test = o.mode == Mode::kTest;
-    const bool toFile = !test && !o.toStdout;
+    const bool test = o.mode == Mode::kTest, list = o.mode == Mode::kList;
+    const bool toFile = !ToStdout(o);
     std::string output = UnpackedName(o, name);
-    if (output.empty() && toFile)
-        throw FileFailure{name, "unknown suffix (not .gz or another gzip knows), left alone"};
+    // Files without a suffix gzip knows are tested and listed too, but not unpacked (nor
+    // tested or listed in a folder walked by -r); -c unpacks whatever it is given.
+    if (output.empty() && (toFile || ((test || list) && o.recursive))) {
+        if (o.verbose || (!o.recursive && !o.quiet))
+            throw FileFailure{name, "unknown suffix (not .gz or another gzip knows), left alone",
+                              Severity::kWarning};
+        return;
+    }
     InputFile in(name, !toFile);
+    if (list) {
+        ListStream(run, name, in.file, output.empty() ? name : output, os::Inspect(name).mtime);
+        return;
+    }
     if (test) {
         Unpack(run, name, in.file, [](const uint8_t*, size_t) {});
         run.Tell(name + ":\t OK");
@@ -337,71 +478,33 @@ void UnpackFile(Run& run, const std::string& name) {
         FlushStdout(run);
         return;
     }
-    const bool restore = o.names == Names::kRestore;
-    // With -N the name comes from the header, known only once it is read: the output is
-    // written aside in the same folder and named at the end.
-    if (!o.force && !restore && os::Inspect(output).exists)
-        throw FileFailure{output, "already exists; not replaced (-f replaces it)"};
-    if (os::Inspect(output).folder) throw FileFailure{output, "is a folder"};
-    const std::unique_ptr<os::AtomicFile> aside = WriteAside(output);
-    const UnpackReport report = Unpack(run, name, in.file, [&](const uint8_t* data, size_t size) {
-        WriteAsideBytes(run, *aside, data, size);
-    });
-    int64_t mtime = 0;
-    if (restore) {
-        // Only the last part of the stored name, never a way out of the folder, and never
-        // the input itself, which is removed once the output is in place.
-        const std::string stored = fs::u8path(report.first.name).filename().u8string();
-        const std::string named = (fs::u8path(output).parent_path() / fs::u8path(stored)).u8string();
-        if (!stored.empty() && stored != "." && stored != ".." &&
-            fs::u8path(stored) != fs::u8path(name).filename())
-            output = named;
-        mtime = report.first.mtime;
-        if (!o.force && os::Inspect(output).exists)
-            throw FileFailure{output, "already exists; not replaced (-f replaces it)"};
-        aside->Retarget(output);
-    }
+    // The output is made once the first header is read, as gzip makes it: input that is
+    // not gzip is reported as such even where the output exists, and with -N the name
+    // comes from the header.
+    std::unique_ptr<os::AtomicFile> aside;
+    const UnpackStarts starts = [&](const UnpackReport& first) {
+        if (o.names == Names::kRestore) {
+            // Only the last part of the stored name, never a way out of the folder, and
+            // never the input itself, which is removed once the output is in place.
+            const std::string stored = fs::u8path(first.first.name).filename().u8string();
+            if (!stored.empty() && stored != "." && stored != ".." &&
+                fs::u8path(stored) != fs::u8path(name).filename())
+                output = (fs::u8path(output).parent_path() / fs::u8path(stored)).u8string();
+        }
+        if (os::Inspect(output).folder)
+            throw FileFailure{output, "is a folder", Severity::kWarning};
+        if (!o.force && os::Inspect(output).exists) Exists(output);
+        aside = WriteAside(output);
+    };
+    const UnpackReport report = Unpack(
+        run, name, in.file,
+        [&](const uint8_t* data, size_t size) { WriteAsideBytes(run, *aside, data, size); },
+        starts);
+    const int64_t mtime = o.names == Names::kRestore ? report.time : 0;
     Complete(run, *aside, name, mtime, o.force);
     in.Close();
     RemoveInput(run, name, output);
     run.Tell(name + ":\t" + (o.keep ? "created " : "replaced with ") + output);
-}
-
-void ListFile(Run& run, const std::string& name) {
-    InputFile in(name, true);
-    // The header from the start, the last member's length from the end, as gzip -l does.
-    Bytes head(65536);
-    head.resize(std::fread(head.data(), 1, head.size(), in.file));
-    size_t headerSize = 0;
-    try {
-        headerSize = HeaderSize(head.data(), head.size());
-    } catch (const FormatError& e) {
-        throw FileFailure{name, e.what()};
-    }
-    const os::FileFacts facts = os::Inspect(name);
-    uint64_t packed = head.size();
-    uint8_t last[4] = {};
-    if (facts.regular) {
-        std::error_code ec;
-        packed = fs::file_size(fs::u8path(name), ec);
-        if (packed < headerSize + 8 || std::fseek(in.file, -4, SEEK_END) != 0 ||
-            std::fread(last, 1, 4, in.file) != 4)
-            throw FileFailure{name, "corrupt: the file is cut short (no CRC and length at its end)"};
-    } else {
-        throw FileFailure{name, "not a regular file, cannot list"};
-    }
-    const uint64_t unpacked = uint64_t{last[0]} | uint64_t{last[1]} << 8 |
-                              uint64_t{last[2]} << 16 | uint64_t{last[3]} << 24;
-    const uint64_t payload = packed - headerSize - 8;
-    if (run.listed++ == 0)
-        std::fprintf(run.console.out, "         compressed        uncompressed  ratio uncompressed_name\n");
-    std::string shown = UnpackedName(run.options, name);
-    if (shown.empty()) shown = name;
-    std::fprintf(run.console.out, "%19ju %19ju %s %s\n", static_cast<uintmax_t>(packed),
-                 static_cast<uintmax_t>(unpacked), Ratio(payload, unpacked).c_str(), shown.c_str());
-    run.listedPacked += packed;
-    run.listedUnpacked += unpacked;
-    run.listedPayload += payload;
 }
 
 void RunOnName(Run& run, const std::string& name);
@@ -409,44 +512,53 @@ void RunOnName(Run& run, const std::string& name);
 void RunOnFolder(Run& run, const std::string& name) {
     std::vector<std::string> entries;
     std::error_code ec;
+    // Named as GNU gzip names them, "folder/file", on every system.
+    const std::string folder = name.back() == '/' ? name : name + "/";
     for (const auto& entry : fs::directory_iterator(fs::u8path(name), ec))
-        entries.push_back(entry.path().u8string());
+        entries.push_back(folder + entry.path().filename().u8string());
     if (ec) throw FileFailure{name, os::ErrorReason(ec)};
     std::sort(entries.begin(), entries.end());
-    for (const std::string& entry : entries) {
-        // Only files gzip knows what to do with: packed ones when unpacking, others when packing.
-        if (!os::Inspect(entry).folder) {
-            const bool packedName = KnownSuffix(KnownSuffixes(run.options), entry) != nullptr;
-            if ((run.options.mode == Mode::kPack) == packedName) continue;
-        }
-        RunOnName(run, entry);
-    }
+    for (const std::string& entry : entries) RunOnName(run, entry);
 }
 
-void RunOnName(Run& run, const std::string& name) {
+// When unpacking, a name that is not there may be given without its suffix (gzip -d game
+// for game.gz): the file with the first known suffix that exists, else "".
+std::string WithSuffix(const GzipOptions& o, const std::string& name) {
+    if (KnownSuffix(KnownSuffixes(o), name)) return {};
+    for (const std::string& suffix :
+         {o.suffix, std::string(".gz"), std::string(".z"), std::string("-z"), std::string(".Z")})
+        if (os::Inspect(name + suffix).exists) return name + suffix;
+    return {};
+}
+
+void RunOnName(Run& run, const std::string& given) {
+    const GzipOptions& o = run.options;
+    std::string name = given;
     try {
         if (name == "-") return RunOnStreams(run);
-        const os::FileFacts facts = os::Inspect(name);
-        if (facts.folder && run.options.recursive) {
+        os::FileFacts facts = os::Inspect(name);
+        if (!facts.exists && o.mode != Mode::kPack) {
+            const std::string found = WithSuffix(o, name);
+            if (found.empty() && !KnownSuffix(KnownSuffixes(o), name))
+                throw FileFailure{name + o.suffix, "no such file"};
+            if (!found.empty()) facts = os::Inspect(name = found);
+        }
+        if (facts.folder && o.recursive) {
             // A link to a folder is not followed, as gzip -r does, lest it loop.
             std::error_code ec;
             if (fs::is_symlink(fs::u8path(name), ec)) return;
             return RunOnFolder(run, name);
         }
-        if (facts.folder) throw FileFailure{name, "is a folder"};
+        if (facts.folder) throw FileFailure{name, "is a folder, left alone", Severity::kWarning};
         if (!facts.exists) throw FileFailure{name, "no such file"};
-        switch (run.options.mode) {
-            case Mode::kPack:
-                return PackFile(run, name);
-            case Mode::kList:
-                return ListFile(run, name);
-            default:
-                return UnpackFile(run, name);
-        }
+        if (o.mode == Mode::kPack) return PackFile(run, name);
+        return UnpackFile(run, name);
     } catch (const FileFailure& failure) {
+        if (failure.severity == Severity::kWarning) return run.Warn(failure.file, failure.cause);
         std::fprintf(run.console.err, "gzip: %s: %s\n", failure.file.c_str(),
                      failure.cause.c_str());
         run.status = 1;
+        if (failure.severity == Severity::kEndsRun) throw RunEnded{};
     }
 }
 
@@ -474,14 +586,28 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
     const std::map<char, std::function<void(const std::string&)>> valued = {
         {'p', threads}, {'S', [&](const std::string& v) { options.suffix = v; }}};
     const std::map<std::string, std::function<void()>> flags = {
-        {"c", [&] { options.toStdout = true; }}, {"d", [&] { unpack = true; }},
-        {"k", [&] { options.keep = true; }},     {"f", [&] { options.force = true; }},
-        {"t", [&] { test = true; }},             {"l", [&] { list = true; }},
-        {"v", [&] { options.verbose = true; }},  {"q", [&] { options.quiet = true; }},
+        {"c", [&] { options.toStdout = true; }},
+        {"d", [&] { unpack = true; }},
+        {"k", [&] { options.keep = true; }},
+        {"f", [&] { options.force = true; }},
+        {"t", [&] { test = true; }},
+        {"l", [&] { list = true; }},
+        // -v and -q undo each other: the last one counts.
+        {"v",
+         [&] {
+             options.verbose = true;
+             options.quiet = false;
+         }},
+        {"q",
+         [&] {
+             options.quiet = true;
+             options.verbose = false;
+         }},
         {"r", [&] { options.recursive = true; }},
         {"n", [&] { options.names = Names::kNone; }},
         {"N", [&] { options.names = Names::kRestore; }},
-        {"h", [&] { options.help = true; }},     {"V", [&] { options.version = true; }},
+        {"h", [&] { options.help = true; }},
+        {"V", [&] { options.version = true; }},
     };
     const std::map<std::string, std::string> longFlags = {
         {"stdout", "c"},  {"to-stdout", "c"}, {"decompress", "d"}, {"uncompress", "d"},
@@ -541,6 +667,9 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
                    : test   ? Mode::kTest
                    : unpack ? Mode::kUnpack
                             : Mode::kPack;
+    // An empty suffix would unpack a file onto itself; GNU gzip's limit is 30 bytes.
+    if (options.suffix.empty() || options.suffix.size() > 30)
+        throw UsageError("invalid suffix '" + options.suffix + "'");
     if (options.files.empty()) options.files.push_back("-");
     return options;
 }
@@ -549,12 +678,13 @@ int RunGzip(const GzipOptions& options, Disk& disk, Console& console) {
     os::SetBinary(console.in);
     os::SetBinary(console.out);
     Run run{options, disk, console};
-    for (const std::string& name : options.files) RunOnName(run, name);
-    if (run.listed > 1)
-        std::fprintf(console.out, "%19ju %19ju %s (totals)\n",
-                     static_cast<uintmax_t>(run.listedPacked),
-                     static_cast<uintmax_t>(run.listedUnpacked),
-                     Ratio(run.listedPayload, run.listedUnpacked).c_str());
+    try {
+        for (const std::string& name : options.files) RunOnName(run, name);
+    } catch (const RunEnded&) {
+        std::fflush(console.out);
+        return 1;
+    }
+    if (options.mode == Mode::kList && !options.quiet && options.files.size() > 1) ListTotals(run);
     if (options.mode == Mode::kList && std::fflush(console.out) != 0) {
         std::fprintf(console.err, "gzip: stdout: cannot write: %s\n", os::ErrorReason(errno).c_str());
         return 1;

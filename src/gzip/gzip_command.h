@@ -71,13 +71,15 @@ struct Console {
     std::FILE* err = stderr;
 };
 
-// Packs, unpacks, tests or lists each file as `options` say; help and version are the
-// caller's. Every failure prints one line "gzip: FILE: cause" to console.err and moves on
-// to the next file; a failed file leaves its input as it was and no output, not even a
-// partial one (outputs are written under a temporary name and renamed when complete;
-// inputs are removed only after that). A warning ("trailing garbage ignored", a file time
-// gzip cannot store) prints one line unless -q. Returns the exit status as gzip's: 0 when
-// all went well, 1 after a failure, else 2 after a warning.
+// Packs, unpacks, tests or lists each file as `options` say, answering as GNU gzip does;
+// help and version are the caller's. A failure prints one line "gzip: FILE: cause" to
+// console.err and moves on to the next file, except a damaged or cut-short stream (and
+// standard input that is not gzip), which ends the run; a failed file leaves its input as
+// it was and no output, not even a partial one (outputs are written under a temporary name
+// and renamed when complete; inputs are removed only after that). A warning (an output
+// that exists, trailing garbage, a file time gzip cannot store, ...) leaves the file alone
+// and prints one line unless -q. Returns the exit status as gzip's: 0 when all went well,
+// 1 after a failure, else 2 after a warning.
 int RunGzip(const GzipOptions& options, Disk& disk, Console& console);
 
 }  // namespace pellix::gzip

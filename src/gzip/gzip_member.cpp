@@ -70,7 +70,7 @@ class Input {
 };
 
 [[noreturn]] void CutShort() {
-    throw FormatError("corrupt: the header is cut short");
+    throw DamagedStream("corrupt: the header is cut short");
 }
 
 // Reads bytes up to and including a 0 byte, keeping the first `keep` of them in `text`.
@@ -128,15 +128,17 @@ MemberInfo ReadHeader(Input& in) {
     return info;
 }
 
-// Unpacks one member's deflate stream and checks its trailer; returns its unpacked size.
-uint64_t InflateMember(Input& in, z_stream& z, const WriteBytes& write, uint64_t room) {
+// Unpacks one member's deflate stream and checks its trailer; returns its unpacked size
+// and sets `crc` to its CRC-32.
+uint64_t InflateMember(Input& in, z_stream& z, const WriteBytes& write, uint64_t room,
+                       uint32_t& crc) {
     if (inflateReset(&z) != Z_OK) throw std::bad_alloc();
     std::vector<uint8_t> out(Input::kChunk);
-    uint32_t crc = 0;
+    crc = 0;
     uint64_t produced = 0;
     for (;;) {
         if (in.Fill(1) == 0)
-            throw FormatError("corrupt: the packed data is damaged or cut short");
+            throw DamagedStream("corrupt: the packed data is damaged or cut short");
         const uInt given = static_cast<uInt>(in.Available());
         z.next_in = const_cast<Bytef*>(in.Data());
         z.avail_in = given;
@@ -147,7 +149,7 @@ uint64_t InflateMember(Input& in, z_stream& z, const WriteBytes& write, uint64_t
         const size_t n = out.size() - z.avail_out;
         if (status == Z_MEM_ERROR) throw std::bad_alloc();
         if (status != Z_OK && status != Z_STREAM_END && !(status == Z_BUF_ERROR && n == 0))
-            throw FormatError("corrupt: the packed data is damaged or cut short");
+            throw DamagedStream("corrupt: the packed data is damaged or cut short");
         if (n > room - produced)
             throw FormatError("too large: unpacks to more than " + std::to_string(room) +
                               " bytes");
@@ -157,7 +159,7 @@ uint64_t InflateMember(Input& in, z_stream& z, const WriteBytes& write, uint64_t
         if (status == Z_STREAM_END) break;
     }
     if (in.Fill(format::kTrailerSize) < format::kTrailerSize)
-        throw FormatError("corrupt: the file is cut short (no CRC and length at its end)");
+        throw DamagedStream("corrupt: the file is cut short (no CRC and length at its end)");
     if (get_u32le(in.Data() + format::kCrcAt) != crc) throw FormatError("corrupt: CRC mismatch");
     if (get_u32le(in.Data() + format::kSizeAt) != static_cast<uint32_t>(produced))
         throw FormatError("corrupt: length mismatch");
@@ -192,13 +194,15 @@ std::vector<uint8_t> PackMember(const uint8_t* data, size_t size, int level,
 }
 
 UnpackReport UnpackStream(const ReadBytes& read, const WriteBytes& write, uint64_t maxSize,
-                          bool passThrough) {
+                          Reading reading, const UnpackStarts& starts) {
     Input in(read);
     UnpackReport report;
-    const size_t head = in.Fill(2);
-    if (passThrough &&
-        (head < 2 || in.Data()[0] != format::kMagic1 || in.Data()[1] != format::kMagic2)) {
-        report.gzip = false;
+    const auto isMember = [&] {
+        return in.Fill(2) >= 2 && in.Data()[0] == format::kMagic1 &&
+               in.Data()[1] == format::kMagic2;
+    };
+    // Copies the rest of the input unchanged.
+    const auto passRest = [&] {
         while (in.Fill(1) > 0) {
             const size_t n = in.Available();
             if (n > maxSize - report.unpackedSize)
@@ -207,33 +211,61 @@ UnpackReport UnpackStream(const ReadBytes& read, const WriteBytes& write, uint64
             report.unpackedSize += n;
             in.Skip(n);
         }
+    };
+    const auto finish = [&] {
+        report.packedSize = in.Consumed();
         return report;
+    };
+    if (reading == Reading::kPassThrough && !isMember()) {
+        report.gzip = false;
+        if (starts) starts(report);
+        passRest();
+        return finish();
     }
-    if (head == 0) throw FormatError("not in gzip format: the file is empty");
+    // A lone non-zero byte where a member could start may be one cut short.
+    const auto cutShort = [&] {
+        return reading == Reading::kStrict && in.Fill(2) < 2 &&
+               (in.Available() == 0 || in.Data()[0] != 0);
+    };
+    if (in.Fill(2) == 0 && reading != Reading::kStrict)
+        throw FormatError("not in gzip format: the file is empty");
+    if (cutShort())
+        throw DamagedStream(in.Available() == 0 ? "not in gzip format: the file is empty"
+                                                : "corrupt: the file is cut short");
 
     RawInflate inflater;
     z_stream& z = inflater.z;
     for (;;) {
+        const uint64_t before = in.Consumed();
         const MemberInfo info = ReadHeader(in);
-        if (report.members++ == 0) report.first = info;
-        report.unpackedSize += InflateMember(in, z, write, maxSize - report.unpackedSize);
-        if (in.Fill(2) == 0) break;
-        if (in.Available() >= 2 && in.Data()[0] == format::kMagic1 &&
-            in.Data()[1] == format::kMagic2)
-            continue;
-        // Not another member: zeros are padding, anything else is counted and ignored.
+        if (info.mtime != 0) report.time = info.mtime;
+        if (report.members++ == 0) {
+            report.first = info;
+            report.firstHeaderSize = static_cast<size_t>(in.Consumed() - before);
+            if (starts) starts(report);
+        }
+        report.unpackedSize +=
+            InflateMember(in, z, write, maxSize - report.unpackedSize, report.lastCrc);
+        if (in.Fill(1) == 0) break;
+        if (isMember()) continue;
+        if (reading == Reading::kPassThrough) {
+            report.trailing = Trailing::kPassedThrough;
+            passRest();
+            break;
+        }
+        if (cutShort()) throw DamagedStream("corrupt: the file is cut short");
+        // Not another member: zeros to the end are padding, anything else is ignored.
         bool zeros = true;
-        uint64_t rest = 0;
         while (in.Fill(1) > 0) {
             const size_t n = in.Available();
             zeros = zeros && std::all_of(in.Data(), in.Data() + n, [](uint8_t b) { return b == 0; });
-            rest += n;
+            report.trailingSize += n;
             in.Skip(n);
         }
-        if (!zeros) report.garbageSize = rest;
+        report.trailing = zeros ? Trailing::kZeros : Trailing::kGarbage;
         break;
     }
-    return report;
+    return finish();
 }
 
 namespace {
@@ -266,8 +298,8 @@ std::vector<uint8_t> UnpackMembers(const uint8_t* data, size_t size, size_t maxS
         out.insert(out.end(), bytes, bytes + n);
     };
     const UnpackReport report = UnpackStream(read, write, maxSize);
-    if (report.garbageSize > 0)
-        throw FormatError("corrupt: " + std::to_string(report.garbageSize) +
+    if (report.trailing == Trailing::kGarbage)
+        throw FormatError("corrupt: " + std::to_string(report.trailingSize) +
                           " bytes of unknown data after the packed data");
     return out;
 }

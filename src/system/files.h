@@ -88,6 +88,9 @@ struct FileFacts {
 // Looks at `path` (UTF-8) without opening it.
 FileFacts Inspect(const std::string& path);
 
+// Looks at the file behind an open stream (standard input redirected from a file, say).
+FileFacts InspectOpen(std::FILE* stream);
+
 // Creates `path` (UTF-8), which must not exist yet, for binary writing: readable by its
 // owner alone when `ownerOnly`, else as the user's new files are. Returns nullptr with
 // errno set when it cannot (EEXIST when something is there).

@@ -133,6 +133,18 @@ FileFacts Inspect(const std::string& path) {
     return facts;
 }
 
+FileFacts InspectOpen(std::FILE* stream) {
+    FileFacts facts;
+    struct stat st {};
+    if (fstat(fileno(stream), &st) == 0) {
+        facts.exists = true;
+        facts.regular = S_ISREG(st.st_mode);
+        facts.folder = S_ISDIR(st.st_mode);
+        facts.mtime = static_cast<int64_t>(st.st_mtime);
+    }
+    return facts;
+}
+
 std::FILE* CreateNewFile(const std::string& path, bool ownerOnly) {
     const int fd =
         open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ownerOnly ? 0600 : 0666);

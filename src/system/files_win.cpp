@@ -173,6 +173,18 @@ FileFacts Inspect(const std::string& path) {
     return facts;
 }
 
+FileFacts InspectOpen(std::FILE* stream) {
+    FileFacts facts;
+    struct _stat64 st {};
+    if (_fstat64(_fileno(stream), &st) == 0) {
+        facts.exists = true;
+        facts.regular = (st.st_mode & _S_IFMT) == _S_IFREG;
+        facts.folder = (st.st_mode & _S_IFMT) == _S_IFDIR;
+        facts.mtime = static_cast<int64_t>(st.st_mtime);
+    }
+    return facts;
+}
+
 std::FILE* CreateNewFile(const std::string& path, bool) {
     // Shared for deletion: the console handler of WatchTemporary must be able to remove it
     // while it is open.

@@ -325,7 +325,9 @@ TEST_F(Pipeline, EveryFileOfBinDataIsPackedButOurOwnLeftovers) {
     // What our gzip or another of our writers stopped by a signal left in the staging
     // folder is ours, not the user's; a file whose name starts with a dot is the user's.
     const std::map<std::string, std::string> left = {
-        {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"}, {"border.lz7.0badf00d.tmp", "STALE"}};
+        {"game.gz.a1B2c3D4.tmp", "6 MB OF ANOTHER ROM"},
+        {"border.lz7.0badf00d.tmp", "STALE"},
+        {".px0badf00d", "PART OF A PACKED ROM"}};
     for (const auto& [name, bytes] : left) WriteFile(bin_ / "data" / name, bytes);
     WriteFile(bin_ / "data" / "readme.txt", "KEEP");
     WriteFile(bin_ / "data" / ".settings", "MINE");

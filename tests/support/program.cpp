@@ -11,8 +11,8 @@ namespace pellix::testing {
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::filesystem::path& folder, const Environment& env, double seconds,
-                     bool asNobody) {
-    Program started(program, args, folder, env, asNobody);
+                     bool asNobody, const std::filesystem::path& input) {
+    Program started(program, args, folder, env, asNobody, input);
     return started.Wait(seconds);
 }
 

@@ -15,20 +15,21 @@ struct RunResult {
     int signal = 0;         // the signal that ended it (POSIX)
     bool timedOut = false;  // it was killed for taking too long
     std::string out, err;   // its output; on Windows with "\r\n" read as "\n"
+    std::string rawOut;     // its standard output byte for byte
 };
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// A started program. Standard input is empty; it shares the test's console (on Windows in
-// a process group of its own, so Interrupt reaches it alone).
+// A started program. Standard input is empty, or the file `input`; it shares the test's console (on
+// Windows in a process group of its own, so Interrupt reaches it alone).
 class Program {
   public:
     // Starts `program` with `args` in `folder`, with `env` added to the environment.
     // `asNobody` (POSIX, when running as root) runs it as the unprivileged user 65534, so
     // that a file's permissions bind it. Throws std::runtime_error when it cannot start.
     Program(const std::string& program, const std::vector<std::string>& args,
-            const std::filesystem::path& folder, const Environment& env = {},
-            bool asNobody = false);
+            const std::filesystem::path& folder, const Environment& env = {}, bool asNobody = false,
+            const std::filesystem::path& input = {});
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -52,7 +53,8 @@ class Program {
 // Runs the program to its end (at most `seconds`, then it is killed).
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::filesystem::path& folder, const Environment& env = {},
-                     double seconds = 600, bool asNobody = false);
+                     double seconds = 600, bool asNobody = false,
+                     const std::filesystem::path& input = {});
 
 // The file name of a program, as the platform writes it ("gzip" or "gzip.exe").
 std::string ProgramName(const std::string& name);

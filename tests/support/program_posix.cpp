@@ -27,7 +27,8 @@ fs::path OutputFile(const char* what) {
 }  // namespace
 
 Program::Program(const std::string& program, const std::vector<std::string>& args,
-                 const fs::path& folder, const Environment& env, bool asNobody)
+                 const fs::path& folder, const Environment& env, bool asNobody,
+                 const fs::path& input)
     : folder_(folder), outPath_(OutputFile(".out")), errPath_(OutputFile(".err")) {
     const int outFd = ::open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     const int errFd = ::open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -37,7 +38,7 @@ Program::Program(const std::string& program, const std::vector<std::string>& arg
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int nullFd = ::open("/dev/null", O_RDONLY);
+        const int nullFd = ::open(input.empty() ? "/dev/null" : input.c_str(), O_RDONLY);
         if (::chdir(folder.c_str()) != 0) ::_exit(126);
         for (const auto& [name, value] : env) ::setenv(name.c_str(), value.c_str(), 1);
         if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
@@ -86,6 +87,7 @@ RunResult Program::Wait(double seconds) {
     ended_ = true;
     // As written: a program's standard output may be binary (gzip -c).
     result.out = ReadFile(outPath_);
+    result.rawOut = result.out;
     result.err = ReadFile(errPath_);
     return result;
 }

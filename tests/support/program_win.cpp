@@ -44,15 +44,17 @@ void WaitUntilFolderIsFree(const fs::path& folder) {
 }  // namespace
 
 Program::Program(const std::string& program, const std::vector<std::string>& args,
-                 const fs::path& folder, const Environment& env, bool /*asNobody*/)
+                 const fs::path& folder, const Environment& env, bool /*asNobody*/,
+                 const fs::path& input)
     : folder_(folder), outPath_(OutputFile(".out")), errPath_(OutputFile(".err")) {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     const auto create = [&](const fs::path& p) {
         return ::CreateFileW(p.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                              &inherit, CREATE_ALWAYS, 0, nullptr);
     };
-    HANDLE in = ::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE in =
+        ::CreateFileW(input.empty() ? L"NUL" : input.c_str(), GENERIC_READ,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
     HANDLE out = create(outPath_);
     HANDLE err = create(errPath_);
     std::string line = QuoteArgument(program);
@@ -113,6 +115,7 @@ RunResult Program::Wait(double seconds) {
     WaitUntilFolderIsFree(folder_);
     ended_ = true;
     result.out = ReadText(outPath_);
+    result.rawOut = ReadFile(outPath_);
     result.err = ReadText(errPath_);
     return result;
 }

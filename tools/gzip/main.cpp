@@ -21,8 +21,9 @@ int main(int argc, char** argv) {
         if (options.help)
             std::printf("%s\n", kUsage);
         else
-            std::printf("gzip (Pellix %s) with %s; --best is level %d of %d\n", PELLIX_VERSION,
-                        EngineName().c_str(), BestLevel(), MaxLevel());
+            // Scripts read the version as the first line's last field; the rest comes after.
+            std::printf("gzip (Pellix) %s\npacks with %s; --best is level %d of %d\n",
+                        PELLIX_VERSION, EngineName().c_str(), BestLevel(), MaxLevel());
         // Output that never arrived is a failure, not a quiet success.
         if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
             std::fprintf(stderr, "gzip: stdout: cannot write: %s\n", pellix::os::ErrorReason(errno).c_str());
