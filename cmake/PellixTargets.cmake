@@ -30,6 +30,10 @@ function(pellix_add_test name)
     target_link_libraries(${name} PRIVATE Qt6::Test)
   endif()
   add_test(NAME ${name} COMMAND ${name})
+  # DS images the user running the tests keeps in a folder of their own must not change what
+  # the tests see: the folder named is one that is never made.
+  set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT
+               "XDG_DATA_HOME=${PROJECT_BINARY_DIR}/tests/no-user-folder")
   if(T_QT)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   endif()

@@ -208,7 +208,7 @@ void MainWindowLogic::OnDrop(const std::vector<std::string>& paths, DropPlace pl
 bool MainWindowLogic::TellStandInsOnce() {
     if (standInsChecked_) return true;
     standInsChecked_ = true;
-    const std::string warning = StandInWarning(StandInImages(ApplicationDirectory()));
+    const std::string warning = StandInNotice(ApplicationDirectory());
     if (warning.empty()) return true;
     // Packages built with the stand-ins do nothing on a DS; the user hears it before the
     // first one, and may still build (to try the tool out).

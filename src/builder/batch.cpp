@@ -15,6 +15,7 @@
 
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/package_record.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
@@ -49,9 +50,8 @@ std::shared_ptr<const StagedPictures> CheckShared(const BatchSettings& settings,
     if (nameAsLine1) titles[0] = "x";
     const TitleCheck title = CheckTitle(titles, nameAsLine1);
     if (!title.refusal.empty()) throw InputRefused(title.refusal);
-    const std::string data =
-        (files::ToPath(paths::WithoutTrailingSeparator(appDir)) / "bin" / "data").u8string();
-    std::string problem = DataFolderRefusal({data});
+    std::string problem =
+        DataFolderRefusal(FindDsInputs(paths::WithoutTrailingSeparator(appDir)).dataFolders);
     if (problem.empty() && !settings.outputFolder.empty())
         problem = OutputFolderRefusal(settings.outputFolder);
     if (!problem.empty()) throw InputRefused(problem);
@@ -362,7 +362,7 @@ void JudgePackages(std::vector<Job>& jobs, const BatchSettings& settings,
     std::uint64_t staged = 0;
     try {
         // The DS images and data files exactly as a build takes them.
-        WorkFolder work(paths::WithoutTrailingSeparator(appDir));
+        WorkFolder work(FindDsInputs(paths::WithoutTrailingSeparator(appDir)));
         staged = StagedFilesDigest(work.path());
     } catch (const std::exception& e) {
         for (Job* job : present) {

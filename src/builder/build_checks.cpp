@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
 #include "formats/banner.h"
 
@@ -219,7 +220,8 @@ CheckedRequest CheckRequest(const BuildRequest& request, const std::string& appD
     const TitleCheck title = CheckTitle(request.titles, false);
     if (!title.refusal.empty()) throw InputRefused(title.refusal);
     checked.titleLines = title.lines;
-    problem = DataFolderRefusal({(bin / "data").u8string()});
+    checked.inputs = FindDsInputs(app);
+    problem = DataFolderRefusal(checked.inputs.dataFolders);
     if (!problem.empty()) throw InputRefused(problem);
     checked.pictures =
         request.pictures ? request.pictures : CheckPictures(app, request.icon, request.border);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "builder/build_pipeline.h"
+#include "builder/ds_inputs.h"
 #include "builder/picture_staging.h"
 
 namespace pellix {
@@ -105,6 +106,7 @@ struct CheckedRequest {
     std::string output;
     std::vector<std::string> titleLines;  // as the banner shows them (TitleCheck::lines)
     std::shared_ptr<const StagedPictures> pictures;
+    DsInputs inputs;  // the DS images and data folders the build packs (FindDsInputs)
 };
 
 // Every check of one build, in the order a user fixes them: the installation, the ROM,

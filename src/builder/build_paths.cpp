@@ -4,6 +4,7 @@
 #include <cctype>
 #include <system_error>
 
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
 #include "system/atomic_file.h"
 
@@ -88,9 +89,10 @@ std::string OutputProblem(const std::string& appDir, const std::string& output,
                           bool outputFolderGiven) {
     const fs::path bin = files::ToPath(appDir) / "bin";
     const fs::path out = files::ToPath(output);
-    if (IsInside(out, bin / "data")) {
-        return "the output file " + output + " is in the staging folder " +
-               (bin / "data").u8string() +
+    const std::string user = UserFolder();
+    for (const fs::path& data : {bin / "data", files::ToPath(user) / "data"}) {
+        if ((data != bin / "data" && user.empty()) || !IsInside(out, data)) continue;
+        return "the output file " + output + " is in the staging folder " + data.u8string() +
                ", whose whole content goes into every package. Choose a folder outside it.";
     }
     if (outputFolderGiven && IsInside(out, bin)) {

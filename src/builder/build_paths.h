@@ -56,7 +56,8 @@ std::string WithoutTrailingSeparator(std::string path);
 std::string OutputPath(const std::string& outputFolder, const std::string& romPath);
 
 // Why a package may not be delivered to `output` (absolute) of the installation `appDir`,
-// or "" when it may: a package in bin/data would be packed into every later package, and
+// or "" when it may: a package in bin/data or in the user's data folder (UserFolder) would
+// be packed into every later package, and
 // one anywhere in bin would sit among the installation's own files. An empty output
 // folder (`outputFolderGiven` false) means bin itself, the design's place for it.
 std::string OutputProblem(const std::string& appDir, const std::string& output,

@@ -6,6 +6,7 @@
 
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
+#include "builder/ds_inputs.h"
 #include "builder/package_record.h"
 #include "builder/staging_files.h"
 #include "builder/work_folder.h"
@@ -50,6 +51,7 @@ struct Plan {
     std::string output;
     std::vector<std::string> titleLines;
     std::shared_ptr<const StagedPictures> pictures;
+    DsInputs inputs;
 };
 
 // A path below the working folder, `relative` written with "/".
@@ -76,6 +78,7 @@ Plan Resolve(const BuildRequest& request, const std::string& app) {
     std::error_code ec;
     if (!request.replace && fs::exists(fs::symlink_status(files::ToPath(plan.output), ec)))
         throw PackageKept(PackageExistsReason(plan.output));
+    plan.inputs = checked.inputs;
     return plan;
 }
 
@@ -277,7 +280,7 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     try {
         const Plan plan = Resolve(request, app);
         package = plan.output;
-        WorkFolder work(app, tempParent);
+        WorkFolder work(plan.inputs, tempParent);
         // The DS images and data files are judged before the ROM joins them in data/.
         const std::uint64_t staged = StagedFilesDigest(work.path());
         Stage(request, plan, work.path());
@@ -288,6 +291,9 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
     } catch (const BuildRefused& e) {
         return Result(BuildOutcome::Refused, package, e.what(),
                       e.plain ? e.what() : std::string(kDidNotStart) + e.what());
+    } catch (const DataNameClash& e) {
+        return Result(BuildOutcome::Refused, package, e.what(),
+                      std::string(kDidNotStart) + e.what());
     } catch (const PackageKept& e) {
         return Result(BuildOutcome::Skipped, package, e.what(),
                       std::string(kDidNotStart) + e.what());

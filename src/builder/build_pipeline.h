@@ -87,10 +87,11 @@ class ToolRunner {
 };
 
 // One build of the installation at `appDir` (no trailing separator): checks the request
-// (CheckRequest, build_checks.h: the ROM, title, pictures, staging folder and output
-// folder, before anything is written or run), makes a private working folder
-// below `tempParent` (the system's temporary folder when "") holding copies of bin/7.bin,
-// bin/9.bin and the user's files of bin/data, stages the ROM, border, icon and mode file
+// (CheckRequest, build_checks.h: the ROM, title, pictures, staging folders and output
+// folder, before anything is written or run), makes a private working folder below
+// `tempParent` (the system's temporary folder when "") holding copies of the DS images and
+// data files (FindDsInputs: the user's folder first, then bin; a name in two data folders
+// refuses the build), stages the ROM, border, icon and mode file
 // there, runs gzip (when compression is on), grit, gbacrusher, ndstool and efs from bin
 // through `runner` with that folder as their working directory, delivers x.nds to the
 // output path under a temporary name and renames it into place (never over a file when

@@ -129,6 +129,11 @@ bool CopyFileTo(const std::string& source, const std::string& destination) {
     CheckCopy(what, from, to);
     if (const std::error_code error = g_copyBytes(from, to, false))
         throw FileError(what, CopyFailureReason(error, to));
+    // The copy keeps the original's time, as the system's copy does on Windows: gzip stores
+    // the staged ROM's time in the package, which must not depend on when it was built.
+    const os::FileFacts original = os::Inspect(source);
+    if (original.exists && !os::SetModificationTime(destination, original.mtime))
+        throw FileError(what, "cannot give the copy the original's time");
     return FileExists(destination);
 }
 

@@ -31,8 +31,9 @@ std::filesystem::path ToPath(const std::string& path);
 // when the path ends with it (compared without regard to case). Never fails.
 std::string BaseName(const std::string& path, const std::string& extension);
 
-// Copies `source` to `destination`, replacing a file that is there, and returns whether
-// a file exists at the destination afterwards. A failed copy throws FileError; a full disk
+// Copies `source` to `destination`, replacing a file that is there, with the source's
+// modification time (whole seconds), and returns whether a file exists at the destination
+// afterwards. A failed copy throws FileError; a full disk
 // reads "the disk holding FOLDER is full".
 bool CopyFileTo(const std::string& source, const std::string& destination);
 

@@ -29,26 +29,32 @@ bool CarriesMarker(const fs::path& image) {
 
 }  // namespace
 
-std::vector<std::string> StandInImages(const std::string& appDir) {
+std::vector<std::string> StandInImages(const DsInputs& inputs) {
     std::vector<std::string> found;
-    const fs::path bin = files::ToPath(appDir) / "bin";
-    for (const char* name : {"7.bin", "9.bin"}) {
-        const fs::path image = bin / name;
-        if (CarriesMarker(image)) found.push_back(image.u8string());
-    }
+    for (const std::string& image : {inputs.arm7, inputs.arm9})
+        if (CarriesMarker(files::ToPath(image))) found.push_back(image);
     return found;
 }
 
-std::string StandInWarning(const std::vector<std::string>& standIns) {
+std::string StandInWarning(const std::vector<std::string>& standIns,
+                           const std::string& userFolder) {
     if (standIns.empty()) return "";
     std::string files = standIns[0];
     for (std::size_t i = 1; i < standIns.size(); ++i)
         files += (i + 1 == standIns.size() ? " and " : ", ") + standIns[i];
     const bool one = standIns.size() == 1;
+    const std::string where =
+        userFolder.empty() ? std::string(" in their place") : " in " + userFolder;
     return files + (one ? " is a stand-in" : " are stand-ins") +
            " that Pellix ships, and packages made with " + (one ? "it" : "them") +
-           " do nothing on a DS. Replace " + (one ? "it" : "them") +
-           " with Quillmere's own ARM7 and ARM9 images (see README.txt).";
+           " do nothing on a DS. Put Quillmere's own ARM7 and ARM9 images, named 7.bin and "
+           "9.bin," +
+           where + " (see README.txt).";
+}
+
+std::string StandInNotice(const std::string& appDir) {
+    const std::string user = UserFolder();
+    return StandInWarning(StandInImages(FindDsInputs(appDir, user)), user);
 }
 
 }  // namespace pellix

@@ -57,10 +57,21 @@ void CopyInto(const fs::path& from, const fs::path& to) {
     files::CopyFileTo(from.u8string(), to.u8string());
 }
 
-// Copies the folder `from` into the existing folder `to`; `around` holds the keys of the
-// folders being copied above it, so a link back to one of them is caught.
-void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& around,
-              bool top) {
+// A name that `to` holds already, from the data folder copied before (`earlier` is where
+// the same name lies there): the package could carry only one of them, and which one would
+// be chance.
+[[noreturn]] void Clash(const fs::path& from, const fs::path& earlier) {
+    throw DataNameClash("cannot pack " + from.u8string(),
+                        earlier.u8string() +
+                            " would be packed under the same name; rename or "
+                            "remove one of them");
+}
+
+// Copies the folder `from` into the existing folder `to`, whose copy of the data folder
+// before it came from `earlier`; `around` holds the keys of the folders being copied above
+// it, so a link back to one of them is caught.
+void CopyTree(const fs::path& from, const fs::path& to, const fs::path& earlier,
+              std::set<std::string>& around, bool top) {
     std::error_code ec;
     fs::directory_iterator it(from, ec);
     if (ec)
@@ -72,7 +83,11 @@ void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& a
         const fs::path target = to / it->path().filename();
         std::error_code statusError;
         const fs::file_status status = fs::status(it->path(), statusError);
+        std::error_code targetError;
+        const fs::file_status there = fs::symlink_status(target, targetError);
         if (fs::is_directory(status)) {
+            if (fs::exists(there) && !fs::is_directory(there))
+                Clash(it->path(), earlier / it->path().filename());
             const std::string key = paths::FileKey(it->path());
             if (around.count(key))
                 throw files::FileError("cannot copy the folder " + it->path().u8string(),
@@ -81,9 +96,10 @@ void CopyTree(const fs::path& from, const fs::path& to, std::set<std::string>& a
                 throw files::FileError("cannot make the folder " + target.u8string(),
                                        files::ErrorReason(ec));
             around.insert(key);
-            CopyTree(it->path(), target, around, false);
+            CopyTree(it->path(), target, earlier / it->path().filename(), around, false);
             around.erase(key);
         } else {
+            if (fs::exists(there)) Clash(it->path(), earlier / it->path().filename());
             // Regular files, links to them, and what must be refused: CopyFileTo never
             // opens a pipe or a device, and names a dangling link "no such file".
             CopyInto(it->path(), target);
@@ -126,12 +142,12 @@ fs::path TemporaryFolder(const std::string& parent) {
 
 }  // namespace
 
-void CopyStagingFolder(const std::string& from, const std::string& to) {
+void CopyStagingFolder(const std::string& from, const std::string& to, const std::string& earlier) {
     std::set<std::string> around{paths::FileKey(files::ToPath(from))};
-    CopyTree(files::ToPath(from), files::ToPath(to), around, true);
+    CopyTree(files::ToPath(from), files::ToPath(to), files::ToPath(earlier), around, true);
 }
 
-WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
+WorkFolder::WorkFolder(const DsInputs& inputs, const std::string& parent) {
     const fs::path base = TemporaryFolder(parent);
     fs::path folder;
     for (int attempt = 0;; ++attempt) {
@@ -162,17 +178,19 @@ WorkFolder::WorkFolder(const std::string& appDir, const std::string& parent) {
     }
     path_ = folder.u8string();
     try {
-        const fs::path bin = files::ToPath(appDir) / "bin";
-        CopyInto(bin / "7.bin", folder / "7.bin");
-        CopyInto(bin / "9.bin", folder / "9.bin");
+        CopyInto(files::ToPath(inputs.arm7), folder / "7.bin");
+        CopyInto(files::ToPath(inputs.arm9), folder / "9.bin");
         std::error_code ec;
         if (!fs::create_directory(folder / "data", ec))
             throw files::FileError("cannot make the folder " + (folder / "data").u8string(),
                                    files::ErrorReason(ec));
-        if (!fs::is_directory(bin / "data", ec))
-            throw files::FileError("cannot read the staging folder " + (bin / "data").u8string(),
+        const fs::path installed = files::ToPath(inputs.dataFolders.front());
+        if (!fs::is_directory(installed, ec))
+            throw files::FileError("cannot read the staging folder " + installed.u8string(),
                                    "it does not exist; the installation is incomplete");
-        CopyStagingFolder((bin / "data").u8string(), (folder / "data").u8string());
+        for (std::size_t i = 0; i < inputs.dataFolders.size(); ++i)
+            CopyStagingFolder(inputs.dataFolders[i], (folder / "data").u8string(),
+                              i > 0 ? inputs.dataFolders[i - 1] : "");
     } catch (...) {
         Remove();
         throw;

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "formats/byte_order.h"
@@ -21,6 +20,29 @@ using FilePtr = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 constexpr size_t kScanChunk = 1 << 20;  // a multiple of 4, so chunk offsets keep the alignment
 
+// 64-bit FNV-1a, folded to the id's 32 bits at the end.
+constexpr uint64_t kFnvOffset = 0xcbf29ce484222325ull;
+constexpr uint64_t kFnvPrime = 0x100000001b3ull;
+
+// Reads the whole file from its start and hashes it with `patch` in place of the bytes at
+// `patchAt` (the id and size fields).
+uint32_t HashWithPatch(std::FILE* file, uint64_t patchAt, const uint8_t (&patch)[8]) {
+    if (std::fseek(file, 0, SEEK_SET) != 0) throw FormatError("cannot read: " + ErrnoText(errno));
+    std::vector<uint8_t> buffer(kScanChunk);
+    uint64_t hash = kFnvOffset;
+    uint64_t at = 0;
+    for (size_t got; (got = std::fread(buffer.data(), 1, buffer.size(), file)) > 0; at += got) {
+        for (size_t i = 0; i < got; ++i) {
+            const uint64_t offset = at + i;
+            const uint8_t byte =
+                offset - patchAt < sizeof patch ? patch[offset - patchAt] : buffer[i];
+            hash = (hash ^ byte) * kFnvPrime;
+        }
+    }
+    if (std::ferror(file)) throw FormatError("cannot read: " + ErrnoText(errno));
+    return static_cast<uint32_t>(hash ^ (hash >> 32));
+}
+
 }  // namespace
 
 std::optional<size_t> FindEfsMarker(const uint8_t* data, size_t size) {
@@ -33,7 +55,7 @@ std::optional<size_t> FindEfsMarker(const uint8_t* data, size_t size) {
     return std::nullopt;
 }
 
-size_t PatchEfsFile(const std::string& path, uint32_t id) {
+size_t PatchEfsFile(const std::string& path) {
     std::error_code ec;
     if (std::filesystem::is_directory(path, ec)) throw FormatError(ErrnoText(EISDIR));
     FilePtr file(std::fopen(path.c_str(), "r+b"), std::fclose);
@@ -75,9 +97,9 @@ size_t PatchEfsFile(const std::string& path, uint32_t id) {
     const auto size = static_cast<uint64_t>(end);
     if (*marker + nds::kEfsSectionSize > size) throw FormatError("the EFS section is cut short");
 
-    uint8_t patch[8];
-    put_u32le(patch, id);
+    uint8_t patch[8] = {};
     put_u32le(patch + 4, static_cast<uint32_t>(size));
+    put_u32le(patch, HashWithPatch(file.get(), *marker + nds::kEfsId, patch));
     if (std::fseek(file.get(), static_cast<long>(*marker + nds::kEfsId), SEEK_SET) != 0 ||
         std::fwrite(patch, 1, sizeof patch, file.get()) != sizeof patch ||
         std::fflush(file.get()) != 0) {
@@ -86,11 +108,6 @@ size_t PatchEfsFile(const std::string& path, uint32_t id) {
     std::FILE* raw = file.release();
     if (std::fclose(raw) != 0) throw FormatError("cannot write: " + ErrnoText(errno));
     return static_cast<size_t>(*marker);
-}
-
-uint32_t RandomEfsId() {
-    std::random_device random;  // getrandom() or the CPU's generator, never a clock seed
-    return static_cast<uint32_t>(random());
 }
 
 }  // namespace pellix::formats

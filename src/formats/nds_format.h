@@ -97,7 +97,7 @@ constexpr char16_t kTitleLineBreak = u'\n';  // what a ';' in the banner text be
 // --- EFS section in the ARM9 image ---
 constexpr uint8_t kEfsMarker[12] = {0xCE, 0x05, 0xA9, 0xBF, ' ', 'E', 'F', 'S', 's', 't', 'r', 0};
 constexpr size_t kEfsMarkerAlign = 4;  // the marker sits on a 4-byte boundary
-constexpr size_t kEfsId = 12;          // u32 after the marker: the package's random id
+constexpr size_t kEfsId = 12;          // u32 after the marker: the package's id (efs_patch.h)
 constexpr size_t kEfsFileSize = 16;    // u32: the package's size in bytes
 constexpr size_t kEfsPath = 20;        // 256 bytes: filled in by the DS side
 constexpr size_t kEfsPathSize = 256;

@@ -41,6 +41,11 @@ bool IsFileExists(const std::error_code& error);
 // Full path of the running executable; throws std::runtime_error when unknown.
 std::string ExecutablePath();
 
+// The folder below which this user's programs keep data of their own (UTF-8):
+// $XDG_DATA_HOME (when absolute) or $HOME/.local/share on Linux, %LOCALAPPDATA% on Windows.
+// "" when the environment names none.
+std::string UserDataFolder();
+
 // Makes `dir` the process's current directory (and, where drives exist, its drive the
 // current drive). Throws FileError("cannot enter the folder DIR", reason).
 void ChangeDirectory(const std::string& dir);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <system_error>
@@ -17,6 +18,17 @@
 #include "system/files.h"
 
 namespace pellix::os {
+
+std::string UserDataFolder() {
+    // The base directory specification: a relative XDG_DATA_HOME is to be ignored.
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') return data;
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') return "";
+    std::string folder = home;
+    if (folder.back() != '/') folder += '/';
+    return folder + ".local/share";
+}
 
 std::string ExecutablePath() {
     std::vector<char> buffer(4096);
@@ -97,8 +109,24 @@ std::error_code CopyFileBytes(const std::filesystem::path& from, const std::file
         return error;
     }
     std::error_code error;
+    // The kernel copies the bytes itself (or shares the blocks, where the file system can),
+    // sparing a trip of every byte through this process; what it declines (another file
+    // system, an old kernel) the loop below copies, from where it stopped.
+    for (off_t left = status.st_size; left > 0;) {
+        const ssize_t put =
+            ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
+        if (put > 0) {
+            left -= put;
+        } else if (put == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                   errno == EOPNOTSUPP || errno == EPERM) {
+            break;
+        } else if (errno != EINTR) {
+            error = lastError();
+            break;
+        }
+    }
     std::vector<char> buffer(1 << 16);
-    for (;;) {
+    while (!error) {
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got == 0) break;
         if (got < 0) {

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <stdexcept>
 #include <string>
@@ -34,6 +35,11 @@ std::string ExecutablePath() {
         if (n < buffer.size()) return win::ToUtf8(std::wstring(buffer.data(), n));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::string UserDataFolder() {
+    const wchar_t* local = ::_wgetenv(L"LOCALAPPDATA");
+    return local ? win::ToUtf8(local) : std::string();
 }
 
 void ChangeDirectory(const std::string& dir) {

@@ -473,7 +473,8 @@ TEST_F(MainWindow, StandInImagesAreToldOnceBeforeTheFirstBuild) {
     logic_->OnGo();
     logic_->OnGo();
     ASSERT_EQ(view_.messages.size(), 3u);
-    EXPECT_EQ(view_.messages[0], StandInWarning({(inst_.bin() / "9.bin").u8string()}));
+    EXPECT_EQ(view_.messages[0],
+              StandInWarning({(inst_.bin() / "9.bin").u8string()}, UserFolder()));
     EXPECT_EQ(view_.messages[1], "Complete!");
     EXPECT_EQ(view_.messages[2], "Complete!");
 }

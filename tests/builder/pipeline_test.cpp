@@ -7,6 +7,7 @@
 #include <map>
 
 #include "builder/build_checks.h"
+#include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
 #include "formats/bitmap_writer.h"
 #include "system/command_line.h"
@@ -462,6 +463,11 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
     const std::string staging =
         ", whose whole content goes into every package. Choose a folder outside it.";
     const std::string longLine = std::string(120, 'a') + "\xF0\x9F\x8E\xAE";  // 122 units
+    // The user's own folder: its data is packed into every package as well.
+    const fs::path user = root_.path() / "user";
+    const pellix::testing::ScopedEnvironment userEnv(
+        pellix::os::kWindows ? "LOCALAPPDATA" : "XDG_DATA_HOME", user.u8string());
+    const fs::path userData = fs::u8path(pellix::UserFolder()) / "data";
     const std::vector<Case> cases = {
         {"no ROM", [&] { request_.rom = ""; }, ""},
         {"a ROM not found", [&] { request_.rom = (base_ / "Mein Spiel .gba").u8string(); },
@@ -480,6 +486,23 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
         {"below bin/data by a roundabout name", [&] { output(bin_ / "data" / ".." / "data"); },
          "the output file {bin}/data/../data/My Game.nds is in the staging folder {bin}/data" +
              staging},
+        {"the user's data folder, before it exists", [&] { output(userData); },
+         "the output file {user}/data/My Game.nds is in the staging folder {user}/data" + staging},
+        {"a name of the build's in the user's data",
+         [&] {
+             fs::create_directories(userData);
+             WriteFile(userData / "game.gz", "");
+         },
+         "the staging folder {user}/data holds game.gz, a name the build needs for a file of its "
+         "own. Rename or move it."},
+        {"a name in both data folders",
+         [&] {
+             fs::create_directories(userData);
+             WriteFile(userData / "cheats.txt", "mine");
+             WriteFile(bin_ / "data" / "cheats.txt", "installed");
+         },
+         "cannot pack {user}/data/cheats.txt: {bin}/data/cheats.txt would be packed under the same "
+         "name; rename or remove one of them"},
         {"bin named", [&] { output(bin_); },
          "the output file {bin}/My Game.nds is in the installation's folder {bin}, which holds "
          "its programs. Choose a folder outside it."},
@@ -514,6 +537,7 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Install(root_.path() / c.name);
+        fs::remove_all(user);
         c.arrange();
         binBefore_ = Names(bin_);
         const BuildResult result = Build();
@@ -525,6 +549,7 @@ TEST_F(Pipeline, RequestsThatCannotBeBuiltAreRefusedWithTheirReason) {
         const std::map<std::string, std::string> vars = {{"{bin}", bin_.u8string()},
                                                          {"{app}", app_.u8string()},
                                                          {"{roms}", (base_ / "my roms").u8string()},
+                                                         {"{user}", pellix::UserFolder()},
                                                          {"{root}", base_.u8string()}};
         for (const auto& [key, value] : vars)
             for (std::size_t at; (at = message.find(key)) != std::string::npos;)

@@ -44,20 +44,21 @@ TEST(StandInCheck, TellsTheStandInsByTheirMarker) {
         if (c.image9) test::WriteFile(bin / "9.bin", *c.image9);
         std::vector<std::string> expected;
         for (const std::string& name : c.expected) expected.push_back((bin / name).u8string());
-        EXPECT_EQ(StandInImages(app.path().u8string()), expected);
+        EXPECT_EQ(StandInImages(FindDsInputs(app.path().u8string(), "")), expected);
     }
 }
 
-TEST(StandInCheck, WarningNamesTheFilesAndSaysWhatToDo) {
-    EXPECT_EQ(StandInWarning({}), "");
-    EXPECT_EQ(StandInWarning({"/p/bin/7.bin", "/p/bin/9.bin"}),
+TEST(StandInCheck, WarningNamesTheFilesAndWhereTheRealOnesGo) {
+    EXPECT_EQ(StandInWarning({}, "/home/me/.local/share/pellix"), "");
+    EXPECT_EQ(StandInWarning({"/p/bin/7.bin", "/p/bin/9.bin"}, "/home/me/.local/share/pellix"),
               "/p/bin/7.bin and /p/bin/9.bin are stand-ins that Pellix ships, and packages made "
-              "with them do nothing on a DS. Replace them with Quillmere's own ARM7 and ARM9 "
-              "images (see README.txt).");
-    EXPECT_EQ(StandInWarning({"/p/bin/9.bin"}),
+              "with them do nothing on a DS. Put Quillmere's own ARM7 and ARM9 images, named "
+              "7.bin and 9.bin, in /home/me/.local/share/pellix (see README.txt).");
+    // Without a folder of the user's own, the real images take the stand-ins' place.
+    EXPECT_EQ(StandInWarning({"/p/bin/9.bin"}, ""),
               "/p/bin/9.bin is a stand-in that Pellix ships, and packages made with it do "
-              "nothing on a DS. Replace it with Quillmere's own ARM7 and ARM9 images (see "
-              "README.txt).");
+              "nothing on a DS. Put Quillmere's own ARM7 and ARM9 images, named 7.bin and "
+              "9.bin, in their place (see README.txt).");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -50,6 +52,8 @@ class WorkFolderTest : public ::testing::Test {
             WriteFile(app_ / "bin" / "data" / left, "left behind");
     }
     bool ParentIsEmpty() const { return fs::is_empty(parent_); }
+    // The installation's own images and data, no folder of the user's.
+    pellix::DsInputs Inputs() const { return pellix::FindDsInputs(app_.u8string(), ""); }
 
     TempDir root_{"pellix-workfolder"};
     fs::path app_ = root_.path() / "inst";
@@ -59,7 +63,7 @@ class WorkFolderTest : public ::testing::Test {
 TEST_F(WorkFolderTest, HoldsTheImagesAndTheUsersDataAndGoesAway) {
     std::string first;
     {
-        WorkFolder folder(app_.string(), parent_.string());
+        WorkFolder folder(Inputs(), parent_.string());
         first = folder.path();
         EXPECT_EQ(fs::path(first).parent_path(), parent_);
         const std::set<std::string> expected = {"7.bin=ARM7", "9.bin=ARM9", "data/cheats.txt=mine",
@@ -67,7 +71,7 @@ TEST_F(WorkFolderTest, HoldsTheImagesAndTheUsersDataAndGoesAway) {
         EXPECT_EQ(Contents(first), expected);
 
         // A second build at the same time gets a folder of its own.
-        WorkFolder second(app_.string(), parent_.string());
+        WorkFolder second(Inputs(), parent_.string());
         EXPECT_NE(second.path(), first);
         // Whatever a build leaves there, read-only parts included, goes with it.
         WriteFile(fs::path(second.path()) / "x.nds", "package");
@@ -88,7 +92,7 @@ TEST_F(WorkFolderTest, HoldsTheImagesAndTheUsersDataAndGoesAway) {
 TEST_F(WorkFolderTest, AnIncompleteInstallationLeavesNothingBehind) {
     fs::remove(app_ / "bin" / "9.bin");
     try {
-        WorkFolder folder(app_.string(), parent_.string());
+        WorkFolder folder(Inputs(), parent_.string());
         FAIL() << "made " << folder.path();
     } catch (const pellix::files::FileError& e) {
         EXPECT_NE(std::string(e.what()).find("9.bin"), std::string::npos) << e.what();
@@ -99,8 +103,73 @@ TEST_F(WorkFolderTest, AnIncompleteInstallationLeavesNothingBehind) {
     // No bin/data at all: the installation is incomplete.
     WriteFile(app_ / "bin" / "9.bin", "ARM9");
     fs::remove_all(app_ / "bin" / "data");
-    EXPECT_THROW(WorkFolder(app_.string(), parent_.string()), pellix::files::FileError);
+    EXPECT_THROW(WorkFolder(Inputs(), parent_.string()), pellix::files::FileError);
     EXPECT_TRUE(ParentIsEmpty());
+}
+
+// The user's own folder comes first, image by image; the data files of both folders are
+// packed, and a name found in both is refused, never chosen in silence.
+TEST_F(WorkFolderTest, TheUsersOwnFolderComesBeforeTheInstallation) {
+    using Files = std::map<std::string, std::string>;
+    const std::set<std::string> installed = {"7.bin=ARM7", "9.bin=ARM9", "data/cheats.txt=mine",
+                                             "data/extra/notes.txt=also mine"};
+    struct Case {
+        const char* name;
+        std::optional<Files> user;       // nullopt: the folder does not exist
+        std::set<std::string> expected;  // empty: refused, naming `clash`
+        std::string clash;
+    };
+    const Case cases[] = {
+        {"no user folder", std::nullopt, installed, ""},
+        {"an empty user folder", Files{}, installed, ""},
+        {"the user's images and data",
+         Files{{"7.bin", "OWN7"}, {"9.bin", "OWN9"}, {"data/own.txt", "o"}},
+         {"7.bin=OWN7", "9.bin=OWN9", "data/cheats.txt=mine", "data/extra/notes.txt=also mine",
+          "data/own.txt=o"},
+         ""},
+        {"one image from each, folders merged",
+         Files{{"9.bin", "OWN9"}, {"data/extra/more.txt", "m"}},
+         {"7.bin=ARM7", "9.bin=OWN9", "data/cheats.txt=mine", "data/extra/notes.txt=also mine",
+          "data/extra/more.txt=m"},
+         ""},
+        {"a file in both", Files{{"data/cheats.txt", "theirs"}}, {}, "cheats.txt"},
+        {"a file in both, deeper", Files{{"data/extra/notes.txt", "x"}}, {}, "notes.txt"},
+        {"a file where the other has a folder", Files{{"data/extra", "x"}}, {}, "extra"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path user = root_.path() / c.name;
+        if (c.user) fs::create_directories(user);
+        for (const auto& [name, content] : c.user.value_or(Files{})) {
+            fs::create_directories((user / name).parent_path());
+            WriteFile(user / name, content);
+        }
+        const pellix::DsInputs inputs = pellix::FindDsInputs(app_.u8string(), user.u8string());
+        if (!c.expected.empty()) {
+            WorkFolder folder(inputs, parent_.string());
+            EXPECT_EQ(Contents(folder.path()), c.expected);
+            continue;
+        }
+        try {
+            WorkFolder folder(inputs, parent_.string());
+            ADD_FAILURE() << "made " << folder.path();
+        } catch (const pellix::DataNameClash& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find((user / "data").u8string()), std::string::npos) << what;
+            EXPECT_NE(what.find((app_ / "bin" / "data").u8string()), std::string::npos) << what;
+            EXPECT_NE(what.find(c.clash), std::string::npos) << what;
+        }
+        EXPECT_TRUE(ParentIsEmpty());
+    }
+#ifndef _WIN32
+    // A user's data folder that leads to bin/data is that folder, packed once.
+    fs::create_directories(root_.path() / "linked");
+    fs::create_directory_symlink(app_ / "bin" / "data", root_.path() / "linked" / "data");
+    WorkFolder linked(
+        pellix::FindDsInputs(app_.u8string(), (root_.path() / "linked").u8string()),
+        parent_.string());
+    EXPECT_EQ(Contents(linked.path()), installed);
+#endif
 }
 
 #ifndef _WIN32
@@ -146,7 +215,7 @@ TEST_F(WorkFolderTest, TheStagingFolderIsCopiedByOneRule) {
         WriteFile(data / "extra" / "notes.txt", "also mine");
         c.arrange();
         try {
-            WorkFolder folder(app_.string(), parent_.string());
+            WorkFolder folder(Inputs(), parent_.string());
             std::set<std::string> expected = usual;
             expected.insert(c.added.begin(), c.added.end());
             EXPECT_EQ(c.refusal, "");
@@ -162,8 +231,8 @@ TEST_F(WorkFolderTest, TheStagingFolderIsCopiedByOneRule) {
 TEST_F(WorkFolderTest, ATemporaryFolderInsideTheStagingFolderIsNotCopiedIntoItself) {
     const fs::path inside = app_ / "bin" / "data" / "tmp";
     fs::create_directories(inside);
-    WorkFolder first(app_.string(), inside.string());
-    WorkFolder second(app_.string(), inside.string());
+    WorkFolder first(Inputs(), inside.string());
+    WorkFolder second(Inputs(), inside.string());
     EXPECT_EQ(Contents(second.path()), (std::set<std::string>{"7.bin=ARM7", "9.bin=ARM9",
                                                               "data/cheats.txt=mine",
                                                               "data/extra/notes.txt=also mine"}));
@@ -198,7 +267,7 @@ TEST_F(WorkFolderTest, StaleFoldersAreToldByTheirLock) {
 #else
     unsetenv("TMPDIR");
 #endif
-    WorkFolder running(app_.string(), parent_.string());
+    WorkFolder running(Inputs(), parent_.string());
     EXPECT_TRUE(staged);
     // While the probe lives its folder stays, and so does this one.
     EXPECT_EQ(pellix::RemoveStaleWorkFolders(parent_.string()), 0);
@@ -218,7 +287,7 @@ TEST_F(WorkFolderTest, StaleFoldersAreToldByTheirLock) {
 
 TEST_F(WorkFolderTest, AParentThatIsNotThereIsNamed) {
     try {
-        WorkFolder folder(app_.string(), (root_.path() / "nowhere").string());
+        WorkFolder folder(Inputs(), (root_.path() / "nowhere").string());
         FAIL() << "made " << folder.path();
     } catch (const pellix::files::FileError& e) {
         EXPECT_NE(std::string(e.what()).find("nowhere"), std::string::npos) << e.what();

@@ -309,24 +309,7 @@ TEST(RunBatch, AnInterruptStartsNothingMore) {
     for (int i = 0; i < 6; ++i) EXPECT_EQ(jobs[i].state, expected[i]) << i;
 }
 
-// Sets an environment variable, which the programs a build runs inherit, for a while.
-struct ScopedEnv {
-    std::string name;
-    ScopedEnv(std::string n, const std::string& value) : name(std::move(n)) {
-#ifdef _WIN32
-        _putenv_s(name.c_str(), value.c_str());
-#else
-        setenv(name.c_str(), value.c_str(), 1);
-#endif
-    }
-    ~ScopedEnv() {
-#ifdef _WIN32
-        _putenv_s(name.c_str(), "");
-#else
-        unsetenv(name.c_str());
-#endif
-    }
-};
+using ScopedEnv = pellix::testing::ScopedEnvironment;
 
 TEST(RunBatch, AnInterruptMidBuildLeavesNoWorkingFolderAndNoPackage) {
     test::TempDir root("pellix-batch-stop");

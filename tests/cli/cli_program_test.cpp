@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -16,17 +17,20 @@
 #include <unistd.h>
 #endif
 
-#include "formats/bitmap_writer.h"
 #include "builder/build_pipeline.h"
-#include "gzip/gzip_member.h"
-#include "support/installation.h"
+#include "builder/standin_check.h"
+#include "formats/bitmap_writer.h"
 #include "formats/lz77.h"
 #include "formats/nds_format.h"
 #include "formats/nds_reader.h"
+#include "gzip/deflate_engine.h"
+#include "gzip/gzip_member.h"
+#include "support/installation.h"
 #include "support/program.h"
 #include "support/rom_like.h"
 #include "support/scratch.h"
-#include "builder/standin_check.h"
+#include "system/files.h"
+#include "system/platform.h"
 
 namespace pellix::clitest {
 namespace {
@@ -218,8 +222,7 @@ TEST_F(PellixCli, BadInputFailsItsOwnRomAndEveryOtherPackageIsDelivered) {
     ASSERT_FALSE(run.timedOut) << run.out;
     EXPECT_EQ(run.exitCode, 1) << run.out << run.err;
     // The installation holds the stand-in images: said once for the whole batch.
-    EXPECT_EQ(run.err, "pellix-cli: warning: " +
-                           StandInWarning(StandInImages((root_ / "inst").u8string())) + "\n");
+    EXPECT_EQ(run.err, "pellix-cli: warning: " + StandInNotice((root_ / "inst").u8string()) + "\n");
 
     const std::string out = run.out;
     const auto says = [&](const std::string& text) {
@@ -285,6 +288,53 @@ TEST_F(PellixCli, AnInstallationWithItsOwnImagesGetsNoWarning) {
                                      RunningAsRoot());
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(run.err, "");
+}
+
+// A package depends on its inputs alone: not on the folder it goes to, the time, or how
+// many builds run at once. So a package can be checked against a known checksum.
+TEST_F(PellixCli, TheSameInputsGiveTheSameBytesAndAChangedInputOthers) {
+    // More than one of gzip's 2 MiB pieces, and a tiny ROM whose packages are recorded.
+    WriteBytes(work_ / "roms" / "big.gba", MakeRomLike(5 << 19, 9));
+    WriteFile(work_ / "roms" / "tiny.gba", "A TINY ROM");
+    for (const char* rom : {"big.gba", "tiny.gba"})
+        os::SetModificationTime((work_ / "roms" / rom).u8string(), 1500000000);
+    int runs = 0;
+    const auto build = [&](std::vector<std::string> options) {
+        const fs::path out = work_ / ("out" + std::to_string(++runs));
+        fs::create_directory(out);
+        fs::permissions(out, fs::perms::all);
+        options.insert(options.end(),
+                       {"-q", "-o", out.u8string(), "roms/big.gba", "roms/tiny.gba"});
+        const RunResult run =
+            RunProgram(Cli(), options, work_, Environment(), 300, RunningAsRoot());
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return std::make_pair(ReadFile(out / "big.nds"), ReadFile(out / "tiny.nds"));
+    };
+    const auto first = build({"-j", "1"});
+    // Another second on the clock, whatever the machine's speed.
+    const auto second = std::chrono::system_clock::now();
+    std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(second));
+    EXPECT_TRUE(build({"-j", "2"}) == first) << "two builds of the same inputs differ";
+
+    // Every byte of the package recorded: a change must be one its commit explains.
+    const auto checksum = [](const std::string& bytes) {
+        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+        char text[32];
+        std::snprintf(text, sizeof text, "%zu:%08x", bytes.size(),
+                      gzip::Crc32(0, data, bytes.size()));
+        return std::string(text);
+    };
+    EXPECT_EQ(checksum(build({"--no-compression"}).second), "54820:8137bac0");
+    if (!os::kWindows)  // the Windows gzip packs with zlib, whose bytes differ
+        EXPECT_EQ(checksum(first.second), "54820:ef63c15c");
+
+    // Each input the package depends on changes it.
+    std::set<std::string> packages = {first.second};
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--title", "Other"}, {"--no-psram"}, {"--no-compression"}})
+        EXPECT_TRUE(packages.insert(build(options).second).second) << options[0];
+    os::SetModificationTime((work_ / "roms" / "tiny.gba").u8string(), 1500000001);
+    EXPECT_TRUE(packages.insert(build({}).second).second) << "a ROM of another time";
 }
 
 // The ROM a package carries, unpacked, and the names of its files.

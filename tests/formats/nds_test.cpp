@@ -502,17 +502,40 @@ TEST(EfsPatch, FindsOnlyAlignedMarkersAndTheFirstWins) {
     EXPECT_EQ(FindEfsMarker(b.data(), 2011), std::nullopt);
 }
 
-TEST(EfsPatch, WritesIdAndSizeAndNothingElse) {
+TEST(EfsPatch, WritesIdAndSizeAndNothingElseAndTheIdComesFromTheContent) {
     TempDir dir;
     // Marker positions around the 1 MiB scan chunk boundary as well as near the start.
     for (size_t at :
          {size_t{0x200}, size_t{(1u << 20) - 8}, size_t{(1u << 20) - 4}, size_t{1u << 20}}) {
+        SCOPED_TRACE(at);
         const Bytes before = WithMarkerAt((1u << 20) + 0x1234, at);
         WriteFile(dir / "x.nds", before);
-        EXPECT_EQ(PatchEfsFile(dir / "x.nds", 0xA1B2C3D4), at);
+        EXPECT_EQ(PatchEfsFile(dir / "x.nds"), at);
+        const Bytes patched = ReadAll(dir / "x.nds");
         Bytes expected = before;
-        Put(expected, at + 12, {0xD4, 0xC3, 0xB2, 0xA1, 0x34, 0x12, 0x10, 0x00});
-        EXPECT_EQ(ReadAll(dir / "x.nds"), expected) << at;
+        std::copy(patched.begin() + static_cast<long>(at) + 12,
+                  patched.begin() + static_cast<long>(at) + 16,
+                  expected.begin() + static_cast<long>(at) + 12);
+        Put(expected, at + 16, {0x34, 0x12, 0x10, 0x00});
+        EXPECT_EQ(patched, expected);
+
+        // The same package, whatever its id field held, gets the same id; a package that
+        // differs in one byte, even the last, gets another.
+        Bytes stale = before;
+        Put(stale, at + 12, {1, 2, 3, 4});
+        WriteFile(dir / "y.nds", stale);
+        PatchEfsFile(dir / "y.nds");
+        EXPECT_EQ(ReadAll(dir / "y.nds"), patched);
+        PatchEfsFile(dir / "y.nds");
+        EXPECT_EQ(ReadAll(dir / "y.nds"), patched);
+        Bytes other = before;
+        other.back() ^= 1;
+        WriteFile(dir / "z.nds", other);
+        PatchEfsFile(dir / "z.nds");
+        const Bytes otherPatched = ReadAll(dir / "z.nds");
+        EXPECT_FALSE(std::equal(patched.begin() + static_cast<long>(at) + 12,
+                                patched.begin() + static_cast<long>(at) + 16,
+                                otherPatched.begin() + static_cast<long>(at) + 12));
     }
 }
 
@@ -529,16 +552,14 @@ TEST(EfsPatch, FailuresLeaveTheFileUnchanged) {
     for (const auto& c : cases) {
         WriteFile(dir / "x.nds", c.content);
         try {
-            PatchEfsFile(dir / "x.nds", 1);
+            PatchEfsFile(dir / "x.nds");
             ADD_FAILURE() << c.message;
         } catch (const FormatError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
         }
         EXPECT_EQ(ReadAll(dir / "x.nds"), c.content);
     }
-    EXPECT_THROW(PatchEfsFile(dir / "missing.nds", 1), FormatError);
-    // Two ids in a row differ: they come from the random source, not a clock seed.
-    EXPECT_NE(RandomEfsId(), RandomEfsId());
+    EXPECT_THROW(PatchEfsFile(dir / "missing.nds"), FormatError);
 }
 
 // ---------------------------------------------------------------- reader on damaged input

@@ -36,6 +36,19 @@ std::string ReadPackageBody(const std::filesystem::path& path);
 // The file's text with "\r\n" read as "\n".
 std::string ReadText(const std::filesystem::path& path);
 
+// Sets an environment variable of this process, which the programs it starts inherit, for
+// the object's life; it is removed afterwards.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(std::string name, const std::string& value);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    std::string name_;
+};
+
 // Asks `ready` every few milliseconds until it is true (returns true) or 20 s have passed
 // (returns false).
 bool WaitFor(const std::function<bool()>& ready);

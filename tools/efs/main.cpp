@@ -1,4 +1,4 @@
-// efs FILE.nds: records a random id and the file's size in the package's EFS section.
+// efs FILE.nds: records the package's id (from its content) and size in its EFS section.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     }
     const std::string path = argv[1];
     try {
-        pellix::formats::PatchEfsFile(path, pellix::formats::RandomEfsId());
+        pellix::formats::PatchEfsFile(path);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "efs: %s: %s\n", path.c_str(), e.what());
         return 1;

@@ -175,7 +175,7 @@ double ConsoleReport::SecondsLeft() const {
            static_cast<double>(bytesDone_);
 }
 
-void ConsoleReport::Summary(const std::vector<Job>& jobs) {
+void ConsoleReport::Summary(const std::vector<Job>& jobs, const std::string& imagesNote) {
     ClearBar();
     if (quiet_) {
         err_.flush();
@@ -212,6 +212,7 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs) {
     if (stopped) line += ", " + std::to_string(stopped) + " not built (interrupted)";
     if (start_ >= 0) line += ", in " + FormatDuration(clock_() - start_);
     out_ << line << ".\n";
+    if (built > 0 && !imagesNote.empty()) out_ << imagesNote << "\n";
     if (ownIcons + ownBorders > 0)
         out_ << "Found by name: " << ownIcons << (ownIcons == 1 ? " icon, " : " icons, ") << ownBorders
              << (ownBorders == 1 ? " border.\n" : " borders.\n");

@@ -46,8 +46,9 @@ class ConsoleReport : public BatchObserver {
     void Finished(const Job& job) override;
     void Settled(const Job& job) override;
     void Tick() override;
-    // Clears the bar and prints the counts and the ROMs not built, with their reasons.
-    void Summary(const std::vector<Job>& jobs);
+    // Clears the bar and prints the counts, `imagesNote` (which DS images the packages hold)
+    // when any was built, and the ROMs not built, with their reasons.
+    void Summary(const std::vector<Job>& jobs, const std::string& imagesNote = "");
 
     // Seconds left by the ROM bytes built so far, or -1 before any build has ended.
     double SecondsLeft() const;

@@ -6,6 +6,7 @@
 #include "builder/app_directory.h"
 #include "builder/batch.h"
 #include "builder/build_checks.h"
+#include "builder/ds_inputs.h"
 #include "builder/shell_wait.h"
 #include "builder/standin_check.h"
 #include "cli_options.h"
@@ -55,10 +56,10 @@ int main(int argc, char** argv) {
                                   {}, console::TerminalColumns());
         report.Planned(jobs);
         // Once per batch, even when quiet: such packages start nothing on a DS.
-        const std::string standIns = StandInWarning(StandInImages(appDir));
+        const std::string standIns = StandInNotice(appDir);
         if (!standIns.empty()) std::cerr << "pellix-cli: warning: " << standIns << "\n";
         RunBatch(jobs, settings, appDir, options.jobs > 0 ? options.jobs : cores, report);
-        report.Summary(jobs);
+        report.Summary(jobs, DsImagesNote(FindDsInputs(appDir)));
         console::EndIfInterrupted();
         return ExitStatus(jobs);
     } catch (const std::exception& e) {
