@@ -11,6 +11,7 @@
 #include "builder/build_paths.h"
 #include "builder/ds_inputs.h"
 #include "builder/staging_files.h"
+#include "builder/work_folder.h"
 #include "formats/banner.h"
 
 namespace fs = std::filesystem;
@@ -164,6 +165,22 @@ std::shared_ptr<const StagedPictures> CheckPictures(const std::string& appDir,
 }
 
 std::string DataFolderRefusal(const std::vector<std::string>& dataFolders) {
+    // A name found in two data folders, told before a batch starts; links to folders are
+    // not followed here (a loop would never end), the copy catches a clash below one.
+    for (std::size_t i = 1; i < dataFolders.size(); ++i) {
+        const fs::path later = files::ToPath(dataFolders[i]);
+        const fs::path earlier = files::ToPath(dataFolders[i - 1]);
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(later, ec), end; !ec && it != end;
+             it.increment(ec)) {
+            const fs::path relative = it->path().lexically_relative(later);
+            std::error_code statusError;
+            const fs::file_status there = fs::symlink_status(earlier / relative, statusError);
+            if (fs::exists(there) && !(fs::is_directory(there) && it->is_directory(statusError)))
+                return "cannot pack " + it->path().u8string() + ": " +
+                       DataClashReason((earlier / relative).u8string());
+        }
+    }
     for (const std::string& folder : dataFolders) {
         std::error_code ec;
         for (fs::directory_iterator it(files::ToPath(folder), ec), end; !ec && it != end;

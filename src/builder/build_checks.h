@@ -91,8 +91,9 @@ class PictureChecks {
 };
 
 // Why the staging folders `dataFolders` (each packed whole into every package) cannot be
-// packed as they are, or "": an entry at the top of one is named like a file the build
-// writes there itself (paths::kBuildDataNames). A folder that is not there is no problem.
+// packed as they are, or "": a file of one would take the name of a file of the folder
+// before it, or an entry at the top of one is named like a file the build writes there
+// itself (paths::kBuildDataNames). A folder that is not there is no problem.
 std::string DataFolderRefusal(const std::vector<std::string>& dataFolders);
 
 // Why no package can be written into `folder`, or "": it is not there, not a folder, or

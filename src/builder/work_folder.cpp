@@ -61,10 +61,7 @@ void CopyInto(const fs::path& from, const fs::path& to) {
 // the same name lies there): the package could carry only one of them, and which one would
 // be chance.
 [[noreturn]] void Clash(const fs::path& from, const fs::path& earlier) {
-    throw DataNameClash("cannot pack " + from.u8string(),
-                        earlier.u8string() +
-                            " would be packed under the same name; rename or "
-                            "remove one of them");
+    throw DataNameClash("cannot pack " + from.u8string(), DataClashReason(earlier.u8string()));
 }
 
 // Copies the folder `from` into the existing folder `to`, whose copy of the data folder
@@ -141,6 +138,10 @@ fs::path TemporaryFolder(const std::string& parent) {
 }
 
 }  // namespace
+
+std::string DataClashReason(const std::string& earlier) {
+    return earlier + " would be packed under the same name; rename or remove one of them";
+}
 
 void CopyStagingFolder(const std::string& from, const std::string& to, const std::string& earlier) {
     std::set<std::string> around{paths::FileKey(files::ToPath(from))};

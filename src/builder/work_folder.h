@@ -58,6 +58,10 @@ class DataNameClash : public os::FileError {
     using os::FileError::FileError;
 };
 
+// Why a file of a data folder cannot be packed when `earlier`, from the data folder before
+// it, would take the same name in the package.
+std::string DataClashReason(const std::string& earlier);
+
 // Copies the user's files of the staging folder `from` into `to` by the one rule every
 // build follows: links are followed (a linked folder is packed with what it holds), the
 // build's own working names and other builds' working folders are passed over, and a

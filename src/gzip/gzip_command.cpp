@@ -19,6 +19,7 @@
 #include "gzip/gzip_member.h"
 #include "system/atomic_file.h"
 #include "system/files.h"
+#include "system/platform.h"
 
 namespace pellix::gzip {
 
@@ -109,9 +110,7 @@ std::string UnpackedName(const GzipOptions& options, const std::string& name) {
     const std::vector<Suffix> known = KnownSuffixes(options);
     const Suffix* s = KnownSuffix(known, name);
     if (!s) return {};
-    const std::string stem = name.substr(0, name.size() - s->packed.size());
-    // Only a lower-case .tgz or .taz becomes .tar, as in GNU gzip.
-    return name.compare(stem.size(), std::string::npos, s->packed) == 0 ? stem + s->unpacked : stem;
+    return name.substr(0, name.size() - s->packed.size()) + s->unpacked;
 }
 
 // "-66.7%": how much smaller the deflate data is than what it holds, as gzip shows it.
@@ -513,7 +512,8 @@ void RunOnFolder(Run& run, const std::string& name) {
     std::vector<std::string> entries;
     std::error_code ec;
     // Named as GNU gzip names them, "folder/file", on every system.
-    const std::string folder = name.back() == '/' ? name : name + "/";
+    const char last = name.back();
+    const std::string folder = last == '/' || last == os::kPathSeparator ? name : name + "/";
     for (const auto& entry : fs::directory_iterator(fs::u8path(name), ec))
         entries.push_back(folder + entry.path().filename().u8string());
     if (ec) throw FileFailure{name, os::ErrorReason(ec)};
@@ -572,6 +572,26 @@ bool Disk::Flush(std::FILE* file) {
     return std::fflush(file) == 0;
 }
 
+namespace {
+
+// The long option `key` names, given whole or cut short where no other starts the same
+// way, as GNU gzip's getopt takes them (--dec for --decompress).
+std::string FullOptionName(const std::string& given, const std::string& key,
+                           const std::map<std::string, std::string>& flags) {
+    std::vector<std::string> names = {"processes", "suffix",      "fast",
+                                      "best",      "synchronous", "rsyncable"};
+    for (const auto& [name, flag] : flags) names.push_back(name);
+    std::vector<std::string> matches;
+    for (const std::string& name : names) {
+        if (name == key) return name;
+        if (!key.empty() && name.rfind(key, 0) == 0) matches.push_back(name);
+    }
+    if (matches.size() == 1) return matches[0];
+    throw UsageError((matches.empty() ? "unknown option " : "ambiguous option ") + given);
+}
+
+}  // namespace
+
 GzipOptions ParseArguments(const std::vector<std::string>& args) {
     GzipOptions options;
     bool unpack = false, test = false, list = false, filesOnly = false;
@@ -613,7 +633,8 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
         {"stdout", "c"},  {"to-stdout", "c"}, {"decompress", "d"}, {"uncompress", "d"},
         {"keep", "k"},    {"force", "f"},     {"test", "t"},       {"list", "l"},
         {"verbose", "v"}, {"quiet", "q"},     {"recursive", "r"},  {"no-name", "n"},
-        {"name", "N"},    {"help", "h"},      {"version", "V"}};
+        {"name", "N"},    {"help", "h"},      {"version", "V"},    {"silent", "q"},
+        {"license", "V"}};
     for (size_t at = 0; at < args.size(); ++at) {
         const std::string& a = args[at];
         const auto value = [&](const std::string& option) {
@@ -626,8 +647,9 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
             filesOnly = true;
         } else if (a.rfind("--", 0) == 0) {
             const size_t equals = a.find('=');
-            const std::string key = a.substr(2, equals == std::string::npos ? std::string::npos
-                                                                           : equals - 2);
+            const std::string key = FullOptionName(
+                a, a.substr(2, equals == std::string::npos ? std::string::npos : equals - 2),
+                longFlags);
             const bool hasValue = equals != std::string::npos;
             if (key == "processes" || key == "suffix") {
                 const std::string v = hasValue ? a.substr(equals + 1) : value(a);
@@ -640,6 +662,9 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
                 options.level = BestLevel();
             } else if (key == "synchronous") {
                 options.synchronous = true;
+            } else if (key == "rsyncable") {
+                // Accepted for the scripts that pass it; every output is a valid gzip file
+                // either way, and ours are reproducible already.
             } else if (longFlags.count(key)) {
                 flags.at(longFlags.at(key))();
             } else {
@@ -663,10 +688,7 @@ GzipOptions ParseArguments(const std::vector<std::string>& args) {
             }
         }
     }
-    options.mode = list     ? Mode::kList
-                   : test   ? Mode::kTest
-                   : unpack ? Mode::kUnpack
-                            : Mode::kPack;
+    options.mode = list ? Mode::kList : test ? Mode::kTest : unpack ? Mode::kUnpack : Mode::kPack;
     // An empty suffix would unpack a file onto itself; GNU gzip's limit is 30 bytes.
     if (options.suffix.empty() || options.suffix.size() > 30)
         throw UsageError("invalid suffix '" + options.suffix + "'");

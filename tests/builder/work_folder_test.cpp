@@ -165,9 +165,8 @@ TEST_F(WorkFolderTest, TheUsersOwnFolderComesBeforeTheInstallation) {
     // A user's data folder that leads to bin/data is that folder, packed once.
     fs::create_directories(root_.path() / "linked");
     fs::create_directory_symlink(app_ / "bin" / "data", root_.path() / "linked" / "data");
-    WorkFolder linked(
-        pellix::FindDsInputs(app_.u8string(), (root_.path() / "linked").u8string()),
-        parent_.string());
+    WorkFolder linked(pellix::FindDsInputs(app_.u8string(), (root_.path() / "linked").u8string()),
+                      parent_.string());
     EXPECT_EQ(Contents(linked.path()), installed);
 #endif
 }
