@@ -189,7 +189,7 @@ class MainWindowLogic {
     // Tells once per run that the installation holds the stand-in DS images; false when the
     // window went away while the message was up.
     bool TellStandInsOnce();
-    void BuildBatch(const std::vector<std::string>& roms);
+    void BuildBatch(const std::vector<std::string>& roms, const std::vector<std::string>& icons);
     // Whether the running build is being stopped: by a close request or an interrupt.
     bool Stopping() const;
     // Closes the window when a close was asked for during the build that has just ended.

@@ -110,9 +110,7 @@ std::string UnpackedName(const GzipOptions& options, const std::string& name) {
     const std::vector<Suffix> known = KnownSuffixes(options);
     const Suffix* s = KnownSuffix(known, name);
     if (!s) return {};
-    const std::string stem = name.substr(0, name.size() - s->packed.size());
-    // Only a lower-case .tgz or .taz becomes .tar, as in GNU gzip.
-    return name.compare(stem.size(), std::string::npos, s->packed) == 0 ? stem + s->unpacked : stem;
+    return name.substr(0, name.size() - s->packed.size()) + s->unpacked;
 }
 
 // "-66.7%": how much smaller the deflate data is than what it holds, as gzip shows it.

@@ -167,7 +167,13 @@ std::error_code CopyFileBytes(const std::filesystem::path& from, const std::file
 FileFacts Inspect(const std::string& path) {
     FileFacts facts;
     struct _stat64 st {};
-    const std::wstring wide = WideName(path);
+    std::wstring wide = WideName(path);
+    // _wstat64 finds no folder named with a separator at its end ("d\"), which a shell's
+    // completion adds; a root ("C:\", "\") keeps its own.
+    if (wide.size() > 1 && (wide.back() == L'\\' || wide.back() == L'/') &&
+        wide[wide.size() - 2] != L':' && wide[wide.size() - 2] != L'\\' &&
+        wide[wide.size() - 2] != L'/')
+        wide.pop_back();
     if (_wstat64(wide.c_str(), &st) == 0) {
         facts.exists = true;
         facts.regular = (st.st_mode & _S_IFMT) == _S_IFREG;

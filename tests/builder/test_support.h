@@ -13,6 +13,7 @@ namespace pellix::test {
 // The shared scratch folders and file helpers.
 using testing::FileNames;
 using testing::ReadFile;
+using testing::ReadPackageBody;
 using testing::TempDir;
 using testing::WaitFor;
 using testing::WriteFile;

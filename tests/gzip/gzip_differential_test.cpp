@@ -178,11 +178,11 @@ Case Generate(uint64_t seed) {
         return kind;
     };
     const auto addFile = [&](const std::string& stem, const std::string& folder, Kind kind) {
-        static const char* const kOther[] = {".gz", ".z", ".tgz", "-gz"};
+        static const char* const kOther[] = {".gz", ".z", ".tgz", "-gz", ".GZ", ".TGZ"};
         const bool stemOnly = shape && shape->withoutSuffix;
         std::string name = stem;
         if (stemOnly || (kind >= kPacked ? chance(80) : chance(20)))
-            name += stemOnly || chance(60) ? suffix : kOther[rng.Below(4)];
+            name += stemOnly || chance(60) ? suffix : kOther[rng.Below(6)];
         const std::string path = folder + name;
         c.files[path] = Content(kind, rng);
         c.times[path] = chance(5) ? 0 : kFileTime;
