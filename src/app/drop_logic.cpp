@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 #include <stdexcept>
 
 #include "app/main_window_logic.h"
+#include "builder/rom_names.h"
+#include "builder/staging_files.h"
 #include "app/window_layout.h"
 #include "builder/build_checks.h"
 #include "builder/staging_files.h"
@@ -52,7 +55,8 @@ bool InRow(double x, double y, MainControl label, MainControl box, MainControl b
 
 const char kWhatCanBeDropped[] =
     "Drop a GBA ROM (.gba) anywhere on the window, several ROMs to build them one after "
-    "another, or a picture (.bmp, .png, .jpg, .gif) onto the Icon or Border box.";
+    "another (with pictures named like them for their icons), or a picture (.bmp, .png, "
+    ".jpg, .gif) onto the Icon or Border box.";
 
 // The window's progress dialog as the batch engine's observer.
 class ProgressObserver : public BatchObserver {
@@ -68,6 +72,12 @@ class ProgressObserver : public BatchObserver {
     std::size_t count_;
     std::size_t index_ = 0;
 };
+
+// A picture's path less its extension.
+std::string PictureName(const std::string& path) {
+    const std::string ext = Extension(path);
+    return path.substr(0, path.size() - ext.size());
+}
 
 // Thrown through the build when the user cancels; the build cleans up and reports it.
 struct BatchCancelledError : std::runtime_error {
@@ -130,8 +140,17 @@ DropPlan PlanDrop(const std::vector<std::string>& paths, DropPlace place, bool c
         }
     }
     if (!roms.empty() && !pictures.empty()) {
-        return refuse(std::string("GBA ROMs and pictures were dropped together.\n") +
-                      kWhatCanBeDropped);
+        // Pictures among ROMs are their icons, each named like its ROM.
+        std::set<std::string> names;
+        for (const std::string& rom : roms) names.insert(NameKey(RomName(rom)));
+        for (const std::string& picture : pictures) {
+            if (names.count(NameKey(files::BaseName(PictureName(picture), ""))) == 0)
+                return refuse("The picture " + files::BaseName(picture, "") +
+                              " is named like none of the GBA ROMs dropped with it; a ROM "
+                              "takes as its icon a picture of its own name.\n" +
+                              kWhatCanBeDropped);
+        }
+        plan.icons = pictures;
     }
     if (roms.size() == 1) {
         plan.action = DropPlan::Action::ChooseRom;
@@ -170,6 +189,7 @@ std::vector<Job> RunDropBatch(const std::vector<std::string>& roms, const DropBa
     settings.icon = window.icon;
     settings.border = window.border;
     settings.compression = window.compression;
+    for (const std::string& icon : window.icons) settings.icons.AddFile(icon);
     std::vector<Job> jobs;
     try {
         jobs = PlanBatch(roms, settings, appDir);
@@ -203,6 +223,7 @@ std::string BatchSummary(const std::vector<Job>& jobs) {
                 if (!job.titleNotice.empty()) builtLines += " (its name cut to fit the title)";
                 builtLines += "\n";
                 break;
+            case JobState::UpToDate:  // a drop never asks for it
             case JobState::Interrupted:
             case JobState::Waiting:
                 skippedLines += "  " + name + "\n";

@@ -43,13 +43,17 @@ struct DropPlan {
     enum class Action { None, ChooseRom, BuildBatch, ChooseIcon, ChooseBorder, Refuse };
     Action action = Action::None;
     std::vector<std::string> files;  // the ROM, the ROMs of the batch, or the picture
-    std::string message;             // for Refuse
+    // With ChooseRom and BuildBatch: pictures dropped with the ROMs and named like one of
+    // them (NAME.png for NAME.gba), each that ROM's icon.
+    std::vector<std::string> icons;
+    std::string message;  // for Refuse
 };
 
 // The rules of a drop: one ROM anywhere is chosen as by "Browse..."; several ROMs are built
-// one after another (not while a build runs); one picture on the icon or border box (panel
-// open) is chosen for it. Anything else, mixed kinds included, is refused as a whole with a
-// message that says why and what to do; no drop changes part of the window.
+// one after another (not while a build runs), each taking as its icon a picture dropped with
+// it and named like it; one picture on the icon or border box (panel open) is chosen for
+// it. Anything else, a picture among ROMs that names none of them included, is refused as
+// a whole with a message that says why and what to do; no drop changes part of the window.
 DropPlan PlanDrop(const std::vector<std::string>& paths, DropPlace place, bool customizeOpen,
                   bool building);
 
@@ -70,11 +74,12 @@ struct DropBatchWindow {
     std::string icon;          // the icon box while the panel is open, else ""
     std::string border;        // the border box while the panel is open, else ""
     bool compression = true;
+    std::vector<std::string> icons;  // pictures named like ROMs, each that ROM's icon
 };
 
 // Builds `roms` through the command line's batch engine, one at a time on this thread:
 // each ROM gets what choosing it would set (its own output folder, title line 1, and PSRAM
-// on when allowed, off over 16 MiB) and the window's other settings. So a drop answers as
+// on when allowed, off over 16 MiB), the icon named like it, and the window's other settings. So a drop answers as
 // pellix-cli does: two ROMs giving one package name are neither built, an existing package
 // is kept, and each reason is given. No per-ROM message is shown; the jobs are returned,
 // in order.

@@ -183,6 +183,11 @@ void MainWindowLogic::OnDrop(const std::vector<std::string>& paths, DropPlace pl
                 break;
             case DropPlan::Action::ChooseRom:
                 ChooseRom(plan.files.front());
+                // Its picture is its icon, which counts only with the panel open.
+                if (!plan.icons.empty()) {
+                    if (!customizeOpen_) OnCustomize();
+                    ChooseIcon(plan.icons.front());
+                }
                 break;
             case DropPlan::Action::ChooseIcon:
                 ChooseIcon(plan.files.front());
@@ -191,7 +196,7 @@ void MainWindowLogic::OnDrop(const std::vector<std::string>& paths, DropPlace pl
                 ChooseBorder(plan.files.front());
                 break;
             case DropPlan::Action::BuildBatch:
-                BuildBatch(plan.files);
+                BuildBatch(plan.files, plan.icons);
                 break;
             case DropPlan::Action::Refuse:
                 view_.ShowMessage(plan.message);
@@ -212,7 +217,8 @@ bool MainWindowLogic::TellStandInsOnce() {
     return *alive;
 }
 
-void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
+void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms,
+                                 const std::vector<std::string>& icons) {
     const std::shared_ptr<bool> alive = alive_;
     building_ = true;
     if (!TellStandInsOnce()) return;
@@ -229,6 +235,7 @@ void MainWindowLogic::BuildBatch(const std::vector<std::string>& roms) {
             window.border = view_.Text(MainControl::txtBorder);
         }
         window.compression = view_.CheckValue(MainControl::chkCompression) == Check::Checked;
+        window.icons = icons;
         jobs = RunDropBatch(roms, window, progress, ApplicationDirectory(), runner_);
     } catch (...) {
         if (*alive) {

@@ -183,7 +183,7 @@ class MainWindowLogic {
     // Tells once per run that the installation holds the stand-in DS images; false when the
     // window went away while the message was up.
     bool TellStandInsOnce();
-    void BuildBatch(const std::vector<std::string>& roms);
+    void BuildBatch(const std::vector<std::string>& roms, const std::vector<std::string>& icons);
 
     MainWindowView& view_;
     ToolRunner runner_;

@@ -2,6 +2,7 @@
 #include "builder/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <condition_variable>
@@ -15,6 +16,7 @@
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
 #include "builder/ds_inputs.h"
+#include "builder/package_record.h"
 #include "builder/rom_choice.h"
 #include "builder/shell_wait.h"
 #include "builder/staging_files.h"
@@ -29,6 +31,12 @@ namespace pellix {
 namespace {
 
 using paths::FileKey;
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
 
 // What every ROM of the batch shares, checked before any ROM is looked at; throws
 // InputRefused. Returns the pictures, decoded and converted once.
@@ -66,8 +74,45 @@ modShellWait::RunResult RunRetryingStart(const std::string& commandLine,
 
 }  // namespace
 
+std::vector<BatchRom> CollectRoms(const std::vector<std::string>& args, bool recursive) {
+    std::vector<BatchRom> roms;
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        const fs::path folder = files::ToPath(arg);
+        if (!recursive || arg.empty() || !fs::is_directory(folder, ec)) {
+            roms.push_back({arg, "", ""});
+            continue;
+        }
+        std::vector<BatchRom> found;
+        fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied,
+                                            ec);
+        for (const fs::recursive_directory_iterator end; !ec && it != end; it.increment(ec)) {
+            const fs::path& path = it->path();
+            if (Lower(path.extension().u8string()) != ".gba" || !it->is_regular_file(ec)) continue;
+            const std::string sub = path.parent_path().lexically_relative(folder).generic_u8string();
+            found.push_back({path.u8string(), sub == "." ? "" : sub, ""});
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const BatchRom& a, const BatchRom& b) { return a.path < b.path; });
+        if (ec) {
+            roms.push_back({arg, "", "cannot read the folder: " + files::ErrorReason(ec)});
+        } else if (found.empty()) {
+            roms.push_back({arg, "", "no .gba file below this folder"});
+        }
+        roms.insert(roms.end(), found.begin(), found.end());
+    }
+    return roms;
+}
+
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
                            const std::string& appDir) {
+    std::vector<BatchRom> plain;
+    for (const std::string& rom : roms) plain.push_back({rom, "", ""});
+    return PlanCollection(plain, settings, appDir);
+}
+
+std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSettings& settings,
+                                const std::string& appDir) {
     const std::shared_ptr<const StagedPictures> pictures = CheckShared(settings, appDir);
     std::vector<Job> jobs;
     // Each ROM's key, and the job that has it.
@@ -78,14 +123,16 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     const fs::path outputFolder = settings.outputFolder.empty()
                                       ? fs::path()
                                       : fs::absolute(files::ToPath(settings.outputFolder), ec);
-    for (const std::string& rom : roms) {
+    for (const BatchRom& collected : roms) {
+        const std::string& rom = collected.path;
         Job job;
         job.rom = rom;
+        job.subfolder = collected.subfolder;
         const fs::path romPath =
             rom.empty() ? fs::path() : fs::absolute(files::ToPath(rom), ec).lexically_normal();
         job.romPath = romPath.u8string();
-        job.pictures = pictures;
-        std::string problem = RomRefusal(rom, job.romPath);
+        std::string problem = collected.problem;
+        if (problem.empty()) problem = RomRefusal(rom, job.romPath);
         if (problem.empty()) {
             const auto [known, fresh] =
                 romKeys.emplace(FileKey(romPath), std::make_pair(rom, job.romPath));
@@ -108,8 +155,10 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
 
         const RomChoice choice = ChooseRom(job.romPath);
         job.outputFolder =
-            settings.outputFolder.empty() ? choice.outputFolder
-                                          : paths::WithSeparator(outputFolder.u8string());
+            settings.outputFolder.empty()
+                ? choice.outputFolder
+                : paths::WithSeparator(
+                      (outputFolder / files::ToPath(job.subfolder)).lexically_normal().u8string());
         job.output = OutputPath(job.outputFolder, job.romPath);
         // The whole name, so that a cut to fit the typed lines is told.
         std::string titles[3] = {choice.name, "", ""};
@@ -118,7 +167,13 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         const bool nameAlone = !settings.titleGiven ||
                                (settings.titles[0].empty() && settings.titles[1].empty() &&
                                 settings.titles[2].empty());
-        if (settings.fitTitles && nameAlone) {
+        const TitleEntry* listed = FindTitle(settings.titleList, job.romPath);
+        if (listed) {
+            // The list's lines as typed; an empty line 1 stands for the name.
+            for (int i = 0; i < 3; ++i)
+                if (i > 0 || !listed->titles[0].empty()) titles[i] = listed->titles[i];
+            nameAsLine1 = listed->titles[0].empty();
+        } else if (settings.fitTitles && nameAlone) {
             const FittedTitle fitted = FitTitle(choice.title1);
             for (std::size_t i = 0; i < fitted.lines.size() && i < 3; ++i)
                 titles[i] = fitted.lines[i];
@@ -133,7 +188,18 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
         for (std::size_t i = 0; i < 3; ++i)
             job.titles[i] = i < title.lines.size() ? title.lines[i] : "";
         job.titleNotice = title.notice;
-        if (problem.empty()) problem = title.refusal;
+        if (problem.empty() && !title.refusal.empty())
+            problem = listed ? "--titles line " + std::to_string(listed->line) + ": " + title.refusal
+                             : title.refusal;
+        // Pictures found by name are converted when the build is near (RunBatch), so that
+        // a run that finds every package current decodes none; the batch's own are here.
+        job.icon = settings.icons.Find(job.romPath, job.subfolder);
+        job.ownIcon = !job.icon.empty();
+        if (!job.ownIcon) job.icon = settings.icon;
+        job.border = settings.borders.Find(job.romPath, job.subfolder);
+        job.ownBorder = !job.border.empty();
+        if (!job.ownBorder) job.border = settings.border;
+        if (!job.ownIcon && !job.ownBorder) job.pictures = pictures;
         job.romSize = fs::file_size(romPath, ec);
         if (ec) job.romSize = 0;
         job.psram = settings.psram && choice.psramAllowed;
@@ -178,13 +244,17 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
             job.reason = "a folder is in the package's place: " + job.output;
             continue;
         }
-        if (fs::exists(status) && !settings.force) {
+        if (fs::exists(status) && !settings.force && !settings.update) {
             job.state = JobState::Skipped;
             job.reason = PackageExistsReason(job.output);
             job.packageKept = true;
             continue;
         }
-        const std::string folder = output.parent_path().u8string();
+        // A folder still to be made is judged by the nearest one there, where it will be.
+        fs::path existing = output.parent_path();
+        while (!fs::exists(existing, ec) && existing.has_relative_path())
+            existing = existing.parent_path();
+        const std::string folder = existing.u8string();
         auto known = folderProblems.find(folder);
         if (known == folderProblems.end())
             known = folderProblems.emplace(folder, OutputFolderRefusal(folder)).first;
@@ -195,6 +265,20 @@ std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSett
     }
     return jobs;
 }
+
+namespace {
+
+// Makes the package's folder and those above it as needed (a collection's subfolder).
+void MakeFolders(const std::string& folder) {
+    if (folder.empty()) return;  // the installation's bin, for the build to judge
+    std::error_code ec;
+    const fs::path path = files::ToPath(folder);
+    if (fs::is_directory(path, ec)) return;
+    fs::create_directories(path, ec);
+    if (ec) throw std::runtime_error("cannot make the folder " + folder + ": " + files::ErrorReason(ec));
+}
+
+}  // namespace
 
 BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir) {
     return Build(request, appDir, ToolRunner(RunRetryingStart));
@@ -210,9 +294,113 @@ BuildRequest RequestFor(const Job& job, const BatchSettings& settings,
     for (int i = 0; i < 3; ++i) request.titles[i] = job.titles[i];
     request.psram = job.psram;
     request.compression = settings.compression;
-    request.replace = settings.force;
+    request.replace = settings.force || job.replace;
     request.pictures = job.pictures ? job.pictures : batchPictures;
     return request;
+}
+
+}  // namespace
+
+std::vector<std::string> UnmatchedTitles(const std::vector<TitleEntry>& list,
+                                         const std::vector<Job>& jobs) {
+    std::set<std::string> names;
+    for (const Job& job : jobs) names.insert(NameKey(RomName(job.romPath)));
+    std::vector<std::string> unmatched;
+    for (const TitleEntry& entry : list)
+        if (names.count(NameKey(entry.name)) == 0)
+            unmatched.push_back("line " + std::to_string(entry.line) +
+                                ": no ROM of this batch is named " + entry.name);
+    return unmatched;
+}
+
+namespace {
+
+// Converts the pictures of the waiting jobs that have none yet (those found by name), each
+// distinct file once, before any build starts. A job whose picture cannot be used fails.
+void PreparePictures(std::vector<Job>& jobs, const std::string& appDir, BatchObserver& observer) {
+    PictureChecks checks(appDir);
+    for (Job& job : jobs) {
+        if (job.state != JobState::Waiting || job.pictures) continue;
+        try {
+            job.pictures = checks.For(job.icon, job.border);
+        } catch (const InputRefused& e) {
+            job.state = JobState::Failed;
+            job.reason = e.what();
+            observer.Settled(job);
+        }
+    }
+}
+
+// Runs `task` on each index below `count`, on up to `parallel` threads.
+void ForEachAtOnce(std::size_t count, int parallel, const std::function<void(std::size_t)>& task) {
+    std::atomic<std::size_t> next{0};
+    const auto worker = [&] {
+        for (std::size_t i = next++; i < count; i = next++) task(i);
+    };
+    std::vector<std::thread> pool;
+    for (int i = 1; i < parallel && static_cast<std::size_t>(i) < count; ++i) {
+        try {
+            pool.emplace_back(worker);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    worker();
+    for (std::thread& thread : pool) thread.join();
+}
+
+// Settles the waiting jobs whose package is there: current ones as UpToDate, those changed
+// by hand as Skipped (unless forced); stale ones stay Waiting, to be replaced.
+void JudgePackages(std::vector<Job>& jobs, const BatchSettings& settings,
+                   const std::string& appDir, int parallel, BatchObserver& observer) {
+    std::vector<Job*> present;
+    std::error_code ec;
+    for (Job& job : jobs)
+        if (job.state == JobState::Waiting && fs::exists(files::ToPath(job.output), ec))
+            present.push_back(&job);
+    if (present.empty()) return;
+    std::uint64_t staged = 0;
+    try {
+        // The DS images and data files exactly as a build takes them.
+        WorkFolder work(FindDsInputs(paths::WithoutTrailingSeparator(appDir)));
+        staged = StagedFilesDigest(work.path());
+    } catch (const std::exception& e) {
+        for (Job* job : present) {
+            job->state = JobState::Failed;
+            job->reason = e.what();
+            observer.Settled(*job);
+        }
+        return;
+    }
+    std::mutex mutex;
+    ForEachAtOnce(present.size(), parallel, [&](std::size_t i) {
+        Job& job = *present[i];
+        BuildRequest request = RequestFor(job, settings, nullptr);
+        request.icon = job.icon;
+        request.border = job.border;
+        PackageState state = PackageState::ChangedByHand;
+        std::string failure;
+        try {
+            state = JudgePackage(job.output, RequestDigest(request, appDir, staged));
+        } catch (const std::exception& e) {
+            failure = e.what();
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failure.empty()) {
+            job.state = JobState::Failed;
+            job.reason = failure;
+        } else if (state == PackageState::Current) {
+            job.state = JobState::UpToDate;
+        } else if (state == PackageState::Stale || settings.force) {
+            job.replace = true;
+            return;
+        } else {
+            job.state = JobState::Skipped;
+            job.reason = "the package " + job.output +
+                         " was changed since it was built, or not built by Pellix";
+        }
+        observer.Settled(job);
+    });
 }
 
 }  // namespace
@@ -223,6 +411,8 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
                                        [](const Job& j) { return j.state == JobState::Waiting; });
     if (waiting == 0) return;
     RemoveStaleWorkFolders();
+    if (settings.update) JudgePackages(jobs, settings, appDir, parallel, observer);
+    PreparePictures(jobs, appDir, observer);
     // One conversion for the whole batch: the same pictures in every package, and the
     // memory of one decode, however many builds run. Planned jobs bring theirs.
     std::shared_ptr<const StagedPictures> pictures;
@@ -259,6 +449,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
             const auto start = std::chrono::steady_clock::now();
             BuildResult result;
             try {
+                MakeFolders(job->outputFolder);
                 result = build(RequestFor(*job, settings, pictures), appDir);
             } catch (const std::exception& e) {
                 result.reason = e.what();
@@ -323,7 +514,7 @@ void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::
 
 int ExitStatus(const std::vector<Job>& jobs) {
     for (const Job& job : jobs)
-        if (job.state != JobState::Built) return 1;
+        if (job.state != JobState::Built && job.state != JobState::UpToDate) return 1;
     return 0;
 }
 

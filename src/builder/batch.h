@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "builder/build_pipeline.h"
+#include "builder/rom_names.h"
 
 namespace pellix {
 
@@ -18,12 +19,21 @@ struct BatchSettings {
     std::string titles[3];     // when given; an empty line 1 stands for the ROM's name
     std::string icon;          // "" (or a file that is not there) for gfx/icon.bmp
     std::string border;        // "" (or a file that is not there) for gfx/border.bmp
+    // Pictures named like a ROM, which it takes before `icon` and `border`.
+    PictureFinder icons;
+    PictureFinder borders;
+    // Titles by ROM name, which a ROM takes before `titles` (an empty line 1 of an entry
+    // stands for the ROM's name).
+    std::vector<TitleEntry> titleList;
     bool psram = true;         // ROMs larger than kPsramLimit are built without it anyway
     bool compression = true;
     bool force = false;  // replace an existing package instead of skipping the ROM
     // A title that is the ROM's name alone is split into up to three lines that fit the
     // menu (FitTitle); a title given in any other way is kept as it is.
     bool fitTitles = false;
+    // A package that is there is rebuilt only when it would differ (its stamp names other
+    // inputs); one current is left as it is, one changed by hand is kept unless `force`.
+    bool update = false;
 };
 
 enum class JobState {
@@ -31,23 +41,43 @@ enum class JobState {
     Built,        // the package was delivered
     Failed,       // the ROM cannot be built, or its build failed
     Skipped,      // its package exists and --force was not given, or the ROM was given twice
+    UpToDate,     // with update: its package is current and was left as it is
     Interrupted,  // the run was stopped before this package was finished
 };
+
+// A ROM to build and the folder below the output folder its package goes into.
+struct BatchRom {
+    std::string path;       // as given
+    std::string subfolder;  // relative, "/"-separated; "" for the output folder itself
+    std::string problem;    // why it cannot be built, found while collecting; "" when none
+};
+
+// The ROMs that `args` name: each file as it is, and with `recursive` every file named
+// .gba (any case) below each folder, in name order, its subfolder the folder it lies in
+// relative to the folder given (links to folders are not followed, so no loop is walked).
+// A folder without any ROM below it is kept, with that problem. Never throws.
+std::vector<BatchRom> CollectRoms(const std::vector<std::string>& args, bool recursive);
 
 // One ROM of a batch and what became of it.
 struct Job {
     std::string rom;           // as given
+    std::string subfolder;     // below the output folder, as collected
     std::string romPath;       // absolute
     std::string outputFolder;  // absolute, as the build is given it
     std::string output;        // the package's absolute path
     std::string titles[3];
+    std::string icon;    // the picture found by name, else the batch's ("": the default)
+    std::string border;  // the same for the border
+    bool ownIcon = false;    // the icon was found by the ROM's name
+    bool ownBorder = false;  // the border was found by the ROM's name
     bool psram = true;
+    bool replace = false;  // its package is there and stale: the build replaces it
     std::int64_t romSize = 0;
     std::string notice;        // shown before the build, such as the PSRAM notice
     std::string titleNotice;   // the ROM's name was cut to fit the title; "" when not
     std::string droppedWords;  // words of the name that found no room in the fitted title
     // The icon and border converted (shared by the jobs that use the same pictures); when
-    // not set, RunBatch converts the batch's own once for the jobs without.
+    // not set, RunBatch converts `icon` and `border` (each distinct file once).
     std::shared_ptr<const StagedPictures> pictures;
     JobState state = JobState::Waiting;
     std::string reason;            // why it failed or was skipped
@@ -73,6 +103,10 @@ struct Job {
 // folder. Never throws for a bad ROM.
 std::vector<Job> PlanBatch(const std::vector<std::string>& roms, const BatchSettings& settings,
                            const std::string& appDir);
+// The same for collected ROMs: with an output folder each package goes into its ROM's
+// subfolder there, made when the build starts.
+std::vector<Job> PlanCollection(const std::vector<BatchRom>& roms, const BatchSettings& settings,
+                           const std::string& appDir);
 
 // Told of the progress of RunBatch; calls never overlap.
 class BatchObserver {
@@ -80,12 +114,20 @@ class BatchObserver {
     virtual ~BatchObserver() = default;
     virtual void Started(const Job& job) = 0;
     virtual void Finished(const Job& job) = 0;
+    // A job settled without a build (its package current, or changed by hand, or its
+    // picture unusable): no Started came before.
+    virtual void Settled(const Job& job) { Finished(job); }
     // Called about twice a second while builds run in other threads, for a clock.
     virtual void Tick() {}
     // Whether the user has asked to stop; asked before each build starts. The default is
     // modShellWait::CancelRequested(), set by an interrupt.
     virtual bool Cancelled() { return modShellWait::CancelRequested(); }
 };
+
+// The entries of `list` that name no ROM of `jobs`: "line 5: no ROM of this batch is
+// named X", one a line.
+std::vector<std::string> UnmatchedTitles(const std::vector<TitleEntry>& list,
+                                         const std::vector<Job>& jobs);
 
 // Builds one package; the default is Build with a runner that tries a program that could
 // not be started once more.
@@ -94,8 +136,11 @@ using JobBuilder = std::function<BuildResult(const BuildRequest& request, const 
 BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& appDir);
 
 // Builds the Waiting jobs with up to `parallel` builds at once, in the order given, and
-// settles each as Built, Failed, Skipped or Interrupted. The pictures are converted once,
-// before the first build, and shared by every build; working folders a killed build left
+// settles each as Built, Failed, Skipped, UpToDate or Interrupted. With settings.update the
+// packages that are there are judged first, on up to `parallel` threads, from one working
+// folder's DS images and data files (see package_record.h). Each distinct picture is converted
+// once, before the first build, and shared by the builds that use it (a ROM whose picture
+// cannot be used fails with the reason); working folders a killed build left
 // behind are removed first. With `parallel` 1 the builds run on the calling thread, one
 // after another (a window's event pump then keeps it live). Once observer.Cancelled() is
 // true no further build starts and every job not built is Interrupted. Returns when no
@@ -103,7 +148,8 @@ BuildResult BuildRetryingStarts(const BuildRequest& request, const std::string& 
 void RunBatch(std::vector<Job>& jobs, const BatchSettings& settings, const std::string& appDir,
               int parallel, BatchObserver& observer, const JobBuilder& build = BuildRetryingStarts);
 
-// The program's exit status for a finished batch: 0 when every package was built, else 1.
+// The program's exit status for a finished batch: 0 when every package was built or was
+// up to date, else 1.
 int ExitStatus(const std::vector<Job>& jobs);
 
 }  // namespace pellix

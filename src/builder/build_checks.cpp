@@ -112,15 +112,51 @@ TitleCheck CheckTitle(const std::string (&titles)[3], bool line1IsName) {
     return check;
 }
 
-std::shared_ptr<const StagedPictures> CheckPictures(const std::string& appDir,
-                                                    const std::string& icon,
-                                                    const std::string& border) {
+std::pair<PictureSource, PictureSource> PictureSources(const std::string& appDir,
+                                                       const std::string& icon,
+                                                       const std::string& border) {
     const std::string gfx =
         paths::WithoutTrailingSeparator(appDir) + paths::kSeparator + "gfx" + paths::kSeparator;
     PictureSource iconSource{ChosenPicture(icon), true};
     PictureSource borderSource{ChosenPicture(border), true};
     if (iconSource.path.empty()) iconSource = {gfx + "icon.bmp", false};
     if (borderSource.path.empty()) borderSource = {gfx + "border.bmp", false};
+    return {iconSource, borderSource};
+}
+
+std::shared_ptr<const StagedPictures> PictureChecks::For(const std::string& icon,
+                                                         const std::string& border) {
+    const auto [iconSource, borderSource] = PictureSources(appDir_, icon, border);
+    auto& pair = pairs_[{iconSource.path, borderSource.path}];
+    if (pair) return pair;
+    const auto convert = [](std::map<std::string, Converted>& known, const PictureSource& source,
+                            std::vector<std::uint8_t> (*stage)(const PictureSource&)) {
+        auto found = known.find(source.path);
+        if (found == known.end()) {
+            Converted made;
+            try {
+                made.bytes = stage(source);
+            } catch (const std::runtime_error& e) {
+                made.refusal = e.what();
+            }
+            found = known.emplace(source.path, std::move(made)).first;
+        }
+        if (!found->second.refusal.empty()) throw InputRefused(found->second.refusal);
+        return found->second.bytes;
+    };
+    auto staged = std::make_shared<StagedPictures>();
+    staged->iconSource = iconSource.path;
+    staged->borderSource = borderSource.path;
+    staged->border = convert(borders_, borderSource, StageBorder);
+    staged->icon = convert(icons_, iconSource, StageIcon);
+    pair = staged;
+    return pair;
+}
+
+std::shared_ptr<const StagedPictures> CheckPictures(const std::string& appDir,
+                                                    const std::string& icon,
+                                                    const std::string& border) {
+    const auto [iconSource, borderSource] = PictureSources(appDir, icon, border);
     try {
         return StagePictures(iconSource, borderSource);
     } catch (const std::runtime_error& e) {

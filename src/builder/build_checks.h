@@ -8,9 +8,11 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "builder/build_pipeline.h"
@@ -62,6 +64,31 @@ TitleCheck CheckTitle(const std::string (&titles)[3], bool line1IsName);
 std::shared_ptr<const StagedPictures> CheckPictures(const std::string& appDir,
                                                     const std::string& icon,
                                                     const std::string& border);
+
+// The files CheckPictures reads: {icon, border}.
+std::pair<PictureSource, PictureSource> PictureSources(const std::string& appDir,
+                                                       const std::string& icon,
+                                                       const std::string& border);
+
+// The pictures of a batch whose ROMs may each bring their own: as CheckPictures, but each
+// distinct file is decoded and converted once, whatever pairs it is used in. Not for
+// several threads at once.
+class PictureChecks {
+  public:
+    explicit PictureChecks(std::string appDir) : appDir_(std::move(appDir)) {}
+    // Throws InputRefused naming the file that cannot be used, and why.
+    std::shared_ptr<const StagedPictures> For(const std::string& icon, const std::string& border);
+
+  private:
+    // A converted file, or why it cannot be used.
+    struct Converted {
+        std::vector<std::uint8_t> bytes;
+        std::string refusal;
+    };
+    std::string appDir_;
+    std::map<std::string, Converted> icons_, borders_;
+    std::map<std::pair<std::string, std::string>, std::shared_ptr<const StagedPictures>> pairs_;
+};
 
 // Why the staging folders `dataFolders` (each packed whole into every package) cannot be
 // packed as they are, or "": a file of one would take the name of a file of the folder

@@ -7,6 +7,7 @@
 #include "builder/build_checks.h"
 #include "builder/build_paths.h"
 #include "builder/ds_inputs.h"
+#include "builder/package_record.h"
 #include "builder/staging_files.h"
 #include "builder/work_folder.h"
 #include "system/command_line.h"
@@ -151,7 +152,7 @@ void Stage(const BuildRequest& request, const Plan& plan, const std::string& wor
 
 // Step 3: the five programs, in the design's order and with its command lines.
 void RunPrograms(const BuildRequest& request, const Plan& plan, const std::string& app,
-                 const std::string& work, const ToolRunner& runner) {
+                 const std::string& work, const ToolRunner& runner, std::uint64_t inputs) {
     const std::string sep(1, paths::kSeparator);
     if (request.compression) {
         RunTool(runner, app, work, "gzip", "--best data" + sep + "game", {"data/game.gz"},
@@ -172,7 +173,22 @@ void RunPrograms(const BuildRequest& request, const Plan& plan, const std::strin
             "-c x.nds -7 7.bin -9 9.bin -d data -g \"QLMR\" \"12\" \"Quillmere\" " +
                 BannerArguments(plan.titleLines),
             {"x.nds"});
+    // The stamp goes in before efs records the package's size, and is sealed after it.
+    AppendStamp(InWork(work, "x.nds"), inputs);
     RunTool(runner, app, work, "efs", "x.nds", {"x.nds"});
+    SealStamp(InWork(work, "x.nds"));
+}
+
+PackageInputs InputsOf(const BuildRequest& request, const Plan& plan, std::uint64_t stagedFiles) {
+    PackageInputs inputs;
+    inputs.stagedFiles = stagedFiles;
+    inputs.rom = plan.rom;
+    inputs.icon = plan.pictures->iconSource;
+    inputs.border = plan.pictures->borderSource;
+    inputs.titleLines = plan.titleLines;
+    inputs.psram = request.psram;
+    inputs.compression = request.compression;
+    return inputs;
 }
 
 // Step 4: the package put in place under a temporary name first, so a failed copy never
@@ -232,6 +248,26 @@ std::string OutputPath(const std::string& outputFolder, const std::string& romPa
     return paths::OutputPath(outputFolder, romPath);
 }
 
+std::uint64_t RequestDigest(const BuildRequest& request, const std::string& appDir,
+                            std::uint64_t stagedFiles) {
+    const std::string app = paths::WithoutTrailingSeparator(appDir);
+    Plan plan;
+    plan.rom = paths::Absolute(request.rom, files::ToPath(app) / "bin").u8string();
+    // The lines and picture files exactly as the check stage gives them to a build.
+    plan.titleLines = CheckTitle(request.titles, false).lines;
+    auto sources = std::make_shared<StagedPictures>();
+    if (request.pictures) {
+        sources->iconSource = request.pictures->iconSource;
+        sources->borderSource = request.pictures->borderSource;
+    } else {
+        const auto [icon, border] = PictureSources(app, request.icon, request.border);
+        sources->iconSource = icon.path;
+        sources->borderSource = border.path;
+    }
+    plan.pictures = sources;
+    return InputsDigest(InputsOf(request, plan, stagedFiles));
+}
+
 ToolRunner::ToolRunner()
     : run_([](const std::string& commandLine, const std::string& workingDir) {
           return modShellWait::RunAndWait(commandLine, workingDir);
@@ -245,8 +281,11 @@ BuildResult Build(const BuildRequest& request, const std::string& appDir,
         const Plan plan = Resolve(request, app);
         package = plan.output;
         WorkFolder work(plan.inputs, tempParent);
+        // The DS images and data files are judged before the ROM joins them in data/.
+        const std::uint64_t staged = StagedFilesDigest(work.path());
         Stage(request, plan, work.path());
-        RunPrograms(request, plan, app, work.path(), runner);
+        const std::uint64_t inputs = InputsDigest(InputsOf(request, plan, staged));
+        RunPrograms(request, plan, app, work.path(), runner, inputs);
         Deliver(InWork(work.path(), "x.nds"), plan.output, request.replace);
         return Result(BuildOutcome::Delivered, package, "", kComplete);
     } catch (const BuildRefused& e) {

@@ -1,6 +1,7 @@
 // The package build: stages the inputs, runs the five programs and delivers the .nds file.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -102,6 +103,13 @@ class ToolRunner {
 // is in the result.
 BuildResult Build(const BuildRequest& request, const std::string& appDir,
                   const ToolRunner& runner = ToolRunner(), const std::string& tempParent = "");
+
+// The inputs digest a build of `request` stamps into its package (see package_record.h),
+// with `stagedFiles` the StagedFilesDigest of a working folder of the installation
+// `appDir`. The picture files are those `request.pictures` came from, else those the build
+// would take. Throws files::FileError naming a file that cannot be read.
+std::uint64_t RequestDigest(const BuildRequest& request, const std::string& appDir,
+                            std::uint64_t stagedFiles);
 
 // Why a package at `output`, which may not be replaced, was not built.
 std::string PackageExistsReason(const std::string& output);

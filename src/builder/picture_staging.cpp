@@ -78,13 +78,21 @@ std::shared_ptr<const StagedPictures> StagePictures(const PictureSource& icon,
     auto pictures = std::make_shared<StagedPictures>();
     pictures->iconSource = icon.path;
     pictures->borderSource = border.path;
-    pictures->border = Convert("border", border, [](const std::vector<uint8_t>& bytes) {
-        return formats::MakeBorderPicture(bytes.data(), bytes.size());
-    });
-    pictures->icon = Convert("icon", icon, [](const std::vector<uint8_t>& bytes) {
+    pictures->border = StageBorder(border);
+    pictures->icon = StageIcon(icon);
+    return pictures;
+}
+
+std::vector<std::uint8_t> StageIcon(const PictureSource& icon) {
+    return Convert("icon", icon, [](const std::vector<uint8_t>& bytes) {
         return formats::MakeMenuIcon(bytes.data(), bytes.size());
     });
-    return pictures;
+}
+
+std::vector<std::uint8_t> StageBorder(const PictureSource& border) {
+    return Convert("border", border, [](const std::vector<uint8_t>& bytes) {
+        return formats::MakeBorderPicture(bytes.data(), bytes.size());
+    });
 }
 
 }  // namespace pellix

@@ -39,4 +39,8 @@ struct PictureSource {
 std::shared_ptr<const StagedPictures> StagePictures(const PictureSource& icon,
                                                     const PictureSource& border);
 
+// The icon.bmp and border.bmp bytes one picture gives, as StagePictures makes them.
+std::vector<std::uint8_t> StageIcon(const PictureSource& icon);
+std::vector<std::uint8_t> StageBorder(const PictureSource& border);
+
 }  // namespace pellix

@@ -69,6 +69,7 @@ TEST(Drop, Plans) {
     const std::string a = inst.MakeRom("a.gba"), b = inst.MakeRom("b.gba");
     const std::string pic = inst.MakeRom("p.png"), pic2 = inst.MakeRom("q.bmp");
     const std::string text = inst.MakeRom("notes.txt");
+    const std::string aPic = inst.MakeRom("a.png"), bPic = inst.MakeRom("b.jpeg");
     using Act = DropPlan::Action;
     struct Case {
         const char* what;
@@ -119,7 +120,28 @@ TEST(Drop, Plans) {
          false,
          Act::Refuse,
          "one picture at a time"},
-        {"ROM and picture", {a, pic}, DropPlace::IconBox, true, false, Act::Refuse, "together"},
+        {"ROM and a picture of another name",
+         {a, pic},
+         DropPlace::IconBox,
+         true,
+         false,
+         Act::Refuse,
+         "p.png is named like none of the GBA ROMs"},
+        {"ROM and its picture", {a, aPic}, DropPlace::Window, false, false, Act::ChooseRom, ""},
+        {"ROMs, one picture a stranger",
+         {a, b, aPic, pic},
+         DropPlace::Window,
+         false,
+         false,
+         Act::Refuse,
+         "p.png is named like none"},
+        {"ROMs with their pictures",
+         {a, b, aPic, bPic},
+         DropPlace::Window,
+         false,
+         false,
+         Act::BuildBatch,
+         ""},
         {"other file among ROMs",
          {a, text, b},
          DropPlace::Window,
@@ -143,7 +165,10 @@ TEST(Drop, Plans) {
             EXPECT_NE(plan.message.find(c.messageHas), std::string::npos) << plan.message;
             EXPECT_TRUE(plan.files.empty());
         } else if (c.action != Act::None) {
-            EXPECT_EQ(plan.files, c.paths);
+            // The ROMs, then the pictures that are their icons, in the order dropped.
+            std::vector<std::string> planned = plan.files;
+            planned.insert(planned.end(), plan.icons.begin(), plan.icons.end());
+            EXPECT_EQ(planned, c.paths);
         }
     }
 }
@@ -186,6 +211,15 @@ TEST_F(DropOnWindow, PictureGoesToItsBoxAndRefusalsChangeNothing) {
     view_.log.clear();
     logic_.OnDrop({pic, inst_.MakeRom("x.gba")}, DropPlace::IconBox);
     EXPECT_EQ(view_.log, std::vector<std::string>{"message"});
+
+    // A ROM with its own picture: both chosen, the panel opened for the icon to count.
+    logic_.OnCustomize();
+    ASSERT_FALSE(logic_.CustomizeOpen());
+    const std::string rom = inst_.MakeRom("Game.gba"), art = inst_.MakeRom("Game.png");
+    logic_.OnDrop({art, rom}, DropPlace::Window);
+    EXPECT_EQ(view_.texts[MainControl::txtROM], rom);
+    EXPECT_EQ(view_.texts[MainControl::txtIcon], art);
+    EXPECT_TRUE(logic_.CustomizeOpen());
 }
 
 // Several ROMs: each built with its own folder, title and PSRAM rule and the window's other
@@ -213,9 +247,9 @@ TEST_F(DropOnWindow, SeveralRomsAreBuiltOneAfterAnother) {
     EXPECT_EQ(view_.texts, before);
     EXPECT_EQ(goDuring, (std::vector<bool>{false, false, false}));
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "Small.nds"), "package PU");
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "Big.nds"), "package NU");
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "other" / "Third.nds"), "package PU");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "Small.nds"), "package PU");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "Big.nds"), "package NU");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "other" / "Third.nds"), "package PU");
     EXPECT_EQ(view_.batch, (std::vector<std::string>{"started 3", "1/3 " + small, "2/3 " + big,
                                                      "3/3 " + other, "finished"}));
     ASSERT_EQ(view_.messages.size(), 4u);  // three refusals, then the summary
@@ -313,7 +347,7 @@ TEST_F(DropOnWindow, ADropAnswersAsTheCommandLineDoes) {
         }
     }
     EXPECT_EQ(test::ReadFile(inst_.roms() / "kept.nds"), "USER PACKAGE");
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "a.agb.nds"), "package PC");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "a.agb.nds"), "package PC");
 #ifndef _WIN32
     EXPECT_EQ(cli[0].state, JobState::Failed);
     EXPECT_EQ(cli[3].state, JobState::Failed);

@@ -439,7 +439,7 @@ TEST_F(MainWindow, GoBuildsFromTheViewAndReportsCompletion) {
     EXPECT_TRUE(goOffDuringBuild);
     EXPECT_TRUE(view_.enabled[MainControl::cmdGo]);
     EXPECT_FALSE(logic_->Building());
-    EXPECT_EQ(test::ReadFile(inst_.roms() / "MyGame.nds"), "package PC");
+    EXPECT_EQ(test::ReadPackageBody(inst_.roms() / "MyGame.nds"), "package PC");
 }
 
 TEST_F(MainWindow, GoShowsWhatTheBuildSays) {

@@ -18,6 +18,7 @@ namespace fs = std::filesystem;
 using pellix::BuildOutcome;
 using pellix::BuildResult;
 using pellix::test::ReadFile;
+using pellix::test::ReadPackageBody;
 using pellix::test::ReadToolLog;
 using pellix::test::TempDir;
 using pellix::test::WriteFile;
@@ -166,7 +167,7 @@ TEST_F(Pipeline, ABuildRunsTheFiveProgramsInAFolderOfItsOwnAndDeliversThePackage
         EXPECT_EQ(fs::path(call.back()).parent_path(), fs::canonical(temp_));
         EXPECT_EQ(fs::path(call.back()), fs::path(calls[0].back()));
     }
-    EXPECT_EQ(ReadFile(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
+    EXPECT_EQ(ReadPackageBody(Delivered()), std::string(kDefaultPackage) + "readme.txt 4 KEEP\n");
     EXPECT_EQ(ReadFile(Delivered().string() + ".pellix-partial"), "USER FILE");
     EXPECT_EQ(Names(base_ / "my roms"), (std::vector<std::string>{"My Game.gba", "My Game.nds",
                                                                   "My Game.nds.pellix-partial"}));
@@ -334,7 +335,7 @@ TEST_F(Pipeline, EveryFileOfBinDataIsPackedButOurOwnLeftovers) {
     WriteFile(bin_ / "data" / "game.txt", "MINE TOO");
     const BuildResult result = Build();
     ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
-    EXPECT_EQ(ReadFile(Delivered()),
+    EXPECT_EQ(ReadPackageBody(Delivered()),
               ".settings 4 MINE\n"
               "border.lz7 21 LZ:IMG:DEFAULT BORDER\n"
               "game.gz 12 GZ:ROM BYTES\n"
@@ -617,13 +618,13 @@ TEST_F(Pipeline, NamesAsLongAsTheSystemAllowsAreBuilt) {
     request_.rom = rom.u8string();
     const BuildResult result = Build();
     ASSERT_EQ(result.kind, BuildOutcome::Delivered) << result.message;
-    EXPECT_EQ(ReadFile(base_ / "my roms" / (base + ".nds")), kDefaultPackage);
+    EXPECT_EQ(ReadPackageBody(base_ / "my roms" / (base + ".nds")), kDefaultPackage);
 #endif
     // And a short name, whose temporary name is shorter than the usual one.
     WriteFile(base_ / "my roms" / "a.gba", "ROM BYTES");
     request_.rom = (base_ / "my roms" / "a.gba").u8string();
     ASSERT_EQ(Build().kind, BuildOutcome::Delivered);
-    EXPECT_EQ(ReadFile(base_ / "my roms" / "a.nds"), kDefaultPackage);
+    EXPECT_EQ(ReadPackageBody(base_ / "my roms" / "a.nds"), kDefaultPackage);
 }
 
 TEST_F(Pipeline, AReadOnlyInstallationBuilds) {

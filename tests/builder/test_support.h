@@ -12,6 +12,7 @@ namespace pellix::test {
 
 // The shared scratch folders and file helpers.
 using testing::ReadFile;
+using testing::ReadPackageBody;
 using testing::TempDir;
 using testing::WaitFor;
 using testing::WriteFile;

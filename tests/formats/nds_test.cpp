@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "formats/banner.h"
+#include "formats/content_digest.h"
+#include "formats/package_stamp.h"
 #include "formats/bitmap_writer.h"
 #include "formats/crc16.h"
 #include "formats/efs_patch.h"
@@ -103,6 +105,35 @@ TEST(Crc16, MatchesTheCheckValueAndTheBitwiseDefinitionAndContinues) {
 }
 
 // ---------------------------------------------------------------- layout
+
+// The digest is XXH64: its published values, whatever the pieces the bytes come in.
+TEST(ContentDigest, GivesXxh64InAnyPieces) {
+    const std::string thousand(1000, 'x');
+    const std::pair<std::string, std::uint64_t> rows[] = {
+        {"", 0xEF46DB3751D8E999ULL}, {"abc", 0x44BC2CF5AD770999ULL}, {thousand, 0x4CB9A3B69CB700E1ULL}};
+    for (const auto& [text, expected] : rows) {
+        for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{32}, std::size_t{999}}) {
+            ContentDigest digest;
+            for (std::size_t at = 0; at < text.size(); at += piece)
+                digest.Add(text.data() + at, std::min(piece, text.size() - at));
+            EXPECT_EQ(digest.Value(), expected) << text.size() << " in pieces of " << piece;
+        }
+    }
+}
+
+TEST(PackageStamp, ReadsBackOnlyFromItsOwnBytes) {
+    const auto bytes = EncodeStamp({0x0123456789ABCDEFULL, 0xFEDCBA9876543210ULL});
+    std::vector<std::uint8_t> package(100 + kStampSize, 0xFF);
+    std::copy(bytes.begin(), bytes.end(), package.end() - kStampSize);
+    const auto stamp = DecodeStamp(package.data(), package.size());
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->inputs, 0x0123456789ABCDEFULL);
+    EXPECT_EQ(stamp->package, 0xFEDCBA9876543210ULL);
+    EXPECT_FALSE(DecodeStamp(package.data(), package.size() - 1));  // not at the end
+    EXPECT_FALSE(DecodeStamp(bytes.data(), kStampSize - 1));       // too short
+    package[package.size() - kStampSize + kStampVersionAt] = 2;    // a version not known
+    EXPECT_FALSE(DecodeStamp(package.data(), package.size()));
+}
 
 TEST(NdsLayout, DeviceCapacityTakesTheNextSizeUpFromTheTopBit) {
     const struct {

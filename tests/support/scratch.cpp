@@ -1,6 +1,8 @@
 // Scratch folders and whole-file reads and writes for tests and benchmarks.
 #include "scratch.h"
 
+#include "formats/package_stamp.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -88,6 +90,13 @@ bool WaitFor(const std::function<bool()>& ready) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+}
+
+std::string ReadPackageBody(const std::filesystem::path& path) {
+    std::string bytes = ReadFile(path);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    if (formats::DecodeStamp(data, bytes.size())) bytes.resize(bytes.size() - formats::kStampSize);
+    return bytes;
 }
 
 }  // namespace pellix::testing

@@ -29,6 +29,10 @@ void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_
 std::string ReadFile(const std::filesystem::path& path);
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 
+// A package's bytes less the stamp a build appends to it (formats/package_stamp.h), for
+// tests that compare what the programs made.
+std::string ReadPackageBody(const std::filesystem::path& path);
+
 // The file's text with "\r\n" read as "\n".
 std::string ReadText(const std::filesystem::path& path);
 

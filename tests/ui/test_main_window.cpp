@@ -813,8 +813,10 @@ class MainWindowTest : public QObject {
             QCOMPARE(labels,
                      (QStringList{"Building 1 of 2: " + first, "Building 2 of 2: " + second}));
             QVERIFY2(summary.startsWith("Built 2 of 2 ROMs."), qPrintable(summary));
-            QCOMPARE(Installation::ReadFile(folder / "first.nds"), std::string("package PC"));
-            QCOMPARE(Installation::ReadFile(folder / "second.nds"), std::string("package PC"));
+            // What the programs made, before the stamp the build appends.
+            for (const char* package : {"first.nds", "second.nds"})
+                QCOMPARE(Installation::ReadFile(folder / package).substr(0, 11),
+                         std::string("package PCP"));
         }
         QVERIFY(!fs::exists(inst.bin / "x.nds"));
     }

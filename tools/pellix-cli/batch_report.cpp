@@ -66,7 +66,7 @@ std::string FormatDuration(double seconds) {
 std::string CutTitles(const std::vector<Job>& jobs) {
     std::string lines;
     for (const Job& job : jobs) {
-        if (job.state != JobState::Built) continue;
+        if (job.state != JobState::Built && job.state != JobState::UpToDate) continue;
         for (int line : CutTitleLines(job.titles))
             lines += "  " + job.rom + ": line " + std::to_string(line) + " \"" +
                      job.titles[line - 1] + "\"\n";
@@ -90,6 +90,8 @@ std::string JobLine(const Job& job) {
             return "skipped  " + job.rom + ": " + Indented(Reason(job));
         case JobState::Interrupted:
             return "stopped  " + job.rom + ": " + Indented(job.reason);
+        case JobState::UpToDate:
+            return "current  " + job.rom;
         case JobState::Waiting:
             break;
     }
@@ -149,7 +151,15 @@ void ConsoleReport::Finished(const Job& job) {
     ++done_;
     bytesDone_ += job.romSize;
     // A ROM that was never given its turn gets no line of its own; the summary counts it.
-    Print(JobLine(job), job.state != JobState::Built);
+    Print(JobLine(job), job.state != JobState::Built && job.state != JobState::UpToDate);
+    DrawBar();
+}
+
+void ConsoleReport::Settled(const Job& job) {
+    // Settled at once: its bytes take no building time, so they leave the estimate.
+    ++done_;
+    bytesTotal_ -= job.romSize;
+    Print(JobLine(job), job.state != JobState::UpToDate);
     DrawBar();
 }
 
@@ -171,11 +181,16 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs, const std::string& ima
         err_.flush();
         return;
     }
-    int built = 0, failed = 0, skipped = 0, stopped = 0;
+    int built = 0, current = 0, failed = 0, skipped = 0, stopped = 0, ownIcons = 0, ownBorders = 0;
     for (const Job& job : jobs) {
+        ownIcons += job.ownIcon ? 1 : 0;
+        ownBorders += job.ownBorder ? 1 : 0;
         switch (job.state) {
             case JobState::Built:
                 ++built;
+                break;
+            case JobState::UpToDate:
+                ++current;
                 break;
             case JobState::Failed:
                 ++failed;
@@ -191,12 +206,16 @@ void ConsoleReport::Summary(const std::vector<Job>& jobs, const std::string& ima
     }
     std::string line = std::to_string(jobs.size()) + (jobs.size() == 1 ? " ROM: " : " ROMs: ") +
                        std::to_string(built) + " built";
+    if (current) line += ", " + std::to_string(current) + " up to date";
     if (failed) line += ", " + std::to_string(failed) + " failed";
     if (skipped) line += ", " + std::to_string(skipped) + " skipped";
     if (stopped) line += ", " + std::to_string(stopped) + " not built (interrupted)";
     if (start_ >= 0) line += ", in " + FormatDuration(clock_() - start_);
     out_ << line << ".\n";
     if (built > 0 && !imagesNote.empty()) out_ << imagesNote << "\n";
+    if (ownIcons + ownBorders > 0)
+        out_ << "Found by name: " << ownIcons << (ownIcons == 1 ? " icon, " : " icons, ") << ownBorders
+             << (ownBorders == 1 ? " border.\n" : " borders.\n");
     if (failed + skipped > 0) {
         out_ << "Not built:\n";
         for (const Job& job : jobs)

@@ -17,7 +17,7 @@ std::string FormatSize(std::int64_t bytes);
 // "0.4 s" under a minute, then "1:05" and "1:02:03".
 std::string FormatDuration(double seconds);
 
-// The line for a settled job: "ok", "FAILED", "skipped" or "stopped", the ROM as given,
+// The line for a settled job: "ok", "current", "FAILED", "skipped" or "stopped", the ROM as given,
 // then sizes and time, or the reason (further lines of a reason indented).
 std::string JobLine(const Job& job);
 
@@ -44,6 +44,7 @@ class ConsoleReport : public BatchObserver {
     void Planned(const std::vector<Job>& jobs);
     void Started(const Job& job) override;
     void Finished(const Job& job) override;
+    void Settled(const Job& job) override;
     void Tick() override;
     // Clears the bar and prints the counts, `imagesNote` (which DS images the packages hold)
     // when any was built, and the ROMs not built, with their reasons.

@@ -19,11 +19,16 @@ enum class Opt {
     Title,
     Icon,
     Border,
+    Icons,
+    Borders,
+    Titles,
     Jobs,
     NoPsram,
     NoCompression,
     Force,
     FitTitles,
+    Recursive,
+    Update,
     Quiet,
     Help,
     Version
@@ -41,11 +46,16 @@ constexpr OptionRule kOptions[] = {
     {"", "--title", Opt::Title, "title text"},
     {"", "--icon", Opt::Icon, "file"},
     {"", "--border", Opt::Border, "file"},
+    {"", "--icons", Opt::Icons, "folder"},
+    {"", "--borders", Opt::Borders, "folder"},
+    {"", "--titles", Opt::Titles, "file"},
     {"-j", "--jobs", Opt::Jobs, "number"},
     {"", "--no-psram", Opt::NoPsram, nullptr},
     {"", "--no-compression", Opt::NoCompression, nullptr},
     {"", "--force", Opt::Force, nullptr},
     {"", "--fit-titles", Opt::FitTitles, nullptr},
+    {"-r", "--recursive", Opt::Recursive, nullptr},
+    {"-u", "--update", Opt::Update, nullptr},
     {"-q", "--quiet", Opt::Quiet, nullptr},
     {"-h", "--help", Opt::Help, nullptr},
     {"", "--version", Opt::Version, nullptr},
@@ -116,6 +126,15 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
         case Opt::Border:
             options.border = value;
             break;
+        case Opt::Icons:
+            options.iconFolder = value;
+            break;
+        case Opt::Borders:
+            options.borderFolder = value;
+            break;
+        case Opt::Titles:
+            options.titleList = value;
+            break;
         case Opt::Jobs:
             options.jobs = ParseJobs(name, value);
             break;
@@ -130,6 +149,12 @@ void Apply(const OptionRule& rule, const std::string& name, const std::string& v
             break;
         case Opt::FitTitles:
             options.fitTitles = true;
+            break;
+        case Opt::Recursive:
+            options.recursive = true;
+            break;
+        case Opt::Update:
+            options.update = true;
             break;
         case Opt::Quiet:
             options.quiet = true;
@@ -207,13 +232,18 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 void CheckNamedFiles(const CliOptions& options) {
-    if (!options.outputFolder.empty()) {
-        const std::string problem = Problem(options.outputFolder, true);
-        if (!problem.empty())
-            throw UsageError("--output: " + problem + ": " + options.outputFolder);
+    const std::pair<const char*, const std::string*> folders[] = {
+        {"--output", &options.outputFolder},
+        {"--icons", &options.iconFolder},
+        {"--borders", &options.borderFolder}};
+    for (const auto& [name, path] : folders) {
+        if (path->empty()) continue;
+        const std::string problem = Problem(*path, true);
+        if (!problem.empty()) throw UsageError(std::string(name) + ": " + problem + ": " + *path);
     }
     const std::pair<const char*, const std::string*> files[] = {{"--icon", &options.icon},
-                                                                {"--border", &options.border}};
+                                                                {"--border", &options.border},
+                                                                {"--titles", &options.titleList}};
     for (const auto& [name, path] : files) {
         if (path->empty()) continue;
         const std::string problem = Problem(*path, false);
@@ -234,10 +264,28 @@ BatchSettings ToBatchSettings(const CliOptions& options) {
     for (int i = 0; i < 3; ++i) settings.titles[i] = options.titles[i];
     settings.icon = absolute(options.icon);
     settings.border = absolute(options.border);
+    try {
+        if (!options.iconFolder.empty()) settings.icons.AddFolder(absolute(options.iconFolder));
+        if (!options.borderFolder.empty())
+            settings.borders.AddFolder(absolute(options.borderFolder));
+    } catch (const std::runtime_error& e) {
+        throw UsageError(e.what());
+    }
+    if (!options.titleList.empty()) {
+        std::ifstream in(files::ToPath(options.titleList), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!in && !in.eof()) throw UsageError("--titles: cannot be read: " + options.titleList);
+        try {
+            settings.titleList = ParseTitleList(text);
+        } catch (const TitleListError& e) {
+            throw UsageError("--titles: " + options.titleList + ", " + e.what());
+        }
+    }
     settings.psram = options.psram;
     settings.compression = options.compression;
     settings.force = options.force;
     settings.fitTitles = options.fitTitles;
+    settings.update = options.update;
     return settings;
 }
 
@@ -263,12 +311,22 @@ std::string UsageText(int defaultJobs) {
            "                        converted to 256 x 192 (default: " +
            gfx +
            "border.bmp)\n"
+           "      --icons DIR       for NAME.gba, the picture NAME.png, .bmp, .jpg, .jpeg or\n"
+           "                        .gif in DIR is its icon (before --icon)\n"
+           "      --borders DIR     the same for borders (before --border)\n"
+           "      --titles FILE     titles by ROM: a UTF-8 line per ROM, its name, then up to\n"
+           "                        three title lines, separated by tabs\n"
            "      --no-psram        PSRAM off (always off for ROMs larger than 16 MiB)\n"
            "      --no-compression  store the ROMs without packing them with gzip\n"
+           "  -r, --recursive       build every .gba file below the folders given; with -o the\n"
+           "                        packages go into the same folders below DIR\n"
            "  -j, --jobs N          build N packages at once (default: " +
            std::to_string(defaultJobs) +
            ", the number of cores)\n"
-           "      --force           replace packages that exist (default: skip them)\n"
+           "  -u, --update          build a ROM only when its package is missing or would\n"
+           "                        differ; never replace one changed by hand\n"
+           "      --force           replace packages that exist (default: skip them), and\n"
+           "                        with --update those changed by hand\n"
            "      --fit-titles      split a title that is the ROM's name into up to three\n"
            "                        lines that fit the DS menu, at ' - ', '(' and spaces\n"
            "  -q, --quiet           print only the ROMs that failed or were skipped\n"

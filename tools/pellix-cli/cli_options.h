@@ -19,17 +19,22 @@ class UsageError : public std::runtime_error {
 constexpr int kMaxJobs = 256;
 
 struct CliOptions {
-    std::vector<std::string> roms;  // in the order given
+    std::vector<std::string> roms;  // in the order given (folders too, with -r)
     std::string outputFolder;       // -o; "" puts each package beside its ROM
     bool titleGiven = false;        // --title was given
     std::string titles[3];          // its lines; an empty line 1 stands for the ROM's name
     std::string icon;               // --icon; "" for the installation's default
     std::string border;             // --border; "" for the installation's default
+    std::string iconFolder;         // --icons: pictures named like the ROMs
+    std::string borderFolder;       // --borders
+    std::string titleList;          // --titles: the file of titles by ROM name
     bool psram = true;              // false with --no-psram
     bool compression = true;        // false with --no-compression
     int jobs = 0;                   // -j; 0 for the number of cores
     bool force = false;             // --force
     bool fitTitles = false;         // --fit-titles
+    bool update = false;            // -u: only packages missing or stale
+    bool recursive = false;         // -r: folders among the ROMs stand for the ROMs below
     bool quiet = false;             // -q
     bool help = false;              // --help: show the usage and do nothing else
     bool version = false;           // --version: show the version and do nothing else
@@ -47,7 +52,8 @@ CliOptions ParseCommandLine(const std::vector<std::string>& args);
 void CheckNamedFiles(const CliOptions& options);
 
 // The batch settings the options give, with every path made absolute (from the current
-// folder), so that no later change of folder alters what they name.
+// folder), so that no later change of folder alters what they name. Reads the picture
+// folders and the title list, and throws UsageError when one cannot be used.
 BatchSettings ToBatchSettings(const CliOptions& options);
 
 // The text --help shows; `defaultJobs` is the number -j takes when not given.

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     console::PrepareOutput();
     const int cores = console::ProcessorCount();
     app::CliOptions options;
+    BatchSettings settings;
     try {
         options = app::ParseCommandLine(console::Arguments(argc, argv));
         if (options.help) {
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         app::CheckNamedFiles(options);
+        settings = app::ToBatchSettings(options);
     } catch (const app::UsageError& e) {
         std::cerr << "pellix-cli: " << e.what() << "\nTry 'pellix-cli --help'.\n";
         return 2;
@@ -37,15 +39,19 @@ int main(int argc, char** argv) {
     try {
         const std::string appDir = ApplicationDirectory();
         console::StopOnInterrupt(&modShellWait::CancelAll);
-        const BatchSettings settings = app::ToBatchSettings(options);
         std::vector<Job> jobs;
         try {
-            jobs = PlanBatch(console::ExpandWildcards(options.roms), settings, appDir);
+            jobs = PlanCollection(
+                CollectRoms(console::ExpandWildcards(options.roms), options.recursive), settings,
+                appDir);
         } catch (const InputRefused& e) {
             // A title, a picture or a folder every ROM shares: no ROM could be built.
             std::cerr << "pellix-cli: " << e.what() << "\n";
             return 2;
         }
+        for (const std::string& unmatched : UnmatchedTitles(settings.titleList, jobs))
+            std::cerr << "pellix-cli: warning: --titles " << options.titleList << ", " << unmatched
+                      << "\n";
         app::ConsoleReport report(std::cout, std::cerr, console::OutputIsTerminal(), options.quiet,
                                   {}, console::TerminalColumns());
         report.Planned(jobs);
