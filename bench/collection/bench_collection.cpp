@@ -67,11 +67,13 @@ int main(int argc, char** argv) {
         pellix::formats::WriteBitmapFile((root / "icons" / (name + ".bmp")).string(),
                                          pellix::formats::MakeRgbPicture(48, 48, colour));
     }
-    std::printf("%d ROMs of %d MiB in nested folders, each with its own icon, compression on, "
-                "%d builds at once\n",
-                count, mib, jobs);
-    const std::vector<std::string> args = {"-q", "-r", "-j", std::to_string(jobs), "-o", "out",
-                                           "--icons", "icons", "collection"};
+    std::printf(
+        "%d ROMs of %d MiB in nested folders, each with its own icon, compression on, "
+        "%d builds at once\n",
+        count, mib, jobs);
+    const std::vector<std::string> args = {"-q",  "-r",      "-j",    std::to_string(jobs), "-o",
+                                           "out", "--icons", "icons", "collection"};
+    fs::create_directories(root / "out");
     std::vector<std::string> update = args;
     update.push_back("--update");
 
@@ -80,8 +82,9 @@ int main(int argc, char** argv) {
     const double nothing = Time(root, update, "--update");
     if (nothing < 0) return 1;
     std::printf("full build:                     %8.2f s  (%.2f s per ROM)\n", full, full / count);
-    std::printf("--update, nothing changed:      %8.3f s  (%.3f s per hundred ROMs; "
-                "target: well under 1)\n",
-                nothing, nothing * 100 / count);
+    std::printf(
+        "--update, nothing changed:      %8.3f s  (%.3f s per hundred ROMs; "
+        "target: well under 1)\n",
+        nothing, nothing * 100 / count);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "formats/format_error.h"
 #include "formats/menu_icon.h"
 #include "builder/staging_files.h"
+#include "builder/title_width.h"
 #include "formats/picture.h"
 
 namespace pellix::app {
@@ -54,6 +55,7 @@ std::string SpokenEntry(const std::string (&titles)[3], const std::string& icon)
         if (line.empty()) continue;
         if (!lines.empty()) lines += "; ";
         lines += line;
+        if (!TitleLineFits(line)) lines += " (cut on the DS)";
     }
     return "DS menu entry, title: " + (lines.empty() ? "none" : lines) + ", icon: " + icon;
 }
@@ -173,9 +175,13 @@ void LoadPreview(PreviewView& view, const PreviewFacts& facts) {
 
     const std::string iconFile = PreviewIconFile(facts.customizeCaption, facts.iconText, appDir);
 
-    view.SetText(PreviewControl::lblTitle1, facts.titles[0]);
-    view.SetText(PreviewControl::lblTitle2, facts.titles[1]);
-    view.SetText(PreviewControl::lblTitle3, facts.titles[2]);
+    const PreviewControl labels[] = {PreviewControl::lblTitle1, PreviewControl::lblTitle2,
+                                     PreviewControl::lblTitle3};
+    for (int i = 0; i < 3; ++i) {
+        view.SetText(labels[i], facts.titles[i]);
+        // Measured as a batch measures it (builder/title_width.h).
+        if (!TitleLineFits(facts.titles[i])) view.SetTextColour(labels[i], kCutTitleColour);
+    }
 
     // picIcon lies above picBG; its clear pixels show the entry beneath.
     const TwipsRect& iconBox = Design(PreviewControl::picIcon).rect;

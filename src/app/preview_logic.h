@@ -52,6 +52,8 @@ class PreviewView {
     // box's edges.
     virtual void SetPicture(PreviewControl box, const Image& image) = 0;
     virtual void SetText(PreviewControl label, const std::string& text) = 0;
+    // Draws a label's text in `colour` from now on (a title line the DS cuts).
+    virtual void SetTextColour(PreviewControl label, const Colour& colour) = 0;
     // Names a picture for a screen reader by what it shows.
     virtual void SetAccessibleName(PreviewControl box, const std::string& name) = 0;
     virtual void SetVisible(PreviewControl control, bool visible) = 0;
@@ -70,6 +72,9 @@ class PreviewPictureError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// The colour of a title line wider than the DS menu's title area, which the DS cuts.
+constexpr Colour kCutTitleColour = Colour::Of(204, 0, 0);
 
 // The message for a picture that cannot be loaded.
 std::string PictureLoadMessage(const std::string& path, const std::string& reason);
@@ -110,7 +115,8 @@ Image PackageBorder(const std::string& borderFile);
 Image TopScreenWithGameArea(const Image& border);
 
 // Fills a new preview from `facts`, in this order: position, background (gfx/preview.bmp of
-// the installation), choice of the icon file, the three title lines, the icon as the package
+// the installation), choice of the icon file, the three title lines (each that the DS cuts
+// in kCutTitleColour, and said to be cut to a screen reader), the icon as the package
 // will hold it over the background; then, with a custom border, the top screen, the note
 // hidden, the window grown and centred again at its new size. Each picture is named by what
 // it shows, in words (the entry by its title lines and icon). Stops at the first picture

@@ -39,7 +39,8 @@ void AddFile(formats::ContentDigest& digest, const std::string& path,
     if (!in) Fail("cannot read", path);
     std::vector<char> buffer(kChunk);
     while (limit > 0) {
-        in.read(buffer.data(), static_cast<std::streamsize>(std::min<std::uint64_t>(kChunk, limit)));
+        in.read(buffer.data(),
+                static_cast<std::streamsize>(std::min<std::uint64_t>(kChunk, limit)));
         const auto got = static_cast<std::size_t>(in.gcount());
         digest.Add(buffer.data(), got);
         limit -= got;
@@ -64,8 +65,10 @@ std::uint64_t StagedFilesDigest(const std::string& workFolder) {
     std::vector<std::string> data;
     for (fs::recursive_directory_iterator it(root / "data", ec), end; !ec && it != end;
          it.increment(ec))
-        if (it->is_regular_file(ec)) data.push_back(it->path().lexically_relative(root).generic_u8string());
-    if (ec) throw files::FileError("cannot read " + (root / "data").u8string(), files::ErrorReason(ec));
+        if (it->is_regular_file(ec))
+            data.push_back(it->path().lexically_relative(root).generic_u8string());
+    if (ec)
+        throw files::FileError("cannot read " + (root / "data").u8string(), files::ErrorReason(ec));
     std::sort(data.begin(), data.end());
     names.insert(names.end(), data.begin(), data.end());
     formats::ContentDigest digest;
@@ -99,21 +102,24 @@ void AppendStamp(const std::string& package, std::uint64_t inputs) {
     errno = 0;
     std::ofstream out(files::ToPath(package), std::ios::binary | std::ios::app);
     if (!out) Fail("cannot open", package);
-    out.write(reinterpret_cast<const char*>(stamp.data()), static_cast<std::streamsize>(stamp.size()));
+    out.write(reinterpret_cast<const char*>(stamp.data()),
+              static_cast<std::streamsize>(stamp.size()));
     out.close();
     if (!out) Fail("cannot write", package);
 }
 
 void SealStamp(const std::string& package) {
     const std::uint64_t size = FileSize(package);
-    if (size < formats::kStampSize) throw files::FileError("cannot seal " + package, "it holds no stamp");
+    if (size < formats::kStampSize)
+        throw files::FileError("cannot seal " + package, "it holds no stamp");
     formats::ContentDigest digest;
     AddFile(digest, package, size - (formats::kStampSize - formats::kStampPackageAt));
     const auto bytes = formats::EncodeStamp({0, digest.Value()});
     errno = 0;
     std::fstream file(files::ToPath(package), std::ios::binary | std::ios::in | std::ios::out);
     if (!file) Fail("cannot open", package);
-    file.seekp(static_cast<std::streamoff>(size - (formats::kStampSize - formats::kStampPackageAt)));
+    file.seekp(
+        static_cast<std::streamoff>(size - (formats::kStampSize - formats::kStampPackageAt)));
     file.write(reinterpret_cast<const char*>(bytes.data() + formats::kStampPackageAt),
                static_cast<std::streamsize>(formats::kStampSize - formats::kStampPackageAt));
     file.close();

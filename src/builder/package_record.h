@@ -15,10 +15,10 @@ std::uint64_t StagedFilesDigest(const std::string& workFolder);
 
 // Everything a package is made of.
 struct PackageInputs {
-    std::uint64_t stagedFiles = 0;  // StagedFilesDigest of the build's working folder
-    std::string rom;                // the ROM file, absolute
-    std::string icon;               // the icon file the build converts, absolute
-    std::string border;             // the border file, absolute
+    std::uint64_t stagedFiles = 0;        // StagedFilesDigest of the build's working folder
+    std::string rom;                      // the ROM file, absolute
+    std::string icon;                     // the icon file the build converts, absolute
+    std::string border;                   // the border file, absolute
     std::vector<std::string> titleLines;  // the lines the banner shows (BannerLines)
     bool psram = true;
     bool compression = true;

@@ -31,7 +31,7 @@ bool IsBlank(const std::string& line) {
 bool IsUtf8(const std::string& text) {
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80                  ? 1
+        const std::size_t length = lead < 0x80                   ? 1
                                    : lead >= 0xC2 && lead < 0xE0 ? 2
                                    : lead >= 0xE0 && lead < 0xF0 ? 3
                                    : lead >= 0xF0 && lead < 0xF5 ? 4
@@ -57,13 +57,17 @@ std::string NameKey(const std::string& name) {
 void PictureFinder::AddFolder(const std::string& folder) {
     const fs::path root = files::ToPath(folder);
     std::error_code ec;
-    fs::recursive_directory_iterator it(root, ec), end;
+    fs::recursive_directory_iterator it(root, fs::directory_options::skip_permission_denied, ec),
+        end;
     for (; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec)) continue;
-        const std::string sub = it->path().parent_path().lexically_relative(root).generic_u8string();
+        const std::string sub =
+            it->path().parent_path().lexically_relative(root).generic_u8string();
         Add(sub == "." ? "" : sub, fs::absolute(it->path(), ec).u8string());
     }
-    if (ec) throw std::runtime_error("cannot read the folder " + folder + ": " + files::ErrorReason(ec));
+    if (ec)
+        throw std::runtime_error("cannot read the folder " + folder + ": " +
+                                 files::ErrorReason(ec));
 }
 
 void PictureFinder::AddFile(const std::string& path) {

@@ -64,6 +64,13 @@ void frmPreview::SetText(app::PreviewControl label, const std::string& text) {
     static_cast<QLabel*>(Control(label))->setText(FromUtf8(text));
 }
 
+void frmPreview::SetTextColour(app::PreviewControl label, const app::Colour& colour) {
+    QWidget* widget = Control(label);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, ToQColor(colour));
+    widget->setPalette(palette);
+}
+
 void frmPreview::SetAccessibleName(app::PreviewControl box, const std::string& name) {
     Control(box)->setAccessibleName(FromUtf8(name));
 }

@@ -33,6 +33,7 @@ class frmPreview : public QWidget, public app::PreviewView {
     void MoveTo(double leftTwips, double topTwips) override;
     void SetPicture(app::PreviewControl box, const app::Image& image) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
+    void SetTextColour(app::PreviewControl label, const app::Colour& colour) override;
     void SetAccessibleName(app::PreviewControl box, const std::string& name) override;
     void SetVisible(app::PreviewControl control, bool visible) override;
     void SetClientSize(int widthTwips, int heightTwips) override;

@@ -103,6 +103,7 @@ DesignWindow::DesignWindow(const app::WindowDesign& design, int idBase)
     for (std::size_t i = 0; i < design.controlCount; ++i) {
         rects_.push_back(design.controls[i].rect);
         visible_[i] = design.controls[i].visible;
+        fore_.push_back(design.controls[i].fore);
     }
 }
 
@@ -339,6 +340,11 @@ std::string DesignWindow::ControlText(int id) const {
     return win::ToUtf8(text);
 }
 
+void DesignWindow::SetControlColour(int id, const app::Colour& colour) {
+    fore_[static_cast<std::size_t>(id)] = colour;
+    if (HWND control = Control(id)) ::InvalidateRect(control, nullptr, TRUE);
+}
+
 void DesignWindow::SetControlText(int id, const std::string& text) {
     if (HWND control = Control(id)) ::SetWindowTextW(control, Wide(text).c_str());
 }
@@ -428,7 +434,8 @@ LRESULT DesignWindow::ControlColours(HWND child, HDC dc) {
     switch (row.kind) {
         case ControlKind::Label:
             ::SetBkMode(dc, TRANSPARENT);
-            ::SetTextColor(dc, ToColorRef(row.fore, ::GetSysColor(COLOR_WINDOWTEXT)));
+            ::SetTextColor(dc, ToColorRef(fore_[static_cast<std::size_t>(id)],
+                                          ::GetSysColor(COLOR_WINDOWTEXT)));
             return reinterpret_cast<LRESULT>(brushes_.Get(BackOf(id)));
         case ControlKind::TextBox:
         case ControlKind::CheckBox: {

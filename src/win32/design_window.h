@@ -53,6 +53,8 @@ class DesignWindow {
     void SetControlVisible(int id, bool visible);
     std::string ControlText(int id) const;
     void SetControlText(int id, const std::string& text);
+    // Draws the text of row `id` in `colour` instead of the design's.
+    void SetControlColour(int id, const app::Colour& colour);
     // Outer position and size in twips at the window's DPI.
     app::TwipsRectF OuterTwips() const;
     // Sets the client height (twips), keeping the outer width.
@@ -89,6 +91,7 @@ class DesignWindow {
     std::vector<HWND> controls_;
     std::vector<app::TwipsRect> rects_;
     std::vector<bool> visible_;
+    std::vector<app::Colour> fore_;  // each row's text colour: the design's, or as set
     HWND lastFocus_ = nullptr;
     std::vector<HWND> spoken_;  // controls given a name or description
     HICON bigIcon_ = nullptr;

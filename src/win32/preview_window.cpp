@@ -85,6 +85,10 @@ void PreviewWindow::SetText(PreviewControl label, const std::string& text) {
     SetControlText(static_cast<int>(label), text);
 }
 
+void PreviewWindow::SetTextColour(PreviewControl label, const app::Colour& colour) {
+    SetControlColour(static_cast<int>(label), colour);
+}
+
 void PreviewWindow::SetAccessibleName(PreviewControl box, const std::string& name) {
     SetSpokenText(static_cast<int>(box), name);
 }

@@ -24,6 +24,7 @@ class FakePreviewView : public app::PreviewView {
     std::vector<std::string> log;
     std::map<app::PreviewControl, app::Image> pictures;
     std::map<app::PreviewControl, std::string> names;  // what a screen reader is told
+    std::map<app::PreviewControl, app::Colour> colours;  // labels' text colours set
     bool discarded = false;
 
     // The user closes the window.
@@ -35,6 +36,9 @@ class FakePreviewView : public app::PreviewView {
     void MoveTo(double left, double top) override;
     void SetPicture(app::PreviewControl box, const app::Image& image) override;
     void SetText(app::PreviewControl label, const std::string& text) override;
+    void SetTextColour(app::PreviewControl label, const app::Colour& colour) override {
+        colours[label] = colour;
+    }
     void SetAccessibleName(app::PreviewControl box, const std::string& name) override {
         names[box] = name;
     }

@@ -214,6 +214,13 @@ TEST_F(Preview, PicturesAreNamedByWhatTheyShow) {
          "DS menu entry, title: none, icon: mine.bmp",
          "Menu icon: mine.bmp",
          "Top screen, border: mine.bmp, game area outlined"},
+        // A line wider than the menu is said to be cut, and drawn in the cut colour.
+        {"Customize the NDS (+)",
+         {"Advance Wars 2", "Black Hole Rising (USA, Australia)", ""},
+         "DS menu entry, title: Advance Wars 2; Black Hole Rising (USA, Australia) (cut on the "
+         "DS), icon: default",
+         "Menu icon: default",
+         ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -226,6 +233,10 @@ TEST_F(Preview, PicturesAreNamedByWhatTheyShow) {
         EXPECT_EQ(view.names[PreviewControl::picBG], c.entry);
         EXPECT_EQ(view.names[PreviewControl::picIcon], c.icon);
         EXPECT_EQ(view.names[PreviewControl::picBorder], c.border);
+        const bool secondCut = c.entry.find("(cut on the DS)") != std::string::npos;
+        EXPECT_EQ(view.colours.count(PreviewControl::lblTitle1), 0u);
+        EXPECT_EQ(view.colours.count(PreviewControl::lblTitle2), secondCut ? 1u : 0u);
+        if (secondCut) EXPECT_EQ(view.colours[PreviewControl::lblTitle2], app::kCutTitleColour);
     }
 }
 

@@ -36,8 +36,7 @@ TEST(TitleList, LinesAreReadOrRefusedWithTheirNumber) {
         {"A\tOne\t \tThree", "line 1: A: title line 2 holds nothing but spaces"},
         {"A\tOne\t\tThree", "line 1: A: title line 2 is blank"},
         {"A\tx\nB\t\xC3(\n", "line 2: the text is not UTF-8"},
-        {"A\tx\na.gba\ty", os::kPathsIgnoreCase ? "line 2: a is listed already, on line 1"
-                                                : ""},
+        {"A\tx\na.gba\ty", os::kPathsIgnoreCase ? "line 2: a is listed already, on line 1" : ""},
         {"A\tx\nA\ty", "line 2: A is listed already, on line 1"},
     };
     for (const auto& [text, message] : bad) {
