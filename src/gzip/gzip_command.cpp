@@ -343,7 +343,7 @@ void ListStream(Run& run, const std::string& name, std::FILE* in, const std::str
                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
         std::fprintf(run.console.out, "defla %08x ", static_cast<unsigned>(report.lastCrc));
         const std::time_t t = static_cast<std::time_t>(time);
-        const std::tm* local = time >= 0 ? std::localtime(&t) : nullptr;
+        const std::tm* local = std::localtime(&t);
         if (local)
             std::fprintf(run.console.out, "%s%3d %02d:%02d ", kMonths[local->tm_mon],
                          local->tm_mday, local->tm_hour, local->tm_min);
@@ -372,8 +372,9 @@ void RunOnStreams(Run& run) {
     try {
         if (o.mode == Mode::kList) {
             const os::FileFacts facts = os::InspectOpen(run.console.in);
+            // A pipe has no time: GNU gzip shows the first second of 1970.
             return ListStream(run, "stdin", run.console.in, "stdout",
-                              facts.regular ? facts.mtime : -1, starts);
+                              facts.regular ? facts.mtime : 0, starts);
         }
         if (o.mode == Mode::kTest) {
             Unpack(
