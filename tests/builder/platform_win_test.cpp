@@ -302,7 +302,8 @@ TEST_F(WindowsSide, AWholeBuildFromAnotherDriveWithSpacesAndBothSeparators) {
     ASSERT_EQ(result.kind, pellix::BuildOutcome::Delivered) << result.message;
     EXPECT_EQ(CurrentDirectory(), before);
 
-    const std::string package = ReadFile(dir_ / "my roms" / "out" / fs::path(L"Caf\u00e9.nds"));
+    const std::string package =
+        pellix::test::ReadPackageBody(dir_ / "my roms" / "out" / fs::path(L"Caf\u00e9.nds"));
     EXPECT_EQ(package,
               "border.lz7 13 LZ:IMG:BORDER\n"
               "game.gz 6 GZ:ROM\n"
