@@ -207,11 +207,11 @@ class PellixWindow : public ::testing::Test {
         return folders;
     }
 
-    // Starts a build that takes a while (a large ROM packed by gzip --best) and returns once
-    // its working folder is there.
+    // Starts a build that takes a while (a ROM of the largest size a GBA ROM can have, packed
+    // by gzip --best) and returns once its working folder is there.
     void StartLongBuild() {
         const fs::path rom = Roms() / L"Lärge.gba";
-        std::vector<char> bytes(48 << 20);
+        std::vector<char> bytes(32 << 20);
         std::uint32_t state = 24;
         for (char& byte : bytes) {
             state = state * 1664525u + 1013904223u;
