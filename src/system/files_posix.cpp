@@ -20,7 +20,7 @@
 namespace pellix::os {
 
 std::string UserDataFolder() {
-    // The base directory specification: a relative XDG_DATA_HOME is to be ignored.
+    // As freedesktop.org's base directory rules say: a relative XDG_DATA_HOME is ignored.
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data && data[0] == '/') return data;
     const char* home = std::getenv("HOME");
